@@ -1,0 +1,6 @@
+#include "app/AppVersion.h"
+
+QString programVersionText()
+{
+    return QStringLiteral("%1.%2").arg(ProgramVersionMajor).arg(ProgramVersionMinor);
+}
