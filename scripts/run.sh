@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs the packages, builds the workstation and the instrument simulator,
+# installs both into ./stage and starts the workstation connected to the
+# simulator. Closing the workstation stops the simulator.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/common.sh
+
+scripts/install-deps.sh
+as_invoking_user cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELMOR_BUILD_TESTS=OFF
+as_invoking_user cmake --build build-run -j"$(nproc)"
+as_invoking_user cmake --install build-run --prefix "$PWD/stage" >/dev/null
+as_invoking_user scripts/start-with-simulator.sh "$PWD/stage" "$@"

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# start-with-simulator.sh PROGRAM_FOLDER [simulator options...]
+# Starts zelmor-sim on a pseudo-terminal, points the workstation's port
+# setting at it (only when no settings file exists yet) and runs the
+# workstation. Without a display the workstation runs on a virtual one.
+set -euo pipefail
+stage="$1"; shift || true
+link_dir="${XDG_RUNTIME_DIR:-/tmp}/zelmor-$(id -u)"
+mkdir -p "$link_dir"
+link="$link_dir/ttyZM0"
+
+"$stage/zelmor-sim" --link "$link" --warmup "${ZELMOR_SIM_WARMUP:-20}" "$@" \
+  </dev/null >"$link_dir/sim.log" 2>&1 &
+sim_pid=$!
+trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+
+mkdir -p "$stage/conf"
+if [ ! -e "$stage/conf/zelmor.ini" ]; then
+  printf '[Connect]\r\nComName=%s\r\nSpeed=38400\r\n' "$link" >"$stage/conf/zelmor.ini"
+fi
+
+if locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+  export LANG=ru_RU.UTF-8 LC_ALL=
+fi
+
+echo "Instrument simulator on $link (log: $link_dir/sim.log)"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display found: the workstation runs on a virtual X display."
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$stage/zelmor"
+else
+  "$stage/zelmor"
+fi
