@@ -1,0 +1,70 @@
+#pragma once
+
+#include "database/ModelRecord.h"
+#include "database/TestResult.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+
+class TableCursor;
+
+// The program's database: one SQLite file in the folder "db" below the
+// program folder, holding the tables "models.DB" and "reports.db". Owned by the
+// main window for the whole run; every failure throws ZelmorError with a
+// message for the operator.
+class ZelmorDatabase : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char *FolderName = "db";
+    static constexpr const char *FileName = "zelmor.sqlite";
+    static constexpr const char *ModelsTable = "models.DB";
+    static constexpr const char *ReportsTable = "reports.db";
+    static constexpr int GovNumberWidth = 8;
+    static constexpr int BusyTimeoutMs = 1000;
+
+    explicit ZelmorDatabase(QObject *parent = nullptr);
+    ~ZelmorDatabase() override;
+
+    // programFolder + "db/zelmor.sqlite"
+    static QString databasePath(const QString &programFolder);
+
+    // Opens the database below programFolder and both tables, the models
+    // table standing on its first model. When the file (or its folder) is
+    // missing it is created with both tables and the shipped models, and
+    // "alias zelmor created" is logged. An existing file is never altered
+    // beyond adding missing search indexes; one that is not a usable
+    // database gives an error.
+    void open(const QString &programFolder);
+    bool isOpen() const;
+    QSqlDatabase connection() const { return m_db; }
+
+    TableCursor *tbModels() const { return m_models; }
+    TableCursor *tbReports() const { return m_reports; }
+
+    // The record on which tbModels stands (an empty record when none).
+    ModelRecord CurrentModel() const;
+    // The model with this Index, read from the table (Index 0 when missing).
+    ModelRecord modelByIndex(int index) const;
+
+    // Appends one report row and returns its Index. The row is on disk when
+    // this returns; on failure nothing is stored and ZelmorError is thrown.
+    int StoreTestResult(const TestResult &result,
+                        const QDateTime &now = QDateTime::currentDateTime());
+
+    // Removes the report with this Index (the one the operator confirmed).
+    void deleteReport(int index);
+
+private:
+    void createSchema();
+    void ensureIndexes();
+    void exec(const QString &statement);
+
+    QString m_connectionName;
+    QSqlDatabase m_db;
+    TableCursor *m_models = nullptr;
+    TableCursor *m_reports = nullptr;
+};
