@@ -1,0 +1,172 @@
+#pragma once
+
+#include "device/Records.h"
+#include "device/ZmxSnapshot.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class PacketExchange;
+class SeriesFileWriter;
+class ZmxSeries;
+
+// The one worker thread of the program and the only owner of the instrument
+// link. The user interface asks for operations (RequestOperation) and reads
+// what the thread publishes through snapshot(); it never exchanges packets
+// itself. Connecting and reading the constants borrow the link from the
+// thread: they wait until its running cycle has ended and keep it suspended
+// while they talk to the instrument.
+class TOpros_ZMX
+{
+public:
+    static constexpr int SeriesCapacity = 100000;
+    static constexpr int CyclePauseMs = 200;
+    static constexpr int StatusInfo = 0;
+    static constexpr int StatusError = 1;
+    // Results of ConnectPort.
+    static constexpr int Connected = 0;
+    static constexpr int NotConnected = -1;
+    // Results of ReadConstants.
+    static constexpr int ConstantsRead = 0;
+    static constexpr int CommandRefused = -1;
+    static constexpr int NoAnswer = -2;
+
+    // Created suspended: nothing is sent before the first StartCycle or
+    // RequestOperation. seriesCapacity is the length of each of the four
+    // record series (tests use a short one).
+    explicit TOpros_ZMX(int seriesCapacity = SeriesCapacity);
+    // Stops the cycle, wakes the thread and joins it; the wait is bounded by
+    // one exchange with the instrument.
+    ~TOpros_ZMX();
+
+    TOpros_ZMX(const TOpros_ZMX &) = delete;
+    TOpros_ZMX &operator=(const TOpros_ZMX &) = delete;
+
+    // After a finished zero correction go on with repeated ZMX_get_result.
+    void setAutoReadAfterZero(bool on);
+
+    // RepeatFlag := repeat; RunFlag := true; wake the thread.
+    void StartCycle(int repeat);
+    // RunFlag := false and forget requests not yet taken up; the running
+    // cycle completes, then the thread suspends.
+    void StopCycle();
+    // Queues the command with its argument word; the thread takes it up at
+    // its next cycle boundary (after the running cycle, or at once when it is
+    // suspended). Never blocks. Returns 0.
+    int RequestOperation(int code, int repeat, quint16 argument);
+    // The same with a whole payload (offset 2 on) for the service panel's raw
+    // commands; the link indicator goes back to 0 when it is taken up.
+    int RequestCommand(int code, int repeat, const QByteArray &payload);
+    // Starts the record series again from index 0 before the next record is
+    // stored (start of a research run).
+    void requestRecordCountReset();
+
+    // Replaces StatusText as a whole.
+    void SetStatus(const QString &text, int severity = StatusInfo);
+
+    // Opens the port by name ("/dev/ttyUSB0", "ttyUSB0", "COM1", a
+    // pseudo-terminal path) and establishes the link at 38400 bit/s, falling
+    // back to 1200 bit/s and switching the instrument up. Blocks the caller for
+    // up to about three seconds plus the end of a running cycle: call it off
+    // the user interface thread. Leaves the cycle stopped. 0 or -1.
+    int ConnectPort(const QString &portName);
+    // Reads the instrument's constants (serial number, firmware version). Stops
+    // the cycle and does not restart it; blocks like ConnectPort (up to about
+    // two seconds). 0 read, -1 refused, -2 no answer.
+    int ReadConstants();
+
+    // A consistent copy of everything published.
+    ZmxSnapshot snapshot() const;
+    // True once after each finished zero correction, until taken; cleared
+    // when a new zero correction is accepted.
+    bool takeZeroCorrectionFinished();
+    // Returns and clears NewResult; with a record pointer also hands over the
+    // LastResult that went with it.
+    bool takeNewResult(ResultRecord *record = nullptr);
+    // Copies up to `count` entries of ResultSeries from index `first` (only
+    // entries below RecordCount).
+    std::vector<ResultRecord> resultSeries(int first, int count) const;
+    int seriesCapacity() const { return m_capacity; }
+
+    // The name tables the thread keeps (20 command slots, 20 program-status
+    // slots, 60 variable slots; unused slots are empty).
+    static QString commandNameAt(int code);
+    static QString programStatusNameAt(int code);
+    static QString variableNameAt(int index);
+
+private:
+    struct Request
+    {
+        int code = 0;
+        int repeat = 0;
+        bool wholePayload = false;
+        QByteArray payload; // offset 2 on
+    };
+
+    // Thread body and cycle.
+    void Execute();
+    void runCycle();
+    void RunProcedure();
+    void handleQueryAnswer(int code);
+    void storeAnswer(int count);
+    void writeFilesAndAdvance();
+    int nextRecordIndexLocked();
+    bool takeRequestLocked();
+    void suspendCycleLocked();
+
+    // Link borrowing by ConnectPort and ReadConstants.
+    void acquireLink();
+    void releaseLink();
+    bool stopRequestedLocked() const { return m_quit; }
+
+    // Exchanges that also watch for an unplugged adapter.
+    int sendPacket(int code);
+    int receiveAnswer();
+    void noteLinkStatus(int status);
+    void reopenPortIfDead();
+    bool openAndInit(const QString &portName, int speed);
+
+    template<typename F> void publish(F &&change)
+    {
+        std::lock_guard lock(m_mutex);
+        change(m_pub);
+    }
+
+    const int m_capacity;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake; // the thread waits here when suspended
+    std::condition_variable m_idle; // borrowers wait here for the cycle's end
+
+    // Guarded by m_mutex.
+    ZmxSnapshot m_pub;
+    std::deque<Request> m_pending;
+    bool m_quit = false;
+    bool m_inCycle = false;
+    bool m_linkBorrowed = false;
+    int m_linkWanted = 0;
+    bool m_resetRequested = false;
+    bool m_zeroFinishedMark = false;
+    bool m_warmUpSeen = false;
+    bool m_warmUpDoneShown = false;
+    std::unique_ptr<ZmxSeries> m_series;
+
+    // Used only by whoever holds the link (the thread during its cycles, a
+    // borrower in between).
+    std::unique_ptr<PacketExchange> m_link;
+    std::unique_ptr<SeriesFileWriter> m_files;
+    QString m_portName; // of the last successful connect; empty otherwise
+    uint32_t m_lastReopenMs = 0;
+    bool m_sawIoError = false;
+
+    std::thread m_thread;
+};

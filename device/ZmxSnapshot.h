@@ -1,0 +1,55 @@
+#pragma once
+
+#include "device/Records.h"
+
+#include <QString>
+#include <QtGlobal>
+
+// Everything the polling thread publishes, copied out in one piece under the
+// thread's lock: a record always comes with its kind and count, and the
+// status text is whole.
+struct ZmxSnapshot
+{
+    // ConstantsResult before any ReadConstants().
+    static constexpr int ConstantsNotRead = -3;
+
+    QString StatusText;
+    int StatusSeverity = 0; // 0 information, 1 error
+
+    int DataKind = DataKindNone;
+    int RecordCount = 0;
+    ResultRecord LastResult;
+    bool NewResult = false;
+    WarmUpRecord LastWarmUp;
+    // ResultSeries[RecordCount - 1]; HasNewestResult is false while
+    // RecordCount is 0.
+    bool HasNewestResult = false;
+    ResultRecord NewestResult;
+
+    int LinkState = 0;
+    int SendOkCount = 0;
+    int LinkErrorCount = 0;
+    int RecvOkCount = 0;
+    int RecvErrCount = 0;
+    int NonEmptyAnswerCount = 0;
+    int LastAnswerLength = 0;
+
+    int ProcedureActive = 0;
+    quint16 ProcedureStatus = 0;
+    quint16 ProcedureStep = 0;
+    int ProcedureMax = 0;
+    int ReceiveFailures = 0;
+    qint16 O2Shift = -1;
+    qint16 O2Gain = -1;
+
+    int CommandIndex = 0;
+    bool RunFlag = false;
+    int RepeatFlag = 0;
+    bool AutoReadAfterZero = false;
+
+    // Outcome of the last ReadConstants(): 0 read, -1 refused, -2 no answer.
+    int ConstantsResult = ConstantsNotRead;
+    ConstantsRecord Constants;
+    quint16 SerialNumber = 0;
+    quint16 FirmwareVersion = 0; // "%x.%02x" of its high and low byte
+};
