@@ -35,9 +35,9 @@ public:
     // Opens the database below programFolder and both tables, the models
     // table standing on its first model. When the file (or its folder) is
     // missing it is created with both tables and the shipped models, and
-    // "alias zelmor created" is logged. An existing file is never altered
-    // beyond adding missing search indexes; one that is not a usable
-    // database gives an error.
+    // "alias zelmor created" is logged. An existing file is used as it is;
+    // one that is not a usable database (or lacks a table) gives an error
+    // and is left untouched.
     void open(const QString &programFolder);
     bool isOpen() const;
     QSqlDatabase connection() const { return m_db; }
@@ -59,8 +59,7 @@ public:
     void deleteReport(int index);
 
 private:
-    void createSchema();
-    void ensureIndexes();
+    void createDatabase(const QString &path);
     void exec(const QString &statement);
 
     QString m_connectionName;

@@ -1,0 +1,285 @@
+#include "database/TableCursor.h"
+
+#include "common/ZelmorError.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QSqlTableModel>
+
+namespace {
+const char *const KeyField = "Index";
+}
+
+TableCursor::TableCursor(QObject *parent) : QObject(parent) { }
+
+TableCursor::~TableCursor() = default;
+
+void TableCursor::open(const QSqlDatabase &db, const QString &tableName)
+{
+    delete m_model;
+    m_tableName = tableName;
+    m_model = new QSqlTableModel(this, db);
+    m_model->setEditStrategy(QSqlTableModel::OnManualSubmit);
+    // Brackets keep the dot in the file-like table name from reading as a schema.
+    m_model->setTable(QLatin1Char('[') + tableName + QLatin1Char(']'));
+    if (m_model->record().isEmpty())
+        throw ZelmorError(QStringLiteral("Таблица \"%1\" не найдена: %2")
+                                  .arg(tableName, m_model->lastError().text()));
+    m_model->setSort(m_model->fieldIndex(QLatin1String(KeyField)), Qt::AscendingOrder);
+    if (!m_model->select())
+        throwLastError(QStringLiteral("Ошибка открытия таблицы \"%1\"").arg(tableName));
+    m_inserting = false;
+    m_row = m_model->rowCount() > 0 ? 0 : -1;
+    emit dataReloaded();
+    emit currentRowChanged(m_row);
+}
+
+bool TableCursor::isOpen() const
+{
+    return m_model != nullptr;
+}
+
+int TableCursor::fieldIndex(const QString &field) const
+{
+    return m_model ? m_model->fieldIndex(field) : -1;
+}
+
+int TableCursor::rowCount() const
+{
+    return m_model ? m_model->rowCount() : 0;
+}
+
+void TableCursor::fetchAll()
+{
+    while (m_model->canFetchMore())
+        m_model->fetchMore();
+}
+
+void TableCursor::setCurrentRow(int row)
+{
+    if (!m_model || row == m_row || row < 0 || row >= m_model->rowCount())
+        return;
+    if (m_inserting) {
+        // A new record that got no input is dropped when the cursor leaves it;
+        // one with input is stored, as any edited record.
+        bool touched = false;
+        for (int c = 0; c < m_model->columnCount() && !touched; ++c)
+            touched = !m_model->data(m_model->index(m_row, c), Qt::EditRole).isNull();
+        if (!touched) {
+            cancel();
+            if (row >= m_model->rowCount())
+                row = m_model->rowCount() - 1;
+            m_row = row;
+            emit currentRowChanged(m_row);
+            return;
+        }
+    }
+    if (isModified()) {
+        // Storing re-reads the table, which may shift rows: find the target by key.
+        const QVariant target = m_model->data(
+                m_model->index(row, fieldIndex(QLatin1String(KeyField))), Qt::EditRole);
+        post();
+        if (!target.isNull() && locateIndex(target.toInt()))
+            return;
+    }
+    m_row = row;
+    emit currentRowChanged(m_row);
+}
+
+void TableCursor::first()
+{
+    if (m_model && m_model->rowCount() > 0)
+        setCurrentRow(0);
+}
+
+void TableCursor::last()
+{
+    if (!m_model)
+        return;
+    fetchAll();
+    if (m_model->rowCount() > 0)
+        setCurrentRow(m_model->rowCount() - 1);
+}
+
+bool TableCursor::locateIndex(int index)
+{
+    if (!m_model)
+        return false;
+    const int key = fieldIndex(QLatin1String(KeyField));
+    fetchAll();
+    for (int r = 0; r < m_model->rowCount(); ++r) {
+        if (m_model->data(m_model->index(r, key), Qt::EditRole).toInt() == index) {
+            if (r != m_row) {
+                m_row = r;
+                emit currentRowChanged(m_row);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+void TableCursor::insert()
+{
+    if (!m_model)
+        return;
+    if (m_inserting)
+        return; // one pending new record at a time
+    last();
+    if (isModified())
+        post();
+    const int row = m_model->rowCount();
+    if (!m_model->insertRow(row))
+        throwLastError(QStringLiteral("Ошибка добавления записи"));
+    m_inserting = true;
+    m_row = row;
+    emit currentRowChanged(m_row);
+}
+
+void TableCursor::post()
+{
+    if (!m_model || !isModified()) {
+        m_inserting = false;
+        return;
+    }
+    const bool wasInserting = m_inserting;
+    const QVariant key =
+            m_row >= 0 ? value(QLatin1String(KeyField)) : QVariant();
+    if (!m_model->submitAll())
+        throwLastError(QStringLiteral("Ошибка записи в таблицу \"%1\"").arg(m_tableName));
+    m_inserting = false;
+    fetchAll();
+    // The table re-read itself; stand on the stored record again.
+    m_row = -1;
+    if (wasInserting || key.isNull()) {
+        m_row = m_model->rowCount() - 1;
+    } else if (!locateIndex(key.toInt())) {
+        m_row = m_model->rowCount() > 0 ? 0 : -1;
+    }
+    emit dataReloaded();
+    emit currentRowChanged(m_row);
+}
+
+void TableCursor::cancel()
+{
+    if (!m_model)
+        return;
+    m_model->revertAll();
+    m_inserting = false;
+    if (m_row >= m_model->rowCount())
+        m_row = m_model->rowCount() - 1;
+    emit currentRowChanged(m_row);
+}
+
+void TableCursor::deleteCurrent()
+{
+    if (!m_model || m_row < 0)
+        return;
+    if (m_inserting) {
+        cancel();
+        return;
+    }
+    if (isModified())
+        m_model->revertAll();
+    const int row = m_row;
+    m_model->removeRow(row);
+    if (!m_model->submitAll()) {
+        const QString error = m_model->lastError().text();
+        m_model->revertAll();
+        throw ZelmorError(QStringLiteral("Ошибка удаления записи из таблицы \"%1\": %2")
+                                  .arg(m_tableName, error));
+    }
+    fetchAll();
+    m_row = qMin(row, m_model->rowCount() - 1);
+    emit dataReloaded();
+    emit currentRowChanged(m_row);
+}
+
+bool TableCursor::isModified() const
+{
+    return m_model && m_model->isDirty();
+}
+
+void TableCursor::refresh()
+{
+    if (!m_model)
+        return;
+    if (isModified())
+        post();
+    const QVariant key = m_row >= 0 ? value(QLatin1String(KeyField)) : QVariant();
+    if (!m_model->select())
+        throwLastError(QStringLiteral("Ошибка чтения таблицы \"%1\"").arg(m_tableName));
+    m_row = -1;
+    // Only a key within the rows already read is looked for; a large table is
+    // not read to its end just to keep the cursor.
+    if (!key.isNull()) {
+        const int col = fieldIndex(QLatin1String(KeyField));
+        for (int r = 0; r < m_model->rowCount(); ++r) {
+            if (m_model->data(m_model->index(r, col), Qt::EditRole) == key) {
+                m_row = r;
+                break;
+            }
+        }
+    }
+    if (m_row < 0 && m_model->rowCount() > 0)
+        m_row = 0;
+    emit dataReloaded();
+    emit currentRowChanged(m_row);
+}
+
+int TableCursor::requireField(const QString &field) const
+{
+    const int col = fieldIndex(field);
+    if (col < 0)
+        throw ZelmorError(QStringLiteral("Поле \"%1\" не найдено в таблице \"%2\"")
+                                  .arg(field, m_tableName));
+    return col;
+}
+
+QVariant TableCursor::value(const QString &field) const
+{
+    const int col = requireField(field);
+    if (m_row < 0)
+        return {};
+    return m_model->data(m_model->index(m_row, col), Qt::EditRole);
+}
+
+int TableCursor::asInteger(const QString &field) const
+{
+    return qRound(value(field).toDouble());
+}
+
+double TableCursor::asFloat(const QString &field) const
+{
+    return value(field).toDouble();
+}
+
+QString TableCursor::asString(const QString &field) const
+{
+    return value(field).toString();
+}
+
+QDate TableCursor::asDate(const QString &field) const
+{
+    return value(field).toDate();
+}
+
+QTime TableCursor::asTime(const QString &field) const
+{
+    return value(field).toTime();
+}
+
+void TableCursor::setValue(const QString &field, const QVariant &value)
+{
+    const int col = requireField(field);
+    if (m_row < 0)
+        throw ZelmorError(QStringLiteral("Таблица \"%1\" пуста").arg(m_tableName));
+    if (!m_model->setData(m_model->index(m_row, col), value, Qt::EditRole))
+        throwLastError(QStringLiteral("Ошибка записи поля \"%1\"").arg(field));
+}
+
+void TableCursor::throwLastError(const QString &what) const
+{
+    throw ZelmorError(what + QStringLiteral(": ") + m_model->lastError().text());
+}

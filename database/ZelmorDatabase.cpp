@@ -1,0 +1,296 @@
+#include "database/ZelmorDatabase.h"
+
+#include "common/AppLog.h"
+#include "common/NumberText.h"
+#include "common/ZelmorError.h"
+#include "database/FieldNames.h"
+#include "database/ShippedModels.h"
+#include "database/TableCursor.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+QString quoted(const char *name)
+{
+    return QLatin1Char('"') + QLatin1String(name) + QLatin1Char('"');
+}
+
+QString modelsSchema()
+{
+    QStringList columns{ QStringLiteral("\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT"),
+                         QStringLiteral("\"Name\" VARCHAR(40)"),
+                         QStringLiteral("\"SaveSystem\" VARCHAR(40)"),
+                         QStringLiteral("\"Category\" VARCHAR(10)") };
+    for (const char *f : FieldNames::Limits)
+        columns << quoted(f) + QStringLiteral(" DOUBLE");
+    return QStringLiteral("CREATE TABLE \"models.DB\" (%1)").arg(columns.join(QStringLiteral(", ")));
+}
+
+QString reportsSchema()
+{
+    QStringList columns{ QStringLiteral("\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT"),
+                         QStringLiteral("\"Date\" DATE"),
+                         QStringLiteral("\"Time\" TIME"),
+                         QStringLiteral("\"ZMNum\" DOUBLE"),
+                         QStringLiteral("\"Model\" DOUBLE"),
+                         QStringLiteral("\"GovNumber\" VARCHAR(8)") };
+    // Table order: speed first within each step, as the stored records have it.
+    const char *order[] = { "MinTax", "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda",
+                            "MaxTax", "MaxCO", "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" };
+    for (const char *f : order)
+        columns << quoted(f) + QStringLiteral(" DOUBLE");
+    return QStringLiteral("CREATE TABLE \"reports.db\" (%1)").arg(columns.join(QStringLiteral(", ")));
+}
+
+// The report browser searches by day, model and registration number.
+const char *const ReportIndexes[] = {
+    "CREATE INDEX IF NOT EXISTS \"reports_Date\" ON \"reports.db\" (\"Date\")",
+    "CREATE INDEX IF NOT EXISTS \"reports_Model\" ON \"reports.db\" (\"Model\")",
+    "CREATE INDEX IF NOT EXISTS \"reports_GovNumber\" ON \"reports.db\" (\"GovNumber\")",
+};
+
+double roundedForStore(float value, const FieldNames::Rounding &r)
+{
+    // The stored value is the value of its fixed-point text.
+    return fixedText(value, r.precision, r.decimals, QLatin1Char('.')).toDouble();
+}
+
+// A fresh connection on one file; the caller removes it by name.
+QSqlDatabase openConnection(const QString &name, const QString &path)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    db.setConnectOptions(
+            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(ZelmorDatabase::BusyTimeoutMs));
+    return db;
+}
+
+} // namespace
+
+ZelmorDatabase::ZelmorDatabase(QObject *parent)
+    : QObject(parent),
+      m_connectionName(QStringLiteral("zelmor-%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
+{
+}
+
+ZelmorDatabase::~ZelmorDatabase()
+{
+    delete m_models;
+    delete m_reports;
+    m_models = m_reports = nullptr;
+    if (m_db.isValid()) {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+QString ZelmorDatabase::databasePath(const QString &programFolder)
+{
+    return QDir(programFolder).filePath(QLatin1String(FolderName) + QLatin1Char('/')
+                                        + QLatin1String(FileName));
+}
+
+void ZelmorDatabase::open(const QString &programFolder)
+{
+    const QString path = databasePath(programFolder);
+    if (!QFileInfo::exists(path))
+        createDatabase(path);
+
+    if (!m_db.isValid())
+        m_db = openConnection(m_connectionName, path);
+    else
+        m_db.setDatabaseName(path);
+    if (!m_db.open())
+        throw ZelmorError(QStringLiteral("Не удалось открыть базу данных %1: %2")
+                                  .arg(QDir::toNativeSeparators(path), m_db.lastError().text()));
+    // SQLite opens any file; the first read shows whether it is a database.
+    QSqlQuery probe(m_db);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        const QString error = probe.lastError().text();
+        probe = QSqlQuery();
+        m_db.close();
+        throw ZelmorError(QStringLiteral("Файл %1 не является базой данных: %2")
+                                  .arg(QDir::toNativeSeparators(path), error));
+    }
+    exec(QStringLiteral("PRAGMA synchronous=FULL"));
+
+    if (!m_models)
+        m_models = new TableCursor(this);
+    if (!m_reports)
+        m_reports = new TableCursor(this);
+    m_models->open(m_db, QLatin1String(ModelsTable));
+    m_reports->open(m_db, QLatin1String(ReportsTable));
+}
+
+void ZelmorDatabase::createDatabase(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        throw ZelmorError(QStringLiteral("Не удалось создать папку базы данных %1")
+                                  .arg(QDir::toNativeSeparators(info.absolutePath())));
+    // Built under a temporary name and renamed when complete, so an
+    // interrupted creation never leaves a half-made database behind.
+    const QString temporary = path + QStringLiteral(".new");
+    QFile::remove(temporary);
+    const QString name = m_connectionName + QStringLiteral("-create");
+    QString error;
+    {
+        QSqlDatabase db = openConnection(name, temporary);
+        if (!db.open()) {
+            error = db.lastError().text();
+        } else {
+            QSqlQuery q(db);
+            auto run = [&](const QString &statement) {
+                if (error.isEmpty() && !q.exec(statement))
+                    error = q.lastError().text();
+            };
+            run(QStringLiteral("BEGIN"));
+            run(modelsSchema());
+            run(reportsSchema());
+            for (const char *statement : ReportIndexes)
+                run(QLatin1String(statement));
+            QStringList fields{ QStringLiteral("\"Name\""), QStringLiteral("\"SaveSystem\""),
+                                QStringLiteral("\"Category\"") };
+            QStringList marks(3, QStringLiteral("?"));
+            for (const char *f : FieldNames::Limits) {
+                fields << quoted(f);
+                marks << QStringLiteral("?");
+            }
+            if (error.isEmpty()
+                && !q.prepare(QStringLiteral("INSERT INTO \"models.DB\" (%1) VALUES (%2)")
+                                      .arg(fields.join(QLatin1Char(',')),
+                                           marks.join(QLatin1Char(','))))) {
+                error = q.lastError().text();
+            }
+            for (const ModelRecord &m : shippedModels()) {
+                if (!error.isEmpty())
+                    break;
+                q.addBindValue(m.Name);
+                q.addBindValue(m.SaveSystem);
+                q.addBindValue(m.Category);
+                for (auto member : FieldNames::LimitMembers)
+                    q.addBindValue(m.limits.*member);
+                if (!q.exec())
+                    error = q.lastError().text();
+            }
+            run(QStringLiteral("COMMIT"));
+            q = QSqlQuery();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (error.isEmpty() && !QFile::rename(temporary, path))
+        error = QStringLiteral("не удалось переименовать %1").arg(temporary);
+    if (!error.isEmpty()) {
+        QFile::remove(temporary);
+        throw ZelmorError(QStringLiteral("Не удалось создать базу данных %1: %2")
+                                  .arg(QDir::toNativeSeparators(path), error));
+    }
+    WriteLog(QStringLiteral("alias zelmor created"));
+}
+
+bool ZelmorDatabase::isOpen() const
+{
+    return m_db.isOpen() && m_models && m_models->isOpen();
+}
+
+void ZelmorDatabase::exec(const QString &statement)
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(statement))
+        throw ZelmorError(QStringLiteral("Ошибка базы данных: ") + q.lastError().text());
+}
+
+ModelRecord ZelmorDatabase::CurrentModel() const
+{
+    ModelRecord m;
+    if (!m_models || m_models->currentRow() < 0)
+        return m;
+    m.Index = m_models->asInteger(QStringLiteral("Index"));
+    m.Name = m_models->asString(QStringLiteral("Name"));
+    if (m_models->fieldIndex(QStringLiteral("SaveSystem")) >= 0)
+        m.SaveSystem = m_models->asString(QStringLiteral("SaveSystem"));
+    if (m_models->fieldIndex(QStringLiteral("Category")) >= 0)
+        m.Category = m_models->asString(QStringLiteral("Category"));
+    for (size_t i = 0; i < FieldNames::Limits.size(); ++i)
+        m.limits.*FieldNames::LimitMembers[i] =
+                m_models->asFloat(QLatin1String(FieldNames::Limits[i]));
+    return m;
+}
+
+ModelRecord ZelmorDatabase::modelByIndex(int index) const
+{
+    ModelRecord m;
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT * FROM \"models.DB\" WHERE \"Index\" = ?"));
+    q.addBindValue(index);
+    if (!q.exec())
+        throw ZelmorError(QStringLiteral("Ошибка чтения моделей: ") + q.lastError().text());
+    if (!q.next())
+        return m;
+    const QSqlRecord r = q.record();
+    m.Index = r.value(QStringLiteral("Index")).toInt();
+    m.Name = r.value(QStringLiteral("Name")).toString();
+    m.SaveSystem = r.value(QStringLiteral("SaveSystem")).toString();
+    m.Category = r.value(QStringLiteral("Category")).toString();
+    for (size_t i = 0; i < FieldNames::Limits.size(); ++i)
+        m.limits.*FieldNames::LimitMembers[i] =
+                r.value(QLatin1String(FieldNames::Limits[i])).toDouble();
+    return m;
+}
+
+int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &now)
+{
+    if (!isOpen())
+        throw ZelmorError(QStringLiteral("База данных не открыта"));
+    QStringList fields{ QStringLiteral("\"Date\""), QStringLiteral("\"Time\""),
+                        QStringLiteral("\"ZMNum\""), QStringLiteral("\"Model\""),
+                        QStringLiteral("\"GovNumber\"") };
+    for (const char *f : FieldNames::Results)
+        fields << quoted(f);
+    const QStringList marks(fields.size(), QStringLiteral("?"));
+
+    QSqlQuery q(m_db);
+    if (!q.prepare(QStringLiteral("INSERT INTO \"reports.db\" (%1) VALUES (%2)")
+                           .arg(fields.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
+        throw ZelmorError(QStringLiteral("Ошибка записи результата: ") + q.lastError().text());
+    q.addBindValue(now.date());
+    q.addBindValue(now.time().toString(QStringLiteral("HH:mm:ss")));
+    q.addBindValue(double(result.instrumentNumber));
+    q.addBindValue(double(result.modelIndex));
+    q.addBindValue(result.govNumber.left(GovNumberWidth));
+    for (int i = 0; i < TestResult::MeanCount; ++i)
+        q.addBindValue(roundedForStore(result.means[i], FieldNames::ResultRounding[i % 7]));
+    // One statement is one transaction: it is either on disk in full when
+    // exec() returns or not stored at all.
+    if (!q.exec())
+        throw ZelmorError(QStringLiteral("Результат не сохранён: ") + q.lastError().text());
+    const int index = q.lastInsertId().toInt();
+    try {
+        m_reports->refresh();
+    } catch (const ZelmorError &) {
+        // The row is stored; a table view that fails to re-read is not a failed store.
+    }
+    return index;
+}
+
+void ZelmorDatabase::deleteReport(int index)
+{
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = ?"));
+    q.addBindValue(index);
+    if (!q.exec())
+        throw ZelmorError(QStringLiteral("Запись не удалена: ") + q.lastError().text());
+    m_reports->refresh();
+}
