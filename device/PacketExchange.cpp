@@ -1,0 +1,135 @@
+#include "device/PacketExchange.h"
+
+#include "device/LittleEndian.h"
+#include "device/MsClock.h"
+#include "device/ProtocolLibrary.h"
+#include "device/SerialTransport.h"
+
+#include <thread>
+
+namespace {
+
+// A library that fails at once (no port, device gone) would otherwise spin the
+// retry loop flat out for a whole second.
+constexpr auto FailedCallPause = std::chrono::milliseconds(10);
+
+bool failsAtOnce(int32_t status)
+{
+    return status == LinkStatus::NoPort || status == LinkStatus::IoError;
+}
+
+} // namespace
+
+PacketExchange::PacketExchange()
+    : PacketExchange(
+        std::make_unique<SerialTransport>(), std::make_unique<ProtocolLibrary>(), &MsClock::now)
+{ }
+
+PacketExchange::PacketExchange(
+    std::unique_ptr<Transport> transport, std::unique_ptr<IProtocolLibrary> library, Clock clock)
+    : transport_(std::move(transport))
+    , library_(std::move(library))
+    , clock_(std::move(clock))
+    , outLengths_(commandOutLengthTable())
+{ }
+
+PacketExchange::~PacketExchange()
+{
+    library_->SetCommPort(nullptr);
+    transport_->close();
+}
+
+bool PacketExchange::OpenPort(const std::string &name)
+{
+    library_->SetCommPort(nullptr);
+    transport_->close();
+    if (!transport_->open(name))
+        return false;
+    library_->SetCommPort(transport_.get());
+    return true;
+}
+
+bool PacketExchange::InitPort(int speed)
+{
+    return library_->InitCommPort(speed, 0, 0) != 0;
+}
+
+bool PacketExchange::isPortOpen() const
+{
+    return transport_->isOpen();
+}
+
+std::string PacketExchange::portError() const
+{
+    return transport_->errorString();
+}
+
+void PacketExchange::setArgument(uint16_t argument)
+{
+    LittleEndian::writeU16(buffer_.data() + PacketPayloadOffset, argument);
+}
+
+int32_t PacketExchange::sendWithRetry(int length)
+{
+    lastSendStatus_ = LinkStatus::Nothing;
+    const uint32_t deadline = clock_() + RetryWindowMs;
+    // Compared by signed difference: a plain `<` would send nothing for a
+    // second each time the 32-bit tick wraps (every 49.7 days).
+    while (MsClock::before(clock_(), deadline) && lastSendStatus_ != LinkStatus::Ok) {
+        lastSendStatus_ = library_->data_out(
+            buffer_.data(), static_cast<uint16_t>(length), SendWaitTicks, SendTransmissions);
+        if (failsAtOnce(lastSendStatus_))
+            std::this_thread::sleep_for(FailedCallPause);
+    }
+    return lastSendStatus_;
+}
+
+int32_t PacketExchange::SendPacket(int code)
+{
+    const int length = code >= 0 && code < CommandTableSize ? outLengths_[code] : 0;
+    LittleEndian::writeU16(buffer_.data(), static_cast<uint16_t>(code));
+    commandIndex_ = code;
+    return sendWithRetry(length);
+}
+
+int32_t PacketExchange::SendRaw(int length)
+{
+    return sendWithRetry(length);
+}
+
+int32_t PacketExchange::ReceiveAnswer()
+{
+    lastReceiveStatus_ = LinkStatus::Nothing;
+    const uint32_t deadline = clock_() + RetryWindowMs;
+    while (MsClock::before(clock_(), deadline) && lastReceiveStatus_ != LinkStatus::Ok) {
+        lastReceiveStatus_ = library_->data_in(
+            buffer_.data(), PacketBufferSize, &answerCount_, &secondAnswerWord_);
+        if (failsAtOnce(lastReceiveStatus_))
+            std::this_thread::sleep_for(FailedCallPause);
+    }
+    return lastReceiveStatus_;
+}
+
+bool PacketExchange::PingDevice()
+{
+    return SendPacket(ZMX_Dummy) == LinkStatus::Ok;
+}
+
+bool PacketExchange::SwitchTo38400()
+{
+    LittleEndian::writeU16(buffer_.data(), ZMX_Baud38400);
+    setArgument(Baud38400Argument);
+    return SendPacket(ZMX_Baud38400) == LinkStatus::Ok;
+}
+
+int32_t PacketExchange::PurgePort()
+{
+    return library_->purge() ? 0 : -1;
+}
+
+int32_t PacketExchange::ClosePort()
+{
+    if (transport_->isOpen())
+        transport_->close();
+    return 0;
+}
