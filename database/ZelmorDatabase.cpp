@@ -79,7 +79,9 @@ QSqlDatabase openConnection(const QString &name, const QString &path)
 
 ZelmorDatabase::ZelmorDatabase(QObject *parent)
     : QObject(parent),
-      m_connectionName(QStringLiteral("zelmor-%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
+      m_connectionName(QStringLiteral("zelmor-%1").arg(connectionCounter.fetchAndAddRelaxed(1))),
+      m_models(new TableCursor(this)),
+      m_reports(new TableCursor(this))
 {
 }
 
@@ -125,10 +127,6 @@ void ZelmorDatabase::open(const QString &programFolder)
     }
     exec(QStringLiteral("PRAGMA synchronous=FULL"));
 
-    if (!m_models)
-        m_models = new TableCursor(this);
-    if (!m_reports)
-        m_reports = new TableCursor(this);
     m_models->open(m_db, QLatin1String(ModelsTable));
     m_reports->open(m_db, QLatin1String(ReportsTable));
 }

@@ -42,6 +42,8 @@ public:
     bool isOpen() const;
     QSqlDatabase connection() const { return m_db; }
 
+    // Always present; open after open(). Their model() is created by open(),
+    // so bind views to it once the database is open.
     TableCursor *tbModels() const { return m_models; }
     TableCursor *tbReports() const { return m_reports; }
 

@@ -20,6 +20,10 @@ public:
 
     bool isAdding() const { return m_adding; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
+public:
     QTableView *DBGrid1 = nullptr;
     QGroupBox *GroupBox1 = nullptr;
     QLineEdit *DBEdit[17] = {}; // DBEdit1 … DBEdit16 by their number; [0] unused
@@ -41,6 +45,7 @@ private:
     void cursorMoved(int row);
     void gridRowChosen(int row);
     void buildLayout();
+    void bindModels();
 
     ZelmorDatabase *m_db;
     QDataWidgetMapper *m_mapper = nullptr;

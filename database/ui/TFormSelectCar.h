@@ -45,6 +45,7 @@ private:
     void btnCancelClick();
     void cboxModelChange(int row);
     void restoreChosenName();
+    void bindModels();
 
     ZelmorDatabase *m_db;
     SelectedVehicle m_selected;

@@ -1,0 +1,433 @@
+#include "database/ui/TFormReports.h"
+
+#include "common/AppLog.h"
+#include "common/FormatSettings.h"
+#include "common/ZelmorError.h"
+#include "database/FieldNames.h"
+#include "database/ReportFilter.h"
+#include "database/TableCursor.h"
+#include "database/ZelmorDatabase.h"
+#include "database/ui/FormMessages.h"
+#include "database/ui/LimitFieldDelegate.h"
+#include "database/ui/ReportListModel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlTableModel>
+#include <QTableView>
+
+namespace {
+
+constexpr int ClientWidth = 978;
+constexpr int ClientHeight = 634;
+constexpr int FontPixels = 13;
+constexpr int LargeFontPixels = 16;
+constexpr int ListColumnWidth = 92;
+constexpr int EditWidth = 65;
+constexpr int EditHeight = 24;
+constexpr int ColumnLeft0 = 152;
+constexpr int ColumnStep = 64;
+const QDate InitialFilterDate(2007, 2, 20);
+const QColor Silver(0xC0, 0xC0, 0xC0);
+const char *const Headings[8] = { "Об/мин", "Об/мин +/-", "CO, %", "CH, ppm",
+                                  "CO2, %", "O2, %",      "NOx, ppm", "λ" };
+// The fields a "Измерено:" row shows per column; the deviation column has none.
+const char *const MeasuredFields[2][8] = {
+    { "MinTax", nullptr, "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda" },
+    { "MaxTax", nullptr, "MaxCO", "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" },
+};
+
+QFont largeFont(const QFont &base)
+{
+    QFont f = base;
+    f.setPixelSize(LargeFontPixels);
+    return f;
+}
+
+QLabel *label(QWidget *parent, const QString &name, const QString &text, int left, int top)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->move(left, top);
+    l->adjustSize();
+    return l;
+}
+
+QSqlRecord readOne(const QSqlDatabase &db, const QString &statement, const QString &parameter,
+                   int value)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(statement);
+    q.bindValue(parameter, value);
+    if (!q.exec())
+        throw ZelmorError(QStringLiteral("Ошибка чтения отчёта: ") + q.lastError().text());
+    return q.next() ? q.record() : QSqlRecord();
+}
+
+} // namespace
+
+TFormReports::TFormReports(ZelmorDatabase *database, QWidget *parent)
+    : QDialog(parent), m_db(database), m_list(new ReportListModel(this))
+{
+    setObjectName(QStringLiteral("FormReports"));
+    setWindowTitle(QStringLiteral("База данных измерений"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setFixedSize(ClientWidth, ClientHeight);
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(FontPixels);
+    setFont(f);
+    m_list->setRows(ReportFilter(), {});
+    buildLayout();
+
+    connect(cboxFilterDate, &QCheckBox::clicked, this,
+            [this] { filterBoxClick(cboxFilterDate, FilterDate); });
+    connect(cboxFilterModel, &QCheckBox::clicked, this,
+            [this] { filterBoxClick(cboxFilterModel, FilterModel); });
+    connect(cboxFilterGosNum, &QCheckBox::clicked, this,
+            [this] { filterBoxClick(cboxFilterGosNum, FilterGosNum); });
+    connect(FilterDate, &QDateEdit::dateChanged, this, [this] { RunFilter(); });
+    connect(FilterModel, &QComboBox::activated, this, &TFormReports::FilterModelCloseUp);
+    connect(FilterGosNum, &QLineEdit::returnPressed, this, [this] { RunFilter(); });
+    connect(FilterResult, &QTableView::clicked, this, &TFormReports::FilterResultCellClick);
+    connect(btnDelete, &QPushButton::clicked, this, &TFormReports::btnDeleteClick);
+    connect(Button1, &QPushButton::clicked, this, &TFormReports::printRequested);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
+    connect(m_db->tbModels(), &TableCursor::dataReloaded, this, [this] {
+        if (!m_chosenModelName.isEmpty())
+            FilterModel->setCurrentIndex(FilterModel->findText(m_chosenModelName));
+    });
+}
+
+void TFormReports::buildLayout()
+{
+    auto *filter = new QGroupBox(QStringLiteral("Фильтр"), this);
+    filter->setObjectName(QStringLiteral("GroupBoxFilter"));
+    filter->setGeometry(8, 8, 249, 617);
+
+    cboxFilterDate = new QCheckBox(QStringLiteral("Дата:"), filter);
+    cboxFilterDate->setObjectName(QStringLiteral("cboxFilterDate"));
+    cboxFilterDate->move(16, 28);
+    FilterDate = new QDateEdit(InitialFilterDate, filter);
+    FilterDate->setObjectName(QStringLiteral("FilterDate"));
+    FilterDate->setGeometry(112, 24, 121, 24);
+    FilterDate->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    FilterDate->setCalendarPopup(true);
+    FilterDate->setEnabled(false);
+
+    cboxFilterModel = new QCheckBox(QStringLiteral("Модель:"), filter);
+    cboxFilterModel->setObjectName(QStringLiteral("cboxFilterModel"));
+    cboxFilterModel->move(16, 68);
+    FilterModel = new QComboBox(filter);
+    FilterModel->setObjectName(QStringLiteral("FilterModel"));
+    FilterModel->setGeometry(112, 64, 121, 24);
+    FilterModel->setEnabled(false);
+
+    cboxFilterGosNum = new QCheckBox(QStringLiteral("Гос. номер:"), filter);
+    cboxFilterGosNum->setObjectName(QStringLiteral("cboxFilterGosNum"));
+    cboxFilterGosNum->move(16, 108);
+    FilterGosNum = new QLineEdit(filter);
+    FilterGosNum->setObjectName(QStringLiteral("FilterGosNum"));
+    FilterGosNum->setGeometry(112, 104, 121, 24);
+    FilterGosNum->setEnabled(false);
+    for (QCheckBox *box : { cboxFilterDate, cboxFilterModel, cboxFilterGosNum })
+        box->adjustSize();
+
+    QLabel *resultLabel = label(filter, QStringLiteral("Label17"),
+                                QStringLiteral("Результат поиска:"), 16, 152);
+    FilterResult = new QTableView(filter);
+    FilterResult->setObjectName(QStringLiteral("FilterResult"));
+    FilterResult->setGeometry(16, 176, 217, 425);
+    FilterResult->setModel(m_list);
+    FilterResult->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FilterResult->setSelectionBehavior(QAbstractItemView::SelectRows);
+    FilterResult->setSelectionMode(QAbstractItemView::SingleSelection);
+    FilterResult->setShowGrid(true);
+    FilterResult->verticalHeader()->setFixedWidth(12);
+    FilterResult->verticalHeader()->setDefaultSectionSize(20);
+    FilterResult->horizontalHeader()->setFont(largeFont(font()));
+    FilterResult->setColumnWidth(ReportListModel::Column0, ListColumnWidth);
+    FilterResult->setColumnWidth(ReportListModel::Column1, ListColumnWidth);
+    FilterResult->setColumnHidden(ReportListModel::IndexColumn, true);
+    FilterResult->setColumnHidden(ReportListModel::ModelColumn, true);
+    resultLabel->setBuddy(FilterResult);
+    // The shown report follows the list's current row, however it moved, so
+    // delete and print act on the report the operator sees.
+    connect(FilterResult->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { ShowSelectedReport(); });
+
+    // The shown report's heading.
+    const struct
+    {
+        const char *caption;
+        QLabel **value;
+        const char *name;
+        int top;
+    } heads[] = { { "Автомобиль:", &labModel, "labModel", 16 },
+                  { "Гос. номер:", &labGosNum, "labGosNum", 48 },
+                  { "Дата:", &labDate, "labDate", 80 } };
+    for (const auto &h : heads) {
+        auto *caption = new QLabel(QString::fromUtf8(h.caption), this);
+        caption->setFont(largeFont(font()));
+        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        caption->setGeometry(272, h.top, 120, 22);
+        auto *value = new QLabel(QStringLiteral("---"), this);
+        value->setObjectName(QLatin1String(h.name));
+        value->setFont(largeFont(font()));
+        value->setGeometry(424, h.top, 540, 22);
+        caption->setObjectName(QLatin1String(h.name) + QStringLiteral("Caption"));
+        caption->setBuddy(value);
+        *h.value = value;
+    }
+
+    auto *limits = new QGroupBox(QStringLiteral("Порог ограничения выхлопа"), this);
+    limits->setObjectName(QStringLiteral("GroupBox1"));
+    limits->setGeometry(272, 128, 697, 457);
+    buildBlock(limits, 32, QStringLiteral("Минимальные обороты:"), 0);
+    buildBlock(limits, 240, QStringLiteral("Повышенные обороты:"), 1);
+
+    btnDelete = new QPushButton(QStringLiteral("Удалить"), this);
+    btnDelete->setObjectName(QStringLiteral("btnDelete"));
+    btnDelete->setGeometry(648, 600, 89, 25);
+    Button1 = new QPushButton(QStringLiteral("Печать"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(760, 600, 89, 25);
+    btnClose = new QPushButton(QStringLiteral("Закрыть"), this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    btnClose->setGeometry(872, 600, 91, 25);
+}
+
+void TFormReports::buildBlock(QWidget *group, int top, const QString &caption, int block)
+{
+    const QString suffix = QString::number(block + 1);
+    auto *title = new QLabel(caption, group);
+    title->setObjectName(QStringLiteral("labBlock") + suffix);
+    QFont tf = largeFont(font());
+    tf.setBold(true);
+    tf.setItalic(true);
+    title->setFont(tf);
+    title->setAutoFillBackground(true);
+    QPalette pal = title->palette();
+    pal.setColor(QPalette::Window, Silver);
+    title->setPalette(pal);
+    title->setGeometry(16, top, 665, 24);
+
+    const int headingTop = top + 48;
+    const int limitTop = top + 72;
+    const int measuredTop = top + 120;
+    for (int col = 0; col < 8; ++col) {
+        auto *heading = new QLabel(QString::fromUtf8(Headings[col]), group);
+        heading->setObjectName(QStringLiteral("labHeading%1_%2").arg(suffix).arg(col + 1));
+        if (col == 7)
+            heading->setFont(largeFont(font()));
+        heading->move(ColumnLeft0 + col * ColumnStep, col == 7 ? headingTop - 4 : headingTop);
+        heading->adjustSize();
+
+        auto *limit = new QLineEdit(group);
+        auto *measured = new QLineEdit(group);
+        limit->setObjectName(QStringLiteral("edLimit%1_%2").arg(suffix).arg(col + 1));
+        measured->setObjectName(QStringLiteral("edMeasured%1_%2").arg(suffix).arg(col + 1));
+        for (QLineEdit *e : { limit, measured }) {
+            e->setReadOnly(true);
+            e->setFont(largeFont(font()));
+        }
+        limit->setGeometry(ColumnLeft0 + col * ColumnStep, limitTop, EditWidth, EditHeight);
+        measured->setGeometry(ColumnLeft0 + col * ColumnStep, measuredTop, EditWidth, EditHeight);
+        limitEdits[block][col] = limit;
+        measuredEdits[block][col] = measured;
+    }
+    auto *limitCaption = new QLabel(QStringLiteral("Допуск:"), group);
+    auto *measuredCaption = new QLabel(QStringLiteral("Измерено:"), group);
+    limitCaption->setObjectName(QStringLiteral("labLimit") + suffix);
+    measuredCaption->setObjectName(QStringLiteral("labMeasured") + suffix);
+    for (QLabel *l : { limitCaption, measuredCaption }) {
+        l->setFont(largeFont(font()));
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    limitCaption->setGeometry(16, limitTop, 124, EditHeight);
+    measuredCaption->setGeometry(16, measuredTop, 124, EditHeight);
+    limitCaption->setBuddy(limitEdits[block][0]);
+    measuredCaption->setBuddy(measuredEdits[block][0]);
+}
+
+void TFormReports::bindModels()
+{
+    TableCursor *models = m_db->tbModels();
+    if (!models->model() || FilterModel->model() == models->model())
+        return;
+    FilterModel->setModel(models->model());
+    FilterModel->setModelColumn(models->fieldIndex(QStringLiteral("Name")));
+    FilterModel->setCurrentIndex(
+            m_chosenModelName.isEmpty() ? -1 : FilterModel->findText(m_chosenModelName));
+}
+
+void TFormReports::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (QWidget *owner = parentWidget())
+        move(owner->window()->geometry().center() - rect().center());
+}
+
+void TFormReports::prepareShow(int reportIndex)
+{
+    bindModels();
+    RunFilter();
+    int row = reportIndex > 0 ? m_list->rowOfIndex(reportIndex) : -1;
+    if (row < 0)
+        row = m_list->rowCount() - 1;
+    standOnRow(row);
+}
+
+int TFormReports::showReports(int reportIndex)
+{
+    prepareShow(reportIndex);
+    return exec();
+}
+
+void TFormReports::filterBoxClick(QCheckBox *box, QWidget *control)
+{
+    control->setEnabled(box->isChecked());
+    RunFilter();
+}
+
+void TFormReports::FilterModelCloseUp(int row)
+{
+    if (row >= 0) {
+        m_chosenModelName = FilterModel->itemText(row);
+        FormMessages::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); });
+    }
+    RunFilter();
+}
+
+void TFormReports::RunFilter()
+{
+    ReportFilter filter;
+    filter.byDate = cboxFilterDate->isChecked();
+    filter.byModel = cboxFilterModel->isChecked();
+    filter.byGovNumber = cboxFilterGosNum->isChecked();
+    filter.date = FilterDate->date();
+    filter.modelName = FilterModel->currentIndex() >= 0 ? FilterModel->currentText() : QString();
+    filter.govNumber = FilterGosNum->text();
+
+    QList<ReportFilter::Row> rows;
+    // A failed search leaves the list empty and says why.
+    FormMessages::guarded(this, [&] { rows = filter.run(m_db->connection()); });
+    m_list->setRows(filter, std::move(rows));
+    standOnRow(m_list->rowCount() > 0 ? 0 : -1);
+}
+
+void TFormReports::standOnRow(int row)
+{
+    const QModelIndex index = m_list->index(row, ReportListModel::Column0);
+    if (index.isValid()) {
+        FilterResult->setCurrentIndex(index);
+        FilterResult->scrollTo(index);
+    }
+    ShowSelectedReport();
+}
+
+int TFormReports::selectedReportIndex() const
+{
+    return m_shownIndex;
+}
+
+void TFormReports::clearShownReport()
+{
+    m_shownIndex = 0;
+    m_result = QSqlRecord();
+    m_model = QSqlRecord();
+    labModel->clear();
+    labGosNum->clear();
+    labDate->clear();
+    for (int block = 0; block < 2; ++block)
+        for (int col = 0; col < 8; ++col) {
+            limitEdits[block][col]->clear();
+            measuredEdits[block][col]->clear();
+        }
+}
+
+void TFormReports::ShowSelectedReport()
+{
+    const int row = FilterResult->currentIndex().row();
+    if (row < 0 || row >= m_list->rowCount()) {
+        clearShownReport();
+        return;
+    }
+    const ReportFilter::Row &listed = m_list->row(row);
+    const QSqlDatabase db = m_db->connection();
+    const bool ok = FormMessages::guarded(this, [&] {
+        m_result = readOne(
+                db,
+                QStringLiteral(
+                        "SELECT Reports.\"Index\", Reports.\"Date\", Reports.\"Time\", ZMNum, Model, "
+                        "GovNumber, MinTax, MinCO, MinCH, MinCO2, MinO2, MinNOx, MinLambda, "
+                        "MaxTax, MaxCO, MaxCH, MaxCO2, MaxO2, MaxNOx, MaxLambda\n"
+                        "FROM \"reports.DB\" Reports\n"
+                        "WHERE  Reports.\"Index\" = :ReportIndex"),
+                QStringLiteral(":ReportIndex"), listed.index);
+        m_model = readOne(db,
+                          QStringLiteral("SELECT Models.\"Index\", Name, SaveSystem, Category, "
+                                         "MinTax, MinTaxD, MinCO, MinCH, MinCO2, MinO2, MinNOx, "
+                                         "MinLambda, MaxTax, MaxTaxD, MaxCO, MaxCH, MaxCO2, MaxO2, "
+                                         "MaxNOx, MaxLambda\n"
+                                         "FROM \"models.DB\" Models\n"
+                                         "WHERE  Models.\"Index\" = :ModelIndex"),
+                          QStringLiteral(":ModelIndex"),
+                          qRound(m_result.value(QStringLiteral("Model")).toDouble()));
+    });
+    if (!ok || m_result.isEmpty()) {
+        clearShownReport();
+        return;
+    }
+    m_shownIndex = m_result.value(QStringLiteral("Index")).toInt();
+    labModel->setText(m_model.value(QStringLiteral("Name")).toString());
+    labGosNum->setText(m_result.value(QStringLiteral("GovNumber")).toString());
+    labDate->setText(ReportListModel::dateText(m_result.value(QStringLiteral("Date")))
+                     + QStringLiteral(" / ")
+                     + ReportListModel::timeText(m_result.value(QStringLiteral("Time"))));
+    for (int block = 0; block < 2; ++block) {
+        for (int col = 0; col < 8; ++col) {
+            const char *limitField = FieldNames::Limits[block * 8 + col];
+            limitEdits[block][col]->setText(
+                    m_model.isEmpty() ? QString()
+                                      : LimitFieldDelegate::displayText(
+                                                m_model.value(QLatin1String(limitField))));
+            const char *measuredField = MeasuredFields[block][col];
+            measuredEdits[block][col]->setText(
+                    measuredField ? LimitFieldDelegate::displayText(
+                                            m_result.value(QLatin1String(measuredField)))
+                                  : QString());
+        }
+    }
+}
+
+void TFormReports::FilterResultCellClick()
+{
+    ShowSelectedReport();
+}
+
+void TFormReports::btnDeleteClick()
+{
+    // The report to delete is the one shown, fixed before the question is asked.
+    const int index = m_shownIndex;
+    if (index <= 0)
+        return;
+    if (!FormMessages::confirm(this, QStringLiteral("Вы действительно хотите удалить запись?")))
+        return;
+    const int row = FilterResult->currentIndex().row();
+    if (!FormMessages::guarded(this, [&] { m_db->deleteReport(index); }))
+        return;
+    WriteLog(QStringLiteral("delete record"));
+    emit reportDeleted(index);
+    RunFilter();
+    standOnRow(qMin(row, m_list->rowCount() - 1));
+}
