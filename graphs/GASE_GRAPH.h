@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QString>
 #include <QtGlobal>
@@ -9,6 +10,7 @@
 
 class GraphImageTarget;
 class GraphTextTarget;
+class QPainter;
 
 // The gas graph of the measuring page: five vertical bars (CO, CH, CO2, O2,
 // NOx) and three horizontal gauges (engine speed, Tm, lambda), each with its
@@ -42,9 +44,9 @@ class GraphTextTarget;
 // The main window's state that decides what a draw shows.
 struct GaseGraphFlags
 {
-    bool WarmedUp = false;        // readings arrive: bars and gauges are filled
+    bool WarmedUp = false; // readings arrive: bars and gauges are filled
     bool VehicleSelected = false; // gauges are filled only for a chosen vehicle
-    bool MinSpeedDone = false;    // the raised-speed windows apply to the gauges
+    bool MinSpeedDone = false; // the raised-speed windows apply to the gauges
     bool ProcedureActive = false; // the instrument runs a procedure: gas readouts show "-.-"
 };
 
@@ -116,18 +118,19 @@ public:
     int BarUnitsWide = 0;
     int GaugeUnitsHigh = 0;
     int GaugeUnitsWide = 0;
-    float BarScale = 1;   // pixels per bar unit
+    float BarScale = 1; // pixels per bar unit
     float GaugeScale = 1; // pixels per gauge unit
 
 private:
-    void writeReadouts(const GaseGraphFlags &flags);
-    void drawBar(int gas, const GaseGraphFlags &flags);
-    void drawLimitLine(class QPainter &painter, float limit, int gas, const QString &text);
-    void drawGauge(int channel, const GaseGraphFlags &flags);
+    void writeReadouts(const GaseGraphFlags &flags, QChar separator);
+    void drawBar(int gas, const GaseGraphFlags &flags, QChar separator);
+    void drawLimitLine(QPainter &painter, float limit, int gas, const QString &text);
+    void drawGauge(int channel, const GaseGraphFlags &flags, QChar separator);
     void applyRaisedSpeedWindows();
     QSize barBoxSize() const;
     QSize gaugeBoxSize() const;
 
     QImage BarBuffer;
     QImage GaugeBuffer;
+    QFont LimitFont;
 };

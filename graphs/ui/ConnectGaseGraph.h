@@ -12,9 +12,9 @@ class TfrGraphG;
 struct GaugeDisplayLabels
 {
     QLabel *readout = nullptr; // labTax, labTm, labLambda
-    QLabel *below = nullptr;   // labTax1, labTm1, labLambda1: "-" half window
-    QLabel *centre = nullptr;  // labTax2, labTm2, labLambda2: window centre
-    QLabel *above = nullptr;   // labTax3, labTm3, labLambda3: "+" half window
+    QLabel *below = nullptr; // labTax1, labTm1, labLambda1: "-" half window
+    QLabel *centre = nullptr; // labTax2, labTm2, labLambda2: window centre
+    QLabel *above = nullptr; // labTax3, labTm3, labLambda3: "+" half window
 };
 
 // Connects the gas graph to the five bar frames (CO, CH, CO2, O2, NOx), the
@@ -22,5 +22,4 @@ struct GaugeDisplayLabels
 // names each bar frame's gas. The frames and labels must outlive the graph's use
 // of them; missing (null) labels are simply not written.
 void ConnectGaseGraph(GASE_GRAPH &graph, const std::array<TfrGraph *, 5> &bars,
-                      const std::array<TfrGraphG *, 3> &gauges,
-                      const std::array<GaugeDisplayLabels, 3> &gaugeLabels);
+    const std::array<TfrGraphG *, 3> &gauges, const std::array<GaugeDisplayLabels, 3> &gaugeLabels);

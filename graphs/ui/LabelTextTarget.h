@@ -14,7 +14,7 @@ class LabelTextTarget : public QObject, public GraphTextTarget
 
 public:
     enum class Fit {
-        Keep,    // the label keeps its geometry
+        Keep, // the label keeps its geometry
         GrowLeft // the label widens to its text, keeping its right edge (scale values)
     };
 

@@ -29,12 +29,12 @@ public:
     GraphTextTarget *preTarget() const;
     GraphTextTarget *scaleTarget(int index) const; // 0 = d1 (bottom) .. 4 = d5 (top)
 
-    QLabel *Label1;       // gas name
-    QLabel *Label8;       // unit completing the name
-    QFrame *Shape1;       // frame around the readout
-    GraphPaintBox *Bar;   // the bar graph
-    QLabel *labData;      // current value
-    QLabel *labDataPre;   // secondary value, hidden
+    QLabel *Label1; // gas name
+    QLabel *Label8; // unit completing the name
+    QFrame *Shape1; // frame around the readout
+    GraphPaintBox *Bar; // the bar graph
+    QLabel *labData; // current value
+    QLabel *labDataPre; // secondary value, hidden
     std::array<QLabel *, 5> d {}; // scale values, bottom first
 
 protected:
