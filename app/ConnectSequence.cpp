@@ -1,0 +1,62 @@
+#include "app/ConnectSequence.h"
+
+#include "app/BackgroundCall.h"
+#include "app/TFormAboutZM.h"
+#include "app/TestState.h"
+#include "device/TOpros_ZMX.h"
+
+#include <QLabel>
+
+namespace {
+const char *const Unknown = "-1";
+const char *const NoLinkText = "Нет связи с прибором.";
+const char *const ProductName = "Zelmor";
+} // namespace
+
+ConnectSequence::ConnectSequence(TOpros_ZMX &thread, TestState &state)
+    : m_thread(thread)
+    , m_state(state)
+{
+    m_connector = [this](const QString &port) {
+        return runInBackground([this, port] { return m_thread.ConnectPort(port); });
+    };
+}
+
+void ConnectSequence::setConnector(std::function<int(const QString &)> connector)
+{
+    m_connector = std::move(connector);
+}
+
+QString ConnectSequence::firmwareText(quint16 version)
+{
+    return QString::asprintf("%x.%02x", unsigned(version >> 8), unsigned(version & 0xFF));
+}
+
+int ConnectSequence::run(const QString &portName)
+{
+    auto setLabel = [this](QLabel *TFormAboutZM::*label, const QString &text) {
+        if (m_about)
+            (m_about->*label)->setText(text);
+    };
+    const QString unknown = QString::fromLatin1(Unknown);
+    for (auto label : { &TFormAboutZM::labComStatus, &TFormAboutZM::labZMModel,
+                        &TFormAboutZM::labZMNumber, &TFormAboutZM::labFirmware })
+        setLabel(label, unknown);
+
+    const int connected = m_connector ? m_connector(portName) : TOpros_ZMX::NotConnected;
+    if (connected != TOpros_ZMX::Connected) {
+        setLabel(&TFormAboutZM::labComStatus, QString::fromUtf8(NoLinkText));
+    } else {
+        setLabel(&TFormAboutZM::labComStatus, m_thread.snapshot().StatusText);
+        const int read = runInBackground([this] { return m_thread.ReadConstants(); });
+        if (read == TOpros_ZMX::ConstantsRead) {
+            const ZmxSnapshot snap = m_thread.snapshot();
+            setLabel(&TFormAboutZM::labZMModel, QString::fromLatin1(ProductName));
+            setLabel(&TFormAboutZM::labZMNumber, QString::number(snap.SerialNumber));
+            setLabel(&TFormAboutZM::labFirmware, firmwareText(snap.FirmwareVersion));
+            m_state.InstrumentNumber = snap.SerialNumber;
+        }
+    }
+    m_thread.RequestOperation(CommandGetResult, Repeat, 0);
+    return 0;
+}

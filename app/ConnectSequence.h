@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QLabel;
+class TFormAboutZM;
+class TOpros_ZMX;
+struct TestState;
+
+// The connect sequence of the main window: connects to the instrument on the
+// chosen port, reads its identity into the instrument box and the test state,
+// and starts continuous reception in every case.
+class ConnectSequence
+{
+public:
+    static constexpr int CommandGetResult = 4; // ZMX_get_result
+    static constexpr int Repeat = 1;
+
+    ConnectSequence(TOpros_ZMX &thread, TestState &state);
+
+    // The instrument box (may be null before it is created).
+    void setAboutBox(TFormAboutZM *box) { m_about = box; }
+    // How the port is connected; by default the thread's ConnectPort, run off
+    // the user interface thread. Returns 0 connected, -1 no link.
+    void setConnector(std::function<int(const QString &port)> connector);
+
+    // Returns 0, as the connect sequence always does.
+    int run(const QString &portName);
+
+    static QString firmwareText(quint16 version);
+
+private:
+    TOpros_ZMX &m_thread;
+    TestState &m_state;
+    TFormAboutZM *m_about = nullptr;
+    std::function<int(const QString &)> m_connector;
+};

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class TfrGraph;
+class TfrGraphG;
+
+// The measuring page "Diag": the side panel with the test steps, the vehicle
+// and the instrument's state, the five gas bars, the three large displays with
+// their gauges and the status line. Fixed positions inside the 1024 x 768
+// window; the page only lays the controls out, the window and the emission
+// test give them their behaviour.
+class DiagnosePage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DiagnosePage(QWidget *parent = nullptr);
+
+    // Colours the background black (done when the window is first shown).
+    void setBlackBackground();
+
+    QFrame *PanelDiagnose = nullptr;
+    QFrame *PanelMeasure = nullptr;
+
+    QGroupBox *GroupOperations = nullptr;
+    QPushButton *btnZero = nullptr;
+    QPushButton *btnMinRatio = nullptr;
+    QPushButton *btnMaxRatio = nullptr;
+    QPushButton *btnReport = nullptr;
+    QFrame *ShapeZero = nullptr;
+    QFrame *ShapeMinRatio = nullptr;
+    QFrame *ShapeMaxRatio = nullptr;
+    QFrame *Shape8 = nullptr;
+    QLabel *OKZero = nullptr;
+    QLabel *OKMinRatio = nullptr;
+    QLabel *OKMaxRatio = nullptr;
+    QLabel *OKReport = nullptr;
+    QProgressBar *MainProgress = nullptr;
+
+    QGroupBox *GroupVehicle = nullptr;
+    QLineEdit *edModel = nullptr;
+    QLineEdit *edGosNum = nullptr;
+
+    QGroupBox *GroupZelmor = nullptr;
+    QLabel *labTimeName = nullptr;
+    QLabel *labWorkTime = nullptr;
+    QLabel *labPressure = nullptr;
+    QLabel *labTermF = nullptr;
+    QLabel *labTermQ = nullptr;
+
+    QLineEdit *edOK = nullptr;
+    QLineEdit *edD = nullptr;
+    QLineEdit *edReal = nullptr;
+    QPushButton *Button3 = nullptr;
+
+    std::array<TfrGraph *, 5> frGraph {};
+    QFrame *panPropan = nullptr;
+
+    QLabel *labTax = nullptr, *labTax1 = nullptr, *labTax2 = nullptr, *labTax3 = nullptr;
+    QLabel *labTm = nullptr, *labTm1 = nullptr, *labTm2 = nullptr, *labTm3 = nullptr;
+    QLabel *labLambda = nullptr, *labLambda1 = nullptr, *labLambda2 = nullptr,
+           *labLambda3 = nullptr;
+    std::array<TfrGraphG *, 3> frGraphG {};
+
+    QLabel *labZMStatus = nullptr;
+
+private:
+    void buildSidePanel();
+    void buildOperations();
+    void buildVehicle();
+    void buildInstrument();
+    void buildGraphs();
+    void buildDisplays();
+    void buildStatusLine();
+};

@@ -1,0 +1,45 @@
+#include "app/ProgramWindows.h"
+
+#include "app/ShutdownSignals.h"
+#include "app/TFormAboutProg.h"
+#include "app/TFormAboutZM.h"
+#include "app/TFormMain.h"
+#include "database/ui/TFormModels.h"
+#include "database/ui/TFormReports.h"
+#include "database/ui/TFormSelectCar.h"
+
+#include <QCoreApplication>
+
+ProgramWindows::ProgramWindows()
+{
+    m_main = std::make_unique<TFormMain>();
+    TFormMain *main = m_main.get();
+
+    TFormMain::Dialogs d;
+    // Wiring point: the options dialog is created here, second of all windows.
+    d.FormSelectCar = new TFormSelectCar(&main->Database, main);
+    d.FormSelectCar->setObjectName(QStringLiteral("FormSelectCar"));
+    d.FormModels = new TFormModels(&main->Database, main);
+    d.FormModels->setObjectName(QStringLiteral("FormModels"));
+    d.FormReports = new TFormReports(&main->Database, main);
+    d.FormReports->setObjectName(QStringLiteral("FormReports"));
+    d.FormAboutZM = new TFormAboutZM(main);
+    d.FormAboutProg = new TFormAboutProg(main);
+    // Wiring point: the ranges dialog is created here, last of all windows.
+    main->setDialogs(d);
+}
+
+ProgramWindows::~ProgramWindows()
+{
+    m_signals.reset();
+    m_main.reset();
+}
+
+void ProgramWindows::endOnStopSignals()
+{
+    m_signals = std::make_unique<ShutdownSignals>();
+    QObject::connect(m_signals.get(), &ShutdownSignals::shutdownRequested, m_main.get(), [this] {
+        m_main->closeWithoutQuestion();
+        QCoreApplication::quit();
+    });
+}

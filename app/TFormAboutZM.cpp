@@ -1,0 +1,52 @@
+#include "app/TFormAboutZM.h"
+
+#include "app/DialogPlacement.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+constexpr int BoxWidth = 360;
+constexpr int BoxHeight = 170;
+const char *const Unknown = "-1";
+} // namespace
+
+TFormAboutZM::TFormAboutZM(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormAboutZM"));
+    setWindowTitle(QStringLiteral("Состояние связи"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint);
+
+    auto *grid = new QGridLayout(this);
+    auto addRow = [&](int row, const QString &caption, const char *name) {
+        auto *value = new QLabel(QString::fromLatin1(Unknown), this);
+        value->setObjectName(QString::fromLatin1(name));
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto *label = new QLabel(caption, this);
+        label->setBuddy(value);
+        grid->addWidget(label, row, 0, Qt::AlignRight);
+        grid->addWidget(value, row, 1);
+        return value;
+    };
+    labZMModel = addRow(0, QStringLiteral("Zelmor:"), "labZMModel");
+    labFirmware = addRow(1, QStringLiteral("Версия прошивки:"), "labFirmware");
+    labZMNumber = addRow(2, QStringLiteral("Серийный номер:"), "labZMNumber");
+    labComStatus = addRow(3, QStringLiteral("Связь:"), "labComStatus");
+    grid->setColumnStretch(1, 1);
+
+    btnClose = new QPushButton(QStringLiteral("Закрыть"), this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+    grid->addWidget(btnClose, 4, 0, 1, 2, Qt::AlignHCenter);
+
+    setFixedSize(BoxWidth, BoxHeight);
+}
+
+void TFormAboutZM::showEvent(QShowEvent *event)
+{
+    DialogPlacement::centreOnParent(this);
+    QDialog::showEvent(event);
+}

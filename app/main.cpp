@@ -1,0 +1,21 @@
+#include "app/ProgramWindows.h"
+#include "app/TFormMain.h"
+#include "app/ZelmorApplication.h"
+
+int main(int argc, char **argv)
+{
+    ZelmorApplication app(argc, argv);
+    ZelmorApplication::setApplicationName(QStringLiteral("Zelmor"));
+    ZelmorApplication::setUpFormats();
+
+    int result = 0;
+    try {
+        ProgramWindows windows;
+        windows.endOnStopSignals();
+        windows.FormMain()->show();
+        result = ZelmorApplication::exec();
+    } catch (...) {
+        ZelmorApplication::showError(ZelmorApplication::messageOf(std::current_exception()));
+    }
+    return result;
+}
