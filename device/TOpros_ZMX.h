@@ -44,6 +44,8 @@ public:
     // RequestOperation. seriesCapacity is the length of each of the four
     // record series (tests use a short one).
     explicit TOpros_ZMX(int seriesCapacity = SeriesCapacity);
+    // The same over a given packet exchange (tests: a scripted library).
+    explicit TOpros_ZMX(std::unique_ptr<PacketExchange> link, int seriesCapacity = SeriesCapacity);
     // Stops the cycle, wakes the thread and joins it; the wait is bounded by
     // one exchange with the instrument.
     ~TOpros_ZMX();
@@ -116,24 +118,24 @@ private:
     void Execute();
     void runCycle();
     void RunProcedure();
-    void handleQueryAnswer(int code);
-    void storeAnswer(int count);
-    void writeFilesAndAdvance();
+    void sendCycleCommand(int code);
+    void readQueryAnswer();
+    void readTermRatio();
+    void followZeroCorrection(int count, uint8_t status);
+    void probeLostProcedure();
     int nextRecordIndexLocked();
     bool takeRequestLocked();
-    void suspendCycleLocked();
+    bool mayRunLocked() const;
+    bool quitting() const;
 
     // Link borrowing by ConnectPort and ReadConstants.
     void acquireLink();
     void releaseLink();
-    bool stopRequestedLocked() const { return m_quit; }
 
     // Exchanges that also watch for an unplugged adapter.
     int sendPacket(int code);
     int receiveAnswer();
-    void noteLinkStatus(int status);
     void reopenPortIfDead();
-    bool openAndInit(const QString &portName, int speed);
 
     template<typename F> void publish(F &&change)
     {
@@ -151,6 +153,7 @@ private:
     ZmxSnapshot m_pub;
     std::deque<Request> m_pending;
     bool m_quit = false;
+    bool m_finished = false;
     bool m_inCycle = false;
     bool m_linkBorrowed = false;
     int m_linkWanted = 0;

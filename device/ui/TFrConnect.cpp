@@ -1,0 +1,148 @@
+#include "device/ui/TFrConnect.h"
+
+#include "common/ProgramFolder.h"
+#include "config/IniFile.h"
+#include "device/ResponsiveCall.h"
+#include "device/SerialPortList.h"
+#include "device/TOpros_ZMX.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+
+namespace {
+
+const QString IniSection = QStringLiteral("Port");
+constexpr int DefaultSpeedIndex = 5; // "38400"
+constexpr int StatusFontPoints = 8;
+
+const QString Unknown = QStringLiteral("---");
+const QString Yes = QStringLiteral("ДА");
+const QString No = QStringLiteral("НЕТ");
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int left, int top)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QLabel *makeStatusLabel(QWidget *parent, const char *name, int left, int top)
+{
+    QLabel *label = makeLabel(parent, name, Unknown, left, top);
+    QFont font = label->font();
+    font.setBold(true);
+    font.setPointSize(StatusFontPoints);
+    label->setFont(font);
+    // Room for "НЕТ" without a re-layout.
+    label->resize(60, label->height());
+    return label;
+}
+
+} // namespace
+
+TFrConnect::TFrConnect(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("ConnectModule"));
+    buildView();
+    cbPort->addItems(systemSerialPorts());
+    applyIni();
+    ConnectResult = -1;
+}
+
+void TFrConnect::buildView()
+{
+    setFixedSize(FrameWidth, FrameHeight);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Параметры связи"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(0, 0, 209, 281);
+
+    Label1 = makeLabel(GroupBox1, "Label1", QStringLiteral("Порт:"), 48, 32);
+    cbPort = new QComboBox(GroupBox1);
+    cbPort->setObjectName(QStringLiteral("cbPort"));
+    cbPort->setEditable(true);
+    // A path typed by hand (a pseudo-terminal) is used as typed.
+    cbPort->setInsertPolicy(QComboBox::NoInsert);
+    cbPort->setGeometry(88, 32, 73, cbPort->sizeHint().height());
+    Label1->setBuddy(cbPort);
+
+    Label2 = makeLabel(GroupBox1, "Label2", QStringLiteral("Скорость:"), 24, 64);
+    cbSpeed = new QComboBox(GroupBox1);
+    cbSpeed->setObjectName(QStringLiteral("cbSpeed"));
+    cbSpeed->setEditable(true);
+    cbSpeed->setInsertPolicy(QComboBox::NoInsert);
+    cbSpeed->addItems({ QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
+                        QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
+                        QStringLiteral("57600"), QStringLiteral("115200") });
+    cbSpeed->setCurrentIndex(DefaultSpeedIndex);
+    cbSpeed->setGeometry(88, 64, 73, cbSpeed->sizeHint().height());
+    Label2->setBuddy(cbSpeed);
+
+    cbFastSpeed = new QCheckBox(QStringLiteral("Скорость 1200 -> 38400"), GroupBox1);
+    cbFastSpeed->setObjectName(QStringLiteral("cbFastSpeed"));
+    cbFastSpeed->setTristate(true);
+    cbFastSpeed->setCheckState(Qt::Checked);
+    cbFastSpeed->setGeometry(32, 120, 145, 17);
+
+    Label3 = makeLabel(GroupBox1, "Label3", QStringLiteral("Порт захвачен:"), 44, 160);
+    labPortStatus = makeStatusLabel(GroupBox1, "labPortStatus", 128, 160);
+    Label3->setBuddy(labPortStatus);
+
+    Label4 = makeLabel(GroupBox1, "Label4", QStringLiteral("Zelmor на связи:"), 24, 184);
+    labZMStatus = makeStatusLabel(GroupBox1, "labZMStatus", 128, 184);
+    Label4->setBuddy(labZMStatus);
+
+    btnInitPort = new QPushButton(QStringLiteral("Подключиться"), GroupBox1);
+    btnInitPort->setObjectName(QStringLiteral("btnInitPort"));
+    btnInitPort->setGeometry(40, 224, 121, 25);
+    connect(btnInitPort, &QPushButton::clicked, this, &TFrConnect::btnInitPortClick);
+}
+
+void TFrConnect::applyIni()
+{
+    const IniFile ini(programFolder() + QStringLiteral("conf/zme.ini"));
+    const int port = ini.readInteger(IniSection, QStringLiteral("COM"), 0);
+    const int speed = ini.readInteger(IniSection, QStringLiteral("speed"), 0);
+    const int fast = ini.readInteger(IniSection, QStringLiteral("38400"), 1);
+
+    // An index beyond the list selects nothing.
+    cbPort->setCurrentIndex(port >= 0 && port < cbPort->count() ? port : -1);
+    cbSpeed->setCurrentIndex(speed >= 0 && speed < cbSpeed->count() ? speed : -1);
+    cbFastSpeed->setCheckState(fast == 0 ? Qt::Unchecked
+                                         : fast == 2 ? Qt::PartiallyChecked : Qt::Checked);
+}
+
+void TFrConnect::btnInitPortClick()
+{
+    // Attempts never overlap, also when the program clicks for the operator.
+    if (m_connecting)
+        return;
+    m_connecting = true;
+    ConnectResult = -1;
+    labPortStatus->setText(Unknown);
+    labZMStatus->setText(Unknown);
+    btnInitPort->setEnabled(false);
+
+    QPointer<TFrConnect> self(this);
+    TOpros_ZMX *opros = m_opros;
+    const QString port = cbPort->currentText();
+    const int result = opros ? callKeepingEventsFlowing([opros, port] { return opros->ConnectPort(port); })
+                             : TOpros_ZMX::NotConnected;
+    if (!self)
+        return;
+
+    const QString shown = result == TOpros_ZMX::Connected ? Yes : No;
+    labPortStatus->setText(shown);
+    labZMStatus->setText(shown);
+    btnInitPort->setEnabled(true);
+    ConnectResult = result;
+    m_connecting = false;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class TOpros_ZMX;
+
+// The link panel of the service page: port and speed choices, the connect
+// button and two state labels. The connect always runs at 38400 bit/s with
+// the 1200 bit/s fallback; the speed list and the check box are shown and
+// loaded from "conf/zme.ini" only.
+class TFrConnect : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int FrameWidth = 210;
+    static constexpr int FrameHeight = 314;
+
+    explicit TFrConnect(QWidget *parent = nullptr);
+
+    // The thread that owns the link; without one every connect fails.
+    void setOpros(TOpros_ZMX *opros) { m_opros = opros; }
+
+    // -1 after construction and during an attempt; then what ConnectPort
+    // returned: 0 connected, -1 no link.
+    int ConnectResult = -1;
+
+    QGroupBox *GroupBox1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QComboBox *cbPort = nullptr;
+    QLabel *Label2 = nullptr;
+    QComboBox *cbSpeed = nullptr;
+    QCheckBox *cbFastSpeed = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *labPortStatus = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *labZMStatus = nullptr;
+    QPushButton *btnInitPort = nullptr;
+
+public slots:
+    // Connects to the port typed or chosen in cbPort. Returns when the attempt
+    // is over; meanwhile the window keeps painting and its timers run.
+    void btnInitPortClick();
+
+private:
+    void buildView();
+    void applyIni();
+
+    TOpros_ZMX *m_opros = nullptr;
+    bool m_connecting = false;
+};
