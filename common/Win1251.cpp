@@ -2,7 +2,6 @@
 
 #include <QHash>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace Win1251 {
 namespace {
@@ -143,72 +142,66 @@ const char16_t upperHalf[128] = {
 
 constexpr char replacement = '?';
 
-const QHash<char16_t, char> &reverseTable()
+// The character of every byte, taken once from the system's converter when
+// it knows the code page and from our own table otherwise.
+struct Tables
 {
-    static const QHash<char16_t, char> table = [] {
-        QHash<char16_t, char> t;
-        for (int i = 0; i < 128; ++i)
-            t.insert(upperHalf[i], char(0x80 + i));
-        return t;
-    }();
-    return table;
-}
+    char16_t characters[256];
+    QHash<char16_t, char> bytes; // the upper half only
 
-QString decodeByTable(const QByteArray &bytes)
-{
-    QString text;
-    text.reserve(bytes.size());
-    for (char b : bytes) {
-        const auto u = static_cast<unsigned char>(b);
-        text += u < 0x80 ? QChar(u) : QChar(upperHalf[u - 0x80]);
-    }
-    return text;
-}
-
-QByteArray encodeByTable(const QString &text)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    const auto &reverse = reverseTable();
-    for (int i = 0; i < text.size(); ++i) {
-        const char16_t u = text.at(i).unicode();
-        if (u < 0x80) {
-            bytes += char(u);
-        } else {
-            bytes += reverse.value(u, replacement);
-            // A character outside the basic plane is one "?", not two.
-            if (text.at(i).isHighSurrogate() && i + 1 < text.size()
-                && text.at(i + 1).isLowSurrogate())
-                ++i;
+    Tables()
+    {
+        QStringDecoder decoder("windows-1251");
+        for (int b = 0; b < 256; ++b) {
+            characters[b] = b < 0x80 ? char16_t(b) : upperHalf[b - 0x80];
+            if (b >= 0x80 && decoder.isValid()) {
+                const QString c = decoder.decode(QByteArray(1, char(b)));
+                if (!decoder.hasError() && c.size() == 1 && c.at(0) != QChar::ReplacementCharacter)
+                    characters[b] = c.at(0).unicode();
+                decoder.resetState();
+            }
         }
+        for (int b = 0x80; b < 256; ++b)
+            bytes.insert(characters[b], char(b));
     }
-    return bytes;
+};
+
+const Tables &tables()
+{
+    static const Tables t;
+    return t;
 }
 
 } // namespace
 
 QString decode(const QByteArray &bytes)
 {
-    QStringDecoder decoder("windows-1251");
-    if (decoder.isValid()) {
-        QString text = decoder.decode(bytes);
-        if (!decoder.hasError())
-            return text;
-    }
-    return decodeByTable(bytes);
+    const Tables &t = tables();
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (char b : bytes)
+        *out++ = QChar(t.characters[static_cast<unsigned char>(b)]);
+    return text;
 }
 
 QByteArray encode(const QString &text)
 {
-    // The system's converter substitutes its own character for what the
-    // code page cannot hold; the table writes "?" as the platform always did.
-    QStringEncoder encoder("windows-1251");
-    if (encoder.isValid()) {
-        QByteArray bytes = encoder.encode(text);
-        if (!encoder.hasError())
-            return bytes;
+    const Tables &t = tables();
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        const char16_t u = text.at(i).unicode();
+        if (u < 0x80) {
+            bytes += char(u);
+            continue;
+        }
+        // What the code page cannot hold becomes "?", as the platform always
+        // wrote it; a character outside the basic plane is one "?", not two.
+        bytes += t.bytes.value(u, replacement);
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
     }
-    return encodeByTable(text);
+    return bytes;
 }
 
 } // namespace Win1251
