@@ -1,8 +1,8 @@
 #include "app/ConnectSequence.h"
 
-#include "app/BackgroundCall.h"
 #include "app/TFormAboutZM.h"
 #include "app/TestState.h"
+#include "device/ResponsiveCall.h"
 #include "device/TOpros_ZMX.h"
 
 #include <QLabel>
@@ -18,7 +18,7 @@ ConnectSequence::ConnectSequence(TOpros_ZMX &thread, TestState &state)
     , m_state(state)
 {
     m_connector = [this](const QString &port) {
-        return runInBackground([this, port] { return m_thread.ConnectPort(port); });
+        return callKeepingEventsFlowing([this, port] { return m_thread.ConnectPort(port); });
     };
 }
 
@@ -48,7 +48,7 @@ int ConnectSequence::run(const QString &portName)
         setLabel(&TFormAboutZM::labComStatus, QString::fromUtf8(NoLinkText));
     } else {
         setLabel(&TFormAboutZM::labComStatus, m_thread.snapshot().StatusText);
-        const int read = runInBackground([this] { return m_thread.ReadConstants(); });
+        const int read = callKeepingEventsFlowing([this] { return m_thread.ReadConstants(); });
         if (read == TOpros_ZMX::ConstantsRead) {
             const ZmxSnapshot snap = m_thread.snapshot();
             setLabel(&TFormAboutZM::labZMModel, QString::fromLatin1(ProductName));

@@ -14,13 +14,17 @@
 #include "common/AppLog.h"
 #include "common/FormatSettings.h"
 #include "common/ProgramFolder.h"
+#include "config/Settings.h"
 #include "database/ui/TFormModels.h"
 #include "database/ui/TFormReports.h"
 #include "device/TOpros_ZMX.h"
+#include "device/ui/TFrConnect.h"
 #include "graphs/GASE_GRAPH.h"
 #include "graphs/ui/ConnectGaseGraph.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLayout>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -83,6 +87,11 @@ TFormMain::TFormMain(QWidget *parent)
     Pages = new SecondaryPages(Tabs, tabDiagnose);
     Tabs->setCurrentIndex(SecondaryPages::DiagnoseIndex);
     setCentralWidget(Tabs);
+
+    ConnectModule = new TFrConnect(Pages->ConnectModuleArea);
+    ConnectModule->setObjectName(QStringLiteral("ConnectModule"));
+    ConnectModule->setOpros(Opros.get());
+    Pages->ConnectModuleArea->layout()->addWidget(ConnectModule);
 
     EmissionTestControls c;
     c.btnZero = tabDiagnose->btnZero;
@@ -306,9 +315,7 @@ void TFormMain::FormShow()
     runStartupStep([this] { GasGraph->Initialise(); });
     // Wiring point: the report template is loaded into the preview here once
     // the report engine is part of the program.
-    runStartupStep([] {
-        // Wiring point: the options dialog reads the settings file here.
-    });
+    runStartupStep([this] { loadSettings(); });
     runStartupStep([this] { ConnectDevice(); });
     runStartupStep([this] {
         if (GasGraph) {
@@ -353,12 +360,42 @@ void TFormMain::createGasGraph()
     Test->setGasGraph(GasGraph.get());
 }
 
+Settings &TFormMain::settings()
+{
+    // Wiring point: the options dialog owns the settings file once it is part
+    // of the program; until then the window keeps its own.
+    if (!m_ownSettings)
+        m_ownSettings = std::make_unique<Settings>();
+    return *m_ownSettings;
+}
+
+void TFormMain::loadSettings()
+{
+    Settings &file = settings();
+    file.LoadSettings();
+    State.ReadingsPerStep = file.ReadingsPerStep;
+    if (GasGraph) {
+        for (int gas = 0; gas < DisplayLimits::GasCount; ++gas) {
+            GasGraph->RangeLow[size_t(gas)] = file.Limits.Low[size_t(gas)];
+            GasGraph->RangeHigh[size_t(gas)] = file.Limits.High[size_t(gas)];
+        }
+    }
+}
+
 int TFormMain::ConnectDevice()
 {
+    constexpr int FastSpeedItem = 5; // "38400"
+    const OptionControls &choice = settings().Controls;
     ConnectSequence sequence(*Opros, State);
     sequence.setAboutBox(m_dialogs.FormAboutZM);
-    // Wiring point: the port comes from the options dialog's port choice.
-    return sequence.run(QStringLiteral("COM1"));
+    sequence.setConnector([this, choice](const QString &) {
+        ConnectModule->cbPort->setEditText(choice.PortName);
+        ConnectModule->cbSpeed->setEditText(choice.Speed);
+        ConnectModule->btnInitPortClick();
+        ConnectModule->cbSpeed->setCurrentIndex(FastSpeedItem);
+        return ConnectModule->ConnectResult;
+    });
+    return sequence.run(choice.PortName);
 }
 
 void TFormMain::FormClose()

@@ -19,11 +19,13 @@ class QLineEdit;
 class QTabWidget;
 class QTimer;
 class SecondaryPages;
+class Settings;
 class TFormAboutProg;
 class TFormAboutZM;
 class TFormModels;
 class TFormReports;
 class TFormSelectCar;
+class TFrConnect;
 class TOpros_ZMX;
 
 // The main window: the page control with the measuring page shown, the
@@ -76,7 +78,7 @@ public:
     DiagnosePage *tabDiagnose = nullptr;
     SecondaryPages *Pages = nullptr;
     MainMenu *Menu = nullptr;
-    QWidget *ConnectModule = nullptr;
+    TFrConnect *ConnectModule = nullptr;
     QTimer *TimerStatus = nullptr;
     QTimer *TimerOperation = nullptr;
 
@@ -110,8 +112,11 @@ private:
     void showStartupErrors();
     void NExitClick();
     void showModal(QWidget *dialog, const QString &missing);
+    void loadSettings();
+    Settings &settings();
 
     Dialogs m_dialogs;
+    std::unique_ptr<Settings> m_ownSettings;
     OperationTicker m_ticker;
     StatusBlink m_blink;
     QStringList m_startupErrors;

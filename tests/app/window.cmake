@@ -1,0 +1,16 @@
+# Main window: the operation timer's logic without a window, and the whole
+# program's start-up, pages and shutdown on real widgets, a real database file
+# in a temporary program folder and the simulator on a pseudo-terminal.
+zelmor_add_test(NAME test_app_ticker TIMEOUT 30
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_ticker.cpp
+  LIBS zelmor_app)
+zelmor_add_test(NAME test_app_window GUI TIMEOUT 120
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_startup.cpp ${CMAKE_CURRENT_LIST_DIR}/window_support.h
+  LIBS zelmor_app zelmor_test_sim Qt6::Test)
+zelmor_add_test(NAME test_app_window_sim GUI TIMEOUT 120
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_sim.cpp ${CMAKE_CURRENT_LIST_DIR}/window_support.h
+  LIBS zelmor_app zelmor_test_sim Qt6::Test)
+if(TARGET zelmor)
+  target_compile_definitions(test_app_window PRIVATE ZELMOR_APP_BINARY="$<TARGET_FILE:zelmor>")
+  add_dependencies(test_app_window zelmor)
+endif()

@@ -1,0 +1,92 @@
+#include "window_support.h"
+
+#include "app/DiagnosePage.h"
+#include "app/ProgramWindows.h"
+#include "app/TFormAboutZM.h"
+#include "app/TFormMain.h"
+#include "device/ui/TFrConnect.h"
+#include "graphs/ui/TfrGraph.h"
+#include "tests/support/SimProcess.h"
+
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+constexpr int StartupTimeoutMs = 20000;
+constexpr int ReadingTimeoutMs = 8000;
+} // namespace
+
+// The measuring page against the simulated instrument: identity in the
+// instrument box, then live values on the readouts.
+TEST(MainWindowWithInstrument, LiveValuesReachTheReadouts)
+{
+    SimProcess sim({ QStringLiteral("--warmup"), QStringLiteral("0"), QStringLiteral("--serial"),
+                     QStringLiteral("4321"), QStringLiteral("--firmware"),
+                     QStringLiteral("0x0105") });
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorString());
+    ASSERT_TRUE(sim.send(QStringLiteral("hold on")));
+    ASSERT_TRUE(sim.send(QStringLiteral("rpm 2500")));
+    ASSERT_TRUE(sim.send(QStringLiteral("gas pressure 99360")));
+    ASSERT_TRUE(sim.send(QStringLiteral("gas CO 1.25")));
+    ASSERT_TRUE(sim.send(QStringLiteral("gas tf 41")));
+
+    TestProgramFolder folder(sim.linkPath());
+    ModalAnswerer answerer;
+    ProgramWindows windows;
+    TFormMain *main = windows.FormMain();
+    main->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->isStartupFinished(); }, StartupTimeoutMs));
+
+    const TFormAboutZM *about = main->dialogs().FormAboutZM;
+    EXPECT_TRUE(about->labComStatus->text().startsWith(QStringLiteral("Zelmor подключен. Порт ")))
+        << qPrintable(about->labComStatus->text());
+    EXPECT_EQ(about->labZMModel->text(), QStringLiteral("Zelmor"));
+    EXPECT_EQ(about->labZMNumber->text(), QStringLiteral("4321"));
+    EXPECT_EQ(about->labFirmware->text(), QStringLiteral("1.05"));
+    EXPECT_EQ(main->State.InstrumentNumber, 4321);
+    EXPECT_EQ(main->ConnectModule->labZMStatus->text(), QStringLiteral("ДА"));
+
+    DiagnosePage *page = main->tabDiagnose;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page->labTax->text() == QStringLiteral("2500"); },
+                                ReadingTimeoutMs))
+        << qPrintable(page->labTax->text());
+    EXPECT_EQ(page->labPressure->text(), QStringLiteral("745.0"));
+    EXPECT_EQ(page->labTermF->text(), QStringLiteral("41"));
+    EXPECT_EQ(page->frGraph[0]->labData->text(), QStringLiteral("1.25"));
+    EXPECT_EQ(page->labTimeName->text(), QStringLiteral("Время работы:"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"))
+                    .match(page->labWorkTime->text())
+                    .hasMatch())
+        << qPrintable(page->labWorkTime->text());
+    EXPECT_TRUE(main->State.WarmedUp);
+    EXPECT_EQ(main->labZMStatus()->text(), QStringLiteral("Приём показаний прибора..."));
+
+    // A warm-up started by the instrument shows its count-down.
+    ASSERT_TRUE(sim.send(QStringLiteral("warmup 425")));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return page->labTimeName->text() == QStringLiteral("Время прогрева:"); },
+        ReadingTimeoutMs));
+    EXPECT_TRUE(page->labWorkTime->text().startsWith(QStringLiteral("07:0")))
+        << qPrintable(page->labWorkTime->text());
+    EXPECT_FALSE(main->State.WarmedUp);
+    ASSERT_TRUE(sim.send(QStringLiteral("warmup 0")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main->State.WarmedUp; }, ReadingTimeoutMs));
+
+    // The picture of the page, for the documentation.
+    const QByteArray shot = qgetenv("ZELMOR_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        QTest::qWait(1200);
+        page->labZMStatus->setVisible(true);
+        main->grab().save(QString::fromLocal8Bit(shot));
+    }
+
+    // The link stops: "Нет связи!" within seven ticks and more.
+    ASSERT_TRUE(sim.send(QStringLiteral("fault silent on")));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return main->labZMStatus()->text() == QStringLiteral("Нет связи!"); }, 12000));
+
+    EXPECT_TRUE(answerer.boxes.isEmpty());
+    main->close();
+}

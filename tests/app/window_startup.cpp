@@ -1,0 +1,265 @@
+#include "window_support.h"
+
+#include "app/DiagnosePage.h"
+#include "app/MainMenu.h"
+#include "app/ProgramWindows.h"
+#include "app/SecondaryPages.h"
+#include "app/TFormAboutProg.h"
+#include "app/TFormAboutZM.h"
+#include "app/TFormMain.h"
+#include "app/ZelmorApplication.h"
+#include "common/ZelmorError.h"
+#include "device/ui/TFrConnect.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProcess>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString MissingPort = QStringLiteral("/nonexistent/ttyZelmor");
+constexpr int StartupTimeoutMs = 20000;
+
+// Starts the program's windows the way the process does and waits for the
+// start-up of the main window to end.
+bool startProgram(ProgramWindows &windows)
+{
+    windows.FormMain()->show();
+    return QTest::qWaitFor([&] { return windows.FormMain()->isStartupFinished(); },
+                           StartupTimeoutMs);
+}
+
+} // namespace
+
+TEST(MainWindowStartup, WithoutAnInstrumentTheMeasuringPageShowsTheFailedConnect)
+{
+    TestProgramFolder folder(MissingPort);
+    ModalAnswerer answerer;
+    ProgramWindows windows;
+    TFormMain *main = windows.FormMain();
+    ASSERT_TRUE(startProgram(windows));
+
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("Zelmor"));
+    EXPECT_EQ(main->size(), QSize(1024, 768));
+    EXPECT_EQ(main->minimumSize(), main->maximumSize());
+    EXPECT_FALSE(main->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(main->Tabs->currentWidget()->objectName(), QStringLiteral("tabDiagnose"));
+    EXPECT_FALSE(main->Tabs->tabBar()->isVisible());
+
+    const TFormMain::Dialogs &d = main->dialogs();
+    EXPECT_EQ(d.FormAboutZM->labComStatus->text(), QStringLiteral("Нет связи с прибором."));
+    for (QLabel *unknown : { d.FormAboutZM->labZMModel, d.FormAboutZM->labZMNumber,
+                             d.FormAboutZM->labFirmware })
+        EXPECT_EQ(unknown->text(), QStringLiteral("-1"));
+    EXPECT_EQ(d.FormAboutProg->labProgVersion->text(), QStringLiteral("1.0"));
+    EXPECT_EQ(main->ConnectModule->labPortStatus->text(), QStringLiteral("НЕТ"));
+    EXPECT_EQ(main->State.InstrumentNumber, -1);
+
+    // The status line carries the thread's word on the link (the blink may hide it).
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QString status = main->labZMStatus()->text();
+            return status.startsWith(QStringLiteral("Нет связи"))
+                || status.startsWith(QStringLiteral("Ошибка связи"));
+        },
+        5000))
+        << qPrintable(main->labZMStatus()->text());
+
+    EXPECT_EQ(main->Pages->grData->item(0, 0)->text(), QStringLiteral("Время, мс"));
+    EXPECT_EQ(main->Pages->grData->item(0, 5)->text(), QStringLiteral("NOx, ppm"));
+    EXPECT_TRUE(main->startupErrors().isEmpty()) << qPrintable(main->startupErrors().join('\n'));
+    EXPECT_TRUE(answerer.boxes.isEmpty());
+    main->close();
+}
+
+TEST(MainWindowStartup, FirstStartCreatesTheDatabaseOnceAndEveryRunEndsWithExit)
+{
+    TestProgramFolder folder(MissingPort);
+    {
+        ProgramWindows windows;
+        ASSERT_TRUE(startProgram(windows));
+        windows.FormMain()->close();
+    }
+    EXPECT_EQ(folder.logTexts(),
+              (QStringList { "start zelmor", "alias zelmor created", "exit zelmor" }));
+    {
+        ProgramWindows windows;
+        ASSERT_TRUE(startProgram(windows));
+        EXPECT_TRUE(windows.FormMain()->Database.isOpen());
+        windows.FormMain()->close();
+    }
+    EXPECT_EQ(folder.logTexts(),
+              (QStringList { "start zelmor", "alias zelmor created", "exit zelmor",
+                             "start zelmor", "exit zelmor" }));
+}
+
+TEST(MainWindowStartup, AFailedStepStillConnectsAndIsReportedAfterStartUp)
+{
+    TestProgramFolder folder(MissingPort);
+    QDir(folder.path()).mkpath(QStringLiteral("db"));
+    QFile broken(folder.path() + QStringLiteral("db/zelmor.sqlite"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray(4096, 'x'));
+    broken.close();
+
+    ProgramWindows windows;
+    TFormMain *main = windows.FormMain();
+    bool boxBeforeStartupEnded = false;
+    ModalAnswerer answerer([&](const ModalAnswerer::Box &) {
+        if (!main->isStartupFinished())
+            boxBeforeStartupEnded = true;
+    });
+    ASSERT_TRUE(startProgram(windows));
+
+    ASSERT_EQ(main->startupErrors().size(), 1);
+    // The steps after the database ran: the connect, the graph, the data table.
+    EXPECT_EQ(main->dialogs().FormAboutZM->labComStatus->text(),
+              QStringLiteral("Нет связи с прибором."));
+    EXPECT_FALSE(main->Pages->grData->item(0, 0)->text().isEmpty());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.boxes.isEmpty(); }, 5000));
+    EXPECT_FALSE(boxBeforeStartupEnded);
+    EXPECT_EQ(answerer.boxes.first().title, QStringLiteral("Сообщение"));
+    EXPECT_EQ(answerer.boxes.first().text, main->startupErrors().first());
+
+    // The file that is not a database is left as it was.
+    EXPECT_EQ(QFileInfo(broken.fileName()).size(), 4096);
+    main->close();
+    EXPECT_EQ(folder.logTexts().last(), QStringLiteral("exit zelmor"));
+}
+
+TEST(MainWindowPages, SevenPagesReachedWithCtrlTabOnly)
+{
+    TestProgramFolder folder(MissingPort);
+    ProgramWindows windows;
+    TFormMain *main = windows.FormMain();
+    ASSERT_TRUE(startProgram(windows));
+
+    const QStringList names { "tabSelectCar", "TabSheet2", "sys",      "TabSheet1",
+                              "tabDiagnose",  "tabDiscovery", "TabSheet3" };
+    const QStringList captions { "test1", "test2", "sys", "report", "Diag", "Disco", "TabSheet3" };
+    ASSERT_EQ(main->Tabs->count(), 7);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(main->Tabs->widget(i)->objectName(), names[i]);
+        EXPECT_EQ(main->Tabs->tabText(i), captions[i]);
+    }
+
+    main->activateWindow();
+    QLineEdit *focus = main->edModel();
+    focus->setFocus();
+    QTest::keyClick(focus, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(main->Tabs->currentIndex(), 5);
+    main->Pages->labDStatus->parentWidget()->setFocus();
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : main->Tabs,
+                    Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(main->Tabs->currentIndex(), 4);
+    main->close();
+}
+
+TEST(MainWindowPages, FunctionKeysRunTheStepsThroughTheHiddenMenu)
+{
+    TestProgramFolder folder(MissingPort);
+    ProgramWindows windows;
+    TFormMain *main = windows.FormMain();
+    ASSERT_TRUE(startProgram(windows));
+    ModalAnswerer answerer;
+
+    for (QAction *menu : main->menuBar()->actions())
+        EXPECT_NE(menu->text(), QStringLiteral("Mode"));
+    main->activateWindow();
+    QTest::keyClick(main, Qt::Key_F4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.boxes.isEmpty(); }, 3000));
+    EXPECT_EQ(answerer.boxes.first().text,
+              QStringLiteral("Измерения не завершены. Вывод отчета невозможен."));
+    main->close();
+}
+
+TEST(MainWindowPages, MeasuringPageKeepsItsNamesAndCaptions)
+{
+    TestProgramFolder folder(MissingPort);
+    ProgramWindows windows;
+    TFormMain *main = windows.FormMain();
+    DiagnosePage *page = main->tabDiagnose;
+
+    EXPECT_EQ(page->btnZero->text(), QStringLiteral("F1 - Кор. нуля        "));
+    EXPECT_EQ(page->btnMinRatio->text(), QStringLiteral("F2 - Мин. обороты  "));
+    EXPECT_EQ(page->btnMaxRatio->text(), QStringLiteral("F3 - Пов. обороты   "));
+    EXPECT_EQ(page->btnReport->text(), QStringLiteral("F4 - Отчёт            "));
+    for (QWidget *hidden : std::initializer_list<QWidget *> {
+             page->OKZero, page->OKMinRatio, page->OKMaxRatio, page->OKReport, page->edOK,
+             page->edD, page->edReal, page->Button3, page->panPropan })
+        EXPECT_TRUE(hidden->isHidden()) << qPrintable(hidden->objectName());
+
+    // Every caption names its field for keyboard users and screen readers.
+    struct Buddy
+    {
+        const char *caption;
+        QWidget *field;
+    };
+    for (Buddy b : { Buddy { "Модель:", page->edModel }, Buddy { "Гос. номер:", page->edGosNum },
+                     Buddy { "Давление, Hg:", page->labPressure },
+                     Buddy { "Тф, С:", page->labTermF }, Buddy { "Тк, С:", page->labTermQ },
+                     Buddy { "прогресс операции:", page->MainProgress },
+                     Buddy { "Статус:", page->labZMStatus } }) {
+        bool found = false;
+        for (QLabel *label : page->findChildren<QLabel *>())
+            if (label->text() == QString::fromUtf8(b.caption) && label->buddy() == b.field)
+                found = true;
+        EXPECT_TRUE(found) << b.caption;
+    }
+    // The page and its frames fit the window.
+    const QRect area(QPoint(0, 0), main->Tabs->size());
+    for (QWidget *w : page->PanelDiagnose->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        EXPECT_TRUE(QRect(0, 0, 1024, 768 - 20).contains(w->geometry()))
+            << qPrintable(w->objectName());
+    Q_UNUSED(area);
+}
+
+TEST(ExceptionDisplay, ShowsOurMessageOrTheLibrarysText)
+{
+    struct Case
+    {
+        std::exception_ptr error;
+        QString expected;
+    };
+    const Case cases[] = {
+        { std::make_exception_ptr(ZelmorError(QStringLiteral("Таблица недоступна"))),
+          QStringLiteral("Таблица недоступна") },
+        { std::make_exception_ptr(std::runtime_error("disk full")), QStringLiteral("disk full") },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ZelmorApplication::messageOf(c.error), c.expected);
+}
+
+#ifdef ZELMOR_APP_BINARY
+// The program ends in order when the system asks it to stop.
+TEST(ProgramProcess, StopSignalsEndTheProgramWithItsExitLine)
+{
+    for (int stopSignal : { SIGTERM, SIGINT }) {
+        TestProgramFolder folder(MissingPort);
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("ZELMOR_PROGRAM_DIR"), folder.path());
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(ZELMOR_APP_BINARY), {});
+        ASSERT_TRUE(program.waitForStarted(5000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return folder.logTexts().contains(QStringLiteral("start zelmor")); }, 15000));
+        QTest::qWait(300);
+        ::kill(pid_t(program.processId()), stopSignal);
+        ASSERT_TRUE(program.waitForFinished(15000)) << stopSignal;
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << stopSignal;
+        EXPECT_EQ(program.exitCode(), 0);
+        ASSERT_FALSE(folder.logTexts().isEmpty());
+        EXPECT_EQ(folder.logTexts().last(), QStringLiteral("exit zelmor")) << stopSignal;
+    }
+}
+#endif
