@@ -45,10 +45,12 @@ void Instrument::log(const std::string &text)
 
 void Instrument::startWarmup(int seconds, int64_t nowMs)
 {
+    // The record that says "finished" goes out once after a count-down, also
+    // when a running one is cut short; an instrument started warm sends none.
+    const bool wasWarmingUp = warmupSecondsLeft(nowMs) > 0 || !m_warmupEndReported;
     m_warmupTotal = seconds;
     m_warmupEndMs = nowMs + static_cast<int64_t>(seconds) * MsPerSecond;
-    // The record that says "finished" goes out once after a count-down.
-    m_warmupEndReported = seconds <= 0;
+    m_warmupEndReported = seconds <= 0 && !wasWarmingUp;
 }
 
 int Instrument::warmupSecondsLeft(int64_t nowMs) const

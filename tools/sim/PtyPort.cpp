@@ -219,3 +219,9 @@ void PtyPort::pump(int64_t nowUs)
     if (m_pacing)
         m_nextByteUs += n * byteUs;
 }
+
+void PtyPort::discardInput()
+{
+    if (m_master >= 0)
+        tcflush(m_master, TCIFLUSH);
+}

@@ -160,6 +160,9 @@ void SimLink::transmit(int64_t nowMs)
         frame[where(m_random)] ^= 0x10;
         ++m_counters.corrupted;
     }
+    log("tx frame len=" + std::to_string(m_inFlight.data.size())
+        + (m_inFlight.resends ? " (resend " + std::to_string(m_inFlight.resends) + ")" : "") + " ["
+        + hexBytes(m_inFlight.data.data(), m_inFlight.data.size()) + "]");
     m_port.queue(frame);
     // The give-up time counts from when the last byte has left.
     const int speed = std::max(1, m_port.transmitSpeed());
@@ -185,6 +188,7 @@ void SimLink::tick(int64_t nowMs)
         Scheduled s = std::move(*it);
         it = m_scheduled.erase(it);
         if (s.token) {
+            log(s.bytes[0] == FrameCodec::AckByte ? "tx ACK" : "tx NAK");
             m_port.queue(s.bytes);
             continue;
         }

@@ -212,6 +212,9 @@ int Simulator::run()
             if (present)
                 ++m_clientOpens;
             log(present ? "client opened the line" : "client closed the line");
+            // What the departed client wrote and nobody read is not for the next one.
+            if (!present)
+                m_port.discardInput();
             // Whatever was under way belonged to the client that left.
             m_link.reset();
         }
