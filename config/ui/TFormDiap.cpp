@@ -1,0 +1,8 @@
+#include "config/ui/TFormDiap.h"
+
+TFormDiap::TFormDiap(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormDiap"));
+    setWindowTitle(QStringLiteral("Диапазоны"));
+}

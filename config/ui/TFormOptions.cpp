@@ -1,0 +1,470 @@
+#include "config/ui/TFormOptions.h"
+
+#include "common/NumberText.h"
+#include "common/ZelmorError.h"
+#include "device/SerialPortList.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStackedWidget>
+#include <QToolButton>
+
+namespace {
+
+const QString messageTitle = QStringLiteral("Сообщение");
+const QStringList pageNames = { QStringLiteral("Связь"), QStringLiteral("Графики"),
+    QStringLiteral("Интерфейс"), QStringLiteral("Печать"), QStringLiteral("Отчет") };
+const QStringList speeds = { QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
+    QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
+    QStringLiteral("57600"), QStringLiteral("115200") };
+
+// Geometry of the dialog, in pixels of its client area.
+constexpr int fontPixels = 11;
+constexpr int captionFontPixels = 13;
+const QRect listRect(8, 3, 121, 262);
+const QRect captionRect(132, 3, 361, 25);
+// The page control's own tabs lie under the caption; its pages start below it.
+const QRect pagesRect(135, 28, 356, 234);
+constexpr int stripTop = 265;
+constexpr int stripHeight = 41;
+const QSize buttonSize(75, 25);
+const QPoint okPos(345, 11);
+const QPoint cancelPos(425, 11);
+constexpr int controlLeft = 32;
+constexpr int labelAbove = 16; // a label stands this far above its control
+constexpr int editHeight = 21;
+constexpr int narrowWidth = 121;
+constexpr int wideWidth = 257;
+constexpr int upDownWidth = 16;
+
+QLabel *labelFor(QWidget *page, const char *name, const QString &text, QWidget *buddy)
+{
+    auto *label = new QLabel(text, page);
+    label->setObjectName(QLatin1String(name));
+    label->setBuddy(buddy);
+    label->setGeometry(buddy->x(), buddy->y() - labelAbove, wideWidth, labelAbove);
+    return label;
+}
+
+QComboBox *comboBox(QWidget *page, const char *name, bool editable, int top, int width)
+{
+    auto *box = new QComboBox(page);
+    box->setObjectName(QLatin1String(name));
+    box->setEditable(editable);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setGeometry(controlLeft, top, width, editHeight);
+    return box;
+}
+
+QLineEdit *lineEdit(QWidget *page, const char *name, int top, int width)
+{
+    auto *edit = new QLineEdit(page);
+    edit->setObjectName(QLatin1String(name));
+    edit->setGeometry(controlLeft, top, width, editHeight);
+    return edit;
+}
+
+// The file codes a check box as 0 clear, 1 ticked, 2 greyed.
+constexpr int stateClear = 0;
+constexpr int stateTicked = 1;
+constexpr int stateGreyed = 2;
+
+void setCheckState(QCheckBox *box, int state)
+{
+    // A greyed state comes only from the file; the operator ticks or clears.
+    box->setTristate(state == stateGreyed);
+    box->setCheckState(state == stateGreyed ? Qt::PartiallyChecked
+            : state == stateTicked          ? Qt::Checked
+                                            : Qt::Unchecked);
+}
+
+int checkState(const QCheckBox *box)
+{
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return stateTicked;
+    case Qt::PartiallyChecked:
+        return stateGreyed;
+    default:
+        return stateClear;
+    }
+}
+
+} // namespace
+
+TFormOptions::TFormOptions(QWidget *parent, const QString &settingsPath)
+    : QDialog(parent)
+    , m_settings(settingsPath.isEmpty() ? Settings::defaultPath() : settingsPath)
+{
+    buildView();
+    controlsFromSettings();
+}
+
+TFormOptions::~TFormOptions()
+{
+    delete m_ownPrinter;
+}
+
+void TFormOptions::buildView()
+{
+    setObjectName(QStringLiteral("FormOptions"));
+    setWindowTitle(QStringLiteral("Настройки"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+        | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
+    setFixedSize(ClientWidth, ClientHeight);
+    QFont dialogFont(QStringLiteral("Verdana"));
+    dialogFont.setPixelSize(fontPixels);
+    setFont(dialogFont);
+
+    listOptions = new QListWidget(this);
+    listOptions->setObjectName(QStringLiteral("listOptions"));
+    listOptions->setGeometry(listRect);
+    listOptions->addItems(pageNames);
+
+    tabsOptions = new QStackedWidget(this);
+    tabsOptions->setObjectName(QStringLiteral("tabsOptions"));
+    tabsOptions->setGeometry(pagesRect);
+    tabsOptions->addWidget(buildLinkPage());
+    tabsOptions->addWidget(buildGraphsPage());
+    tabsOptions->addWidget(buildInterfacePage());
+    tabsOptions->addWidget(buildPrintingPage());
+    tabsOptions->addWidget(buildReportPage());
+
+    MainCaption = new QLabel(pageNames.first(), this);
+    MainCaption->setObjectName(QStringLiteral("MainCaption"));
+    MainCaption->setGeometry(captionRect);
+    MainCaption->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    MainCaption->setAutoFillBackground(true);
+    QPalette captionPalette = MainCaption->palette();
+    captionPalette.setColor(QPalette::Window, Qt::gray);
+    captionPalette.setColor(QPalette::WindowText, Qt::white);
+    MainCaption->setPalette(captionPalette);
+    QFont captionFont(QStringLiteral("Verdana"));
+    captionFont.setPixelSize(captionFontPixels);
+    captionFont.setBold(true);
+    MainCaption->setFont(captionFont);
+    MainCaption->setIndent(6);
+
+    auto *strip = new QFrame(this);
+    strip->setObjectName(QStringLiteral("PanelButtons"));
+    strip->setGeometry(0, stripTop, ClientWidth, stripHeight);
+    auto *line = new QFrame(strip);
+    line->setObjectName(QStringLiteral("Bevel1"));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(0, 0, ClientWidth, 2);
+    btnOK = new QPushButton(QStringLiteral("ОК"), strip);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setGeometry(QRect(okPos, buttonSize));
+    btnOK->setDefault(true);
+    btnCancel = new QPushButton(QStringLiteral("Отмена"), strip);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setGeometry(QRect(cancelPos, buttonSize));
+
+    connect(listOptions, &QListWidget::currentRowChanged, this, [this] { listOptionsClick(); });
+    connect(btnOK, &QPushButton::clicked, this, [this] { runHandler([this] { btnOKClick(); }); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+    connect(btnPrinterSetup, &QPushButton::clicked, this,
+        [this] { runHandler([this] { btnPrinterSetupClick(); }); });
+    connect(cboxPrinters, &QComboBox::activated, this, [this] { cboxPrintersCloseUp(); });
+}
+
+QWidget *TFormOptions::buildLinkPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("tabConnect"));
+    cboxPortName = comboBox(page, "cboxPortName", true, 32, narrowWidth);
+    labelFor(page, "Label1", QStringLiteral("Порт:"), cboxPortName);
+    cboxSpeed = comboBox(page, "cboxSpeed", true, 104, narrowWidth);
+    cboxSpeed->addItems(speeds);
+    labelFor(page, "Label2", QStringLiteral("Скорость:"), cboxSpeed);
+    edTimeout = lineEdit(page, "edTimeout", 176, narrowWidth);
+    labelFor(page, "Label3", QStringLiteral("Таймаут:"), edTimeout);
+    return page;
+}
+
+QWidget *TFormOptions::buildGraphsPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("tabGraphs"));
+    edLineWidth = lineEdit(page, "edLineWidth", 32, narrowWidth - upDownWidth);
+    edLineWidth->setReadOnly(true);
+    labelFor(page, "Label4", QStringLiteral("Толщина линий:"), edLineWidth);
+
+    UpDown1 = new QWidget(page);
+    UpDown1->setObjectName(QStringLiteral("UpDown1"));
+    UpDown1->setGeometry(edLineWidth->geometry().right() + 1, 32, upDownWidth, editHeight);
+    auto *up = new QToolButton(UpDown1);
+    up->setObjectName(QStringLiteral("UpDown1Up"));
+    up->setArrowType(Qt::UpArrow);
+    up->setGeometry(0, 0, upDownWidth, editHeight / 2);
+    auto *down = new QToolButton(UpDown1);
+    down->setObjectName(QStringLiteral("UpDown1Down"));
+    down->setArrowType(Qt::DownArrow);
+    down->setGeometry(0, editHeight / 2, upDownWidth, editHeight - editHeight / 2);
+    connect(up, &QToolButton::clicked, this, [this] { stepLineWidth(+1); });
+    connect(down, &QToolButton::clicked, this, [this] { stepLineWidth(-1); });
+
+    cbShowGrid = new QCheckBox(QStringLiteral("Отображать сетку"), page);
+    cbShowGrid->setObjectName(QStringLiteral("cbShowGrid"));
+    cbShowGrid->setGeometry(controlLeft, 72, wideWidth, editHeight);
+    cbShowEdIzm = new QCheckBox(QStringLiteral("Отображать еденицы измерений"), page);
+    cbShowEdIzm->setObjectName(QStringLiteral("cbShowEdIzm"));
+    cbShowEdIzm->setGeometry(controlLeft, 100, wideWidth + 40, editHeight);
+    // Once the operator clicks, only ticked and clear remain.
+    for (QCheckBox *box : { cbShowGrid, cbShowEdIzm })
+        connect(box, &QCheckBox::clicked, box, [box] { box->setTristate(false); });
+    return page;
+}
+
+QWidget *TFormOptions::buildInterfacePage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("tabInterface"));
+    cboxStartMode = comboBox(page, "cboxStartMode", false, 32, wideWidth);
+    cboxStartMode->addItems(
+        { QStringLiteral("Диагностический режим"), QStringLiteral("Исследовательский режим") });
+    labelFor(page, "labWorkType", QStringLiteral("Режим по умолчанию:"), cboxStartMode);
+    cboxLanguage = comboBox(page, "cboxLanguage", false, 104, wideWidth);
+    cboxLanguage->addItem(QStringLiteral("Русский (Russian)"));
+    labelFor(page, "labLang", QStringLiteral("Язык:"), cboxLanguage);
+    return page;
+}
+
+QWidget *TFormOptions::buildPrintingPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("tabPrinting"));
+    cboxPrinters = comboBox(page, "cboxPrinters", true, 32, wideWidth);
+    labelFor(page, "Label5", QStringLiteral("Принтер:"), cboxPrinters);
+    btnPrinterSetup = new QPushButton(QStringLiteral("Настройка..."), page);
+    btnPrinterSetup->setObjectName(QStringLiteral("btnPrinterSetup"));
+    btnPrinterSetup->setGeometry(200, 64, 89, 25);
+    return page;
+}
+
+QWidget *TFormOptions::buildReportPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("tabReport"));
+    edReportPlace = lineEdit(page, "edReportPlace", 32, wideWidth);
+    labelFor(page, "Label7", QStringLiteral("Место проведения диагностики:"), edReportPlace);
+    return page;
+}
+
+void TFormOptions::stepLineWidth(int step)
+{
+    // The up-down starts from what the edit shows, kept within its range.
+    const int now = qBound(
+        MinLineWidth, tryStrToInt(edLineWidth->text()).value_or(MinLineWidth), MaxLineWidth);
+    edLineWidth->setText(QString::number(qBound(MinLineWidth, now + step, MaxLineWidth)));
+}
+
+void TFormOptions::controlsFromSettings()
+{
+    const OptionControls &c = m_settings.Controls;
+    cboxPortName->setEditText(c.PortName);
+    cboxSpeed->setEditText(c.Speed);
+    edTimeout->setText(c.Timeout);
+    edLineWidth->setText(c.LineWidth);
+    setCheckState(cbShowGrid, c.ShowGrid);
+    setCheckState(cbShowEdIzm, c.ShowEdIzm);
+    cboxStartMode->setCurrentIndex(c.StartMode);
+    cboxLanguage->setCurrentIndex(c.Language);
+    cboxPrinters->setEditText(c.Printer);
+    edReportPlace->setText(c.ReportPlace);
+}
+
+void TFormOptions::settingsFromControls()
+{
+    OptionControls &c = m_settings.Controls;
+    c.PortName = cboxPortName->currentText();
+    c.Speed = cboxSpeed->currentText();
+    c.Timeout = edTimeout->text();
+    c.LineWidth = edLineWidth->text();
+    c.ShowGrid = checkState(cbShowGrid);
+    c.ShowEdIzm = checkState(cbShowEdIzm);
+    c.StartMode = cboxStartMode->currentIndex();
+    c.Language = cboxLanguage->currentIndex();
+    c.Printer = cboxPrinters->currentText();
+    c.ReportPlace = edReportPlace->text();
+}
+
+void TFormOptions::fillControlsFromAppliedOptions()
+{
+    const OptionsRecord &a = m_settings.AppliedOptions;
+    cboxPortName->setEditText(a.ComName);
+    cboxSpeed->setEditText(QString::number(a.Speed));
+    edTimeout->setText(QString::number(a.TimeOut));
+    edLineWidth->setText(QString::number(a.LineWidth));
+    setCheckState(cbShowGrid, a.ShowGrid);
+    setCheckState(cbShowEdIzm, a.ShowEdIzm);
+    cboxStartMode->setCurrentIndex(a.StartMode);
+    cboxLanguage->setCurrentIndex(a.Language);
+    edReportPlace->setText(a.Place);
+}
+
+void TFormOptions::LoadSettings()
+{
+    FillPortList();
+    m_settings.LoadSettings();
+    controlsFromSettings();
+}
+
+void TFormOptions::SaveSettings()
+{
+    settingsFromControls();
+    m_settings.SaveSettings();
+}
+
+void TFormOptions::SaveDisplayRanges()
+{
+    m_settings.SaveDisplayRanges();
+}
+
+void TFormOptions::SaveDisplayRanges(const DisplayLimits &limits)
+{
+    m_settings.SaveDisplayRanges(limits);
+}
+
+void TFormOptions::FillPortList()
+{
+    // Refilling keeps what the operator typed or the settings chose.
+    const QString text = cboxPortName->currentText();
+    cboxPortName->clear();
+    cboxPortName->addItems(systemSerialPorts());
+    cboxPortName->setEditText(text);
+}
+
+void TFormOptions::setDisplayLimitsSource(std::function<DisplayLimits()> source)
+{
+    m_settings.setDisplayLimitsSource(std::move(source));
+}
+
+void TFormOptions::setConnectDevice(std::function<void()> connectDevice)
+{
+    m_connectDevice = std::move(connectDevice);
+}
+
+void TFormOptions::setReportPrinter(QPrinter *printer)
+{
+    m_reportPrinter = printer;
+}
+
+void TFormOptions::setErrorDisplay(std::function<void(const QString &)> display)
+{
+    m_errorDisplay = std::move(display);
+}
+
+void TFormOptions::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFormOptions::FormShow()
+{
+    listOptions->setFocus();
+    MainCaption->move(captionRect.topLeft());
+    listOptions->setCurrentRow(0);
+    listOptionsClick();
+
+    fillControlsFromAppliedOptions();
+
+    const QStringList printers = QPrinterInfo::availablePrinterNames();
+    cboxPrinters->clear();
+    cboxPrinters->addItems(printers);
+    cboxPrinters->setEditText(QString());
+    if (!printers.isEmpty()) {
+        const QString stored = m_settings.AppliedOptions.PrinterName;
+        const int entry = cboxPrinters->findText(stored, Qt::MatchFixedString);
+        if (entry >= 0)
+            cboxPrinters->setCurrentIndex(entry);
+        cboxPrinters->setEditText(stored);
+        cboxPrintersCloseUp();
+    }
+
+    ShownLinkChoice = currentLinkChoice();
+}
+
+TFormOptions::LinkChoice TFormOptions::currentLinkChoice() const
+{
+    // Texts, not list positions: a typed port (a pseudo-terminal) that
+    // changes must reconnect as well as a chosen one.
+    return LinkChoice { cboxPortName->currentText().trimmed(), cboxSpeed->currentText().trimmed(),
+        tryStrToInt(edTimeout->text()) };
+}
+
+void TFormOptions::listOptionsClick()
+{
+    const int row = listOptions->currentRow();
+    if (row < 0 || row >= tabsOptions->count())
+        return;
+    tabsOptions->setCurrentIndex(row);
+    MainCaption->setText(listOptions->item(row)->text());
+}
+
+void TFormOptions::btnOKClick()
+{
+    SaveSettings();
+    if (!(currentLinkChoice() == ShownLinkChoice) && m_connectDevice)
+        m_connectDevice();
+    accept();
+}
+
+void TFormOptions::btnCancelClick()
+{
+    reject();
+}
+
+void TFormOptions::btnPrinterSetupClick()
+{
+    if (cboxPrinters->count() == 0) {
+        QMessageBox box(QMessageBox::Warning, messageTitle, QStringLiteral("Принтер не найден."),
+            QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    QPrinter *printer = m_reportPrinter;
+    if (!printer) {
+        if (!m_ownPrinter)
+            m_ownPrinter = new QPrinter;
+        printer = m_ownPrinter;
+    }
+    if (!m_chosenPrinter.isEmpty())
+        printer->setPrinterName(m_chosenPrinter);
+    QPrintDialog dialog(printer, this);
+    dialog.setObjectName(QStringLiteral("PrintDialog"));
+    dialog.exec();
+}
+
+void TFormOptions::cboxPrintersCloseUp()
+{
+    if (cboxPrinters->count() > 0)
+        m_chosenPrinter = cboxPrinters->currentText();
+}
+
+void TFormOptions::runHandler(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const ZelmorError &e) {
+        if (m_errorDisplay) {
+            m_errorDisplay(e.message());
+        } else {
+            QMessageBox box(QMessageBox::Warning, messageTitle, e.message(), QMessageBox::Ok, this);
+            box.exec();
+        }
+    }
+}

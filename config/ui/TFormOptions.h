@@ -1,0 +1,121 @@
+#pragma once
+
+#include "config/Settings.h"
+
+#include <QDialog>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPrinter;
+class QPushButton;
+class QStackedWidget;
+class QToolButton;
+
+// The options dialog "Настройки": serial link, graphs, interface, printer and
+// the place of inspection. Created once at start; it owns the settings file
+// for the whole run. Its port and speed choices are also where the main
+// window's connect sequence takes the port and speed from.
+class TFormOptions : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int ClientWidth = 494;
+    static constexpr int ClientHeight = 306;
+    static constexpr int MinLineWidth = 1;
+    static constexpr int MaxLineWidth = 5;
+
+    // The settings file of the program folder, or the one given (tests).
+    explicit TFormOptions(QWidget *parent = nullptr, const QString &settingsPath = QString());
+    ~TFormOptions() override;
+
+    // The settings file operations; they throw ConversionError or IoError as
+    // Settings does, leaving the controls as they are.
+    void LoadSettings();
+    void SaveSettings();
+    void SaveDisplayRanges();
+    void SaveDisplayRanges(const DisplayLimits &limits);
+    void FillPortList();
+
+    const OptionsRecord &AppliedOptions() const { return m_settings.AppliedOptions; }
+    // "CntMeasure" from the file, limited to what a step holds (1 ... 10).
+    int ReadingsPerStep() const { return m_settings.readingsPerStep(); }
+    const DisplayLimits &displayLimits() const { return m_settings.Limits; }
+    const Settings &settings() const { return m_settings; }
+
+    // The gas graph's current limits, for SaveDisplayRanges.
+    void setDisplayLimitsSource(std::function<DisplayLimits()> source);
+    // The main window's connect sequence, run by OK after a change of the link.
+    void setConnectDevice(std::function<void()> connectDevice);
+    // The printer reports are printed on; the set-up button configures it.
+    void setReportPrinter(QPrinter *printer);
+    // How an error of OK is shown (the application's exception display);
+    // a warning box titled "Сообщение" when not set.
+    void setErrorDisplay(std::function<void(const QString &)> display);
+
+    // Handlers, public so that the main window and tests can run them.
+    void FormShow();
+    void listOptionsClick();
+    void btnOKClick();
+    void btnCancelClick();
+    void btnPrinterSetupClick();
+    void cboxPrintersCloseUp();
+
+    // Controls, named as the operator's documentation names them.
+    QListWidget *listOptions = nullptr;
+    QLabel *MainCaption = nullptr;
+    QStackedWidget *tabsOptions = nullptr;
+    QComboBox *cboxPortName = nullptr;
+    QComboBox *cboxSpeed = nullptr;
+    QLineEdit *edTimeout = nullptr;
+    QLineEdit *edLineWidth = nullptr;
+    QWidget *UpDown1 = nullptr;
+    QCheckBox *cbShowGrid = nullptr;
+    QCheckBox *cbShowEdIzm = nullptr;
+    QComboBox *cboxStartMode = nullptr;
+    QComboBox *cboxLanguage = nullptr;
+    QComboBox *cboxPrinters = nullptr;
+    QPushButton *btnPrinterSetup = nullptr;
+    QLineEdit *edReportPlace = nullptr;
+    QPushButton *btnOK = nullptr;
+    QPushButton *btnCancel = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    // What decides whether OK reconnects: the link choice when the dialog
+    // was opened.
+    struct LinkChoice
+    {
+        QString port;
+        QString speed;
+        std::optional<int> timeout;
+        bool operator==(const LinkChoice &) const = default;
+    };
+
+    void buildView();
+    QWidget *buildLinkPage();
+    QWidget *buildGraphsPage();
+    QWidget *buildInterfacePage();
+    QWidget *buildPrintingPage();
+    QWidget *buildReportPage();
+    void stepLineWidth(int step);
+    void controlsFromSettings();
+    void settingsFromControls();
+    void fillControlsFromAppliedOptions();
+    LinkChoice currentLinkChoice() const;
+    void runHandler(const std::function<void()> &handler);
+
+    Settings m_settings;
+    LinkChoice ShownLinkChoice;
+    QString m_chosenPrinter; // the printer-list object's choice
+    QPrinter *m_reportPrinter = nullptr;
+    QPrinter *m_ownPrinter = nullptr;
+    std::function<void()> m_connectDevice;
+    std::function<void(const QString &)> m_errorDisplay;
+};

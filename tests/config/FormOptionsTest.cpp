@@ -1,0 +1,272 @@
+#include "TempFolder.h"
+
+#include "common/FormatSettings.h"
+#include "config/IniDocument.h"
+#include "config/ui/TFormDiap.h"
+#include "config/ui/TFormOptions.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString ini = QStringLiteral("conf/zelmor.ini");
+
+class FormOptionsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        saved = FormatSettings::current();
+        FormatSettings::setDecimalSeparator(QLatin1Char(','));
+        QDir(folder.dir.path()).mkdir(QStringLiteral("conf"));
+    }
+    void TearDown() override { FormatSettings::setCurrent(saved); }
+
+    // The dialog as the program has it after start-up: settings loaded, the
+    // connect sequence and the error display hooked up.
+    std::unique_ptr<TFormOptions> startedForm()
+    {
+        auto form = std::make_unique<TFormOptions>(nullptr, folder.path(ini));
+        form->setConnectDevice([this] { ++connects; });
+        form->setErrorDisplay([this](const QString &message) { errors << message; });
+        form->LoadSettings();
+        return form;
+    }
+
+    // Opens the dialog as the menu does (without blocking) and presses OK.
+    void openAndPressOk(TFormOptions &form, const std::function<void()> &edit)
+    {
+        form.show();
+        edit();
+        QTest::mouseClick(form.btnOK, Qt::LeftButton);
+    }
+
+    void typeInto(QComboBox *box, const QString &text) { box->setEditText(text); }
+
+    IniDocument fileContents() const { return IniDocument::parse(folder.read(ini)); }
+
+    TempFolder folder;
+    FormatSettings saved;
+    int connects = 0;
+    QStringList errors;
+};
+
+TEST_F(FormOptionsTest, EveryControlCarriesItsNameAndLabelsAreBuddies)
+{
+    auto form = startedForm();
+    for (const char *name :
+        { "listOptions", "MainCaption", "tabsOptions", "cboxPortName", "cboxSpeed", "edTimeout",
+            "edLineWidth", "UpDown1", "cbShowGrid", "cbShowEdIzm", "cboxStartMode", "cboxLanguage",
+            "cboxPrinters", "btnPrinterSetup", "edReportPlace", "btnOK", "btnCancel" })
+        EXPECT_TRUE(form->findChild<QWidget *>(QLatin1String(name))) << name;
+    const std::pair<const char *, QWidget *> buddies[]
+        = { { "Label1", form->cboxPortName }, { "Label2", form->cboxSpeed },
+              { "Label3", form->edTimeout }, { "Label4", form->edLineWidth },
+              { "labWorkType", form->cboxStartMode }, { "labLang", form->cboxLanguage },
+              { "Label5", form->cboxPrinters }, { "Label7", form->edReportPlace } };
+    for (const auto &[label, buddy] : buddies) {
+        auto *l = form->findChild<QLabel *>(QLatin1String(label));
+        ASSERT_TRUE(l) << label;
+        EXPECT_EQ(l->buddy(), buddy) << label;
+    }
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Настройки"));
+    EXPECT_EQ(form->size(), QSize(494, 306));
+    EXPECT_EQ(form->cboxSpeed->count(), 8);
+}
+
+TEST_F(FormOptionsTest, LoadFillsControlsAndEveryOpeningStartsOnTheLinkPage)
+{
+    folder.write(ini,
+        "[Connect]\r\nComName=/dev/pts/3\r\nSpeed=abc\r\nTimeOut=250\r\n"
+        "[Graph]\r\nLineWidth=4\r\nShowGrid=2\r\nShowEdIzm=0\r\n"
+        "[Interface]\r\nStartMode=7\r\n[Report]\r\nPlace=\xcf\xf3\xed\xea\xf2 1\r\n");
+    auto form = startedForm();
+    form->show();
+    EXPECT_EQ(form->cboxPortName->currentText(), QStringLiteral("/dev/pts/3"));
+    EXPECT_EQ(form->cboxSpeed->currentText(), QStringLiteral("38400"));
+    EXPECT_EQ(form->edTimeout->text(), QStringLiteral("250"));
+    EXPECT_EQ(form->edLineWidth->text(), QStringLiteral("4"));
+    EXPECT_EQ(form->cbShowGrid->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(form->cbShowEdIzm->checkState(), Qt::Unchecked);
+    EXPECT_EQ(form->cboxStartMode->currentIndex(), -1);
+    EXPECT_EQ(form->edReportPlace->text(), QStringLiteral("Пункт 1"));
+
+    form->listOptions->setCurrentRow(3);
+    EXPECT_EQ(form->tabsOptions->currentIndex(), 3);
+    EXPECT_EQ(form->MainCaption->text(), QStringLiteral("Печать"));
+    form->hide();
+    form->show();
+    EXPECT_EQ(form->tabsOptions->currentIndex(), 0);
+    EXPECT_EQ(form->MainCaption->text(), QStringLiteral("Связь"));
+}
+
+struct EditCase
+{
+    const char *name;
+    std::function<void(TFormOptions &)> edit;
+    bool reconnects;
+};
+
+class FormOptionsOkTest : public FormOptionsTest, public ::testing::WithParamInterface<EditCase>
+{
+};
+
+TEST_P(FormOptionsOkTest, OkWritesTheFileAndReconnectsOnlyForALinkChange)
+{
+    const EditCase &c = GetParam();
+    auto form = startedForm();
+    openAndPressOk(*form, [&] { c.edit(*form); });
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(connects, c.reconnects ? 1 : 0);
+    EXPECT_EQ(fileContents().sections().size(), 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(Edits, FormOptionsOkTest,
+    ::testing::Values(EditCase { "nothing", [](TFormOptions &) {}, false },
+        EditCase { "port",
+            [](TFormOptions &f) { f.cboxPortName->setEditText(QStringLiteral("/dev/pts/9")); },
+            true },
+        EditCase { "speed", [](TFormOptions &f) { f.cboxSpeed->setCurrentIndex(0); }, true },
+        EditCase {
+            "timeout", [](TFormOptions &f) { f.edTimeout->setText(QStringLiteral("300")); }, true },
+        EditCase { "line width",
+            [](TFormOptions &f) {
+                QTest::mouseClick(
+                    f.findChild<QToolButton *>(QStringLiteral("UpDown1Up")), Qt::LeftButton);
+            },
+            false },
+        EditCase { "grid", [](TFormOptions &f) { f.cbShowGrid->setChecked(false); }, false },
+        EditCase { "mode", [](TFormOptions &f) { f.cboxStartMode->setCurrentIndex(1); }, false },
+        EditCase { "place",
+            [](TFormOptions &f) { f.edReportPlace->setText(QStringLiteral("Тверь")); }, false }),
+    [](const auto &info) {
+        QString name = QString::fromLatin1(info.param.name);
+        name.remove(QLatin1Char(' '));
+        return name.toStdString();
+    });
+
+TEST_F(FormOptionsTest, CancelForgetsTheEditsAndWritesNothing)
+{
+    auto form = startedForm();
+    form->show();
+    form->cboxPortName->setEditText(QStringLiteral("COM7"));
+    form->edReportPlace->setText(QStringLiteral("другое"));
+    QTest::mouseClick(form->btnCancel, Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(folder.exists(ini));
+    form->show();
+    EXPECT_EQ(form->cboxPortName->currentText(), QStringLiteral("COM1"));
+    EXPECT_EQ(form->edReportPlace->text(), QStringLiteral("НПФ \"Лумарис\""));
+    EXPECT_EQ(connects, 0);
+}
+
+TEST_F(FormOptionsTest, BadTimeoutKeepsTheDialogOpenWithoutReconnecting)
+{
+    auto form = startedForm();
+    openAndPressOk(*form, [&] {
+        form->cboxPortName->setEditText(QStringLiteral("COM2"));
+        form->edTimeout->setText(QStringLiteral("сто"));
+    });
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(errors, QStringList { QStringLiteral("'сто' is not a valid integer value") });
+    EXPECT_EQ(connects, 0);
+    EXPECT_EQ(fileContents().sections(), QStringList { QStringLiteral("Connect") });
+    EXPECT_EQ(form->AppliedOptions().ComName, QStringLiteral("COM1"));
+}
+
+TEST_F(FormOptionsTest, UnwritableFileKeepsTheDialogOpen)
+{
+    QDir(folder.path(QStringLiteral("conf"))).removeRecursively();
+    auto form = startedForm();
+    openAndPressOk(*form, [] {});
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(
+        errors, QStringList { QStringLiteral("Unable to write to %1").arg(folder.path(ini)) });
+}
+
+TEST_F(FormOptionsTest, CheckBoxStatesRoundTripWithTheFileCodes)
+{
+    folder.write(ini, "[Graph]\r\nShowGrid=2\r\nShowEdIzm=1\r\n");
+    auto form = startedForm();
+    EXPECT_EQ(form->cbShowEdIzm->checkState(), Qt::Checked);
+    openAndPressOk(*form, [] {});
+    EXPECT_EQ(fileContents().value(QStringLiteral("Graph"), QStringLiteral("ShowGrid")),
+        QStringLiteral("2"));
+    EXPECT_EQ(fileContents().value(QStringLiteral("Graph"), QStringLiteral("ShowEdIzm")),
+        QStringLiteral("1"));
+    form->show();
+    form->cbShowGrid->setChecked(false);
+    QTest::mouseClick(form->btnOK, Qt::LeftButton);
+    EXPECT_EQ(fileContents().value(QStringLiteral("Graph"), QStringLiteral("ShowGrid")),
+        QStringLiteral("0"));
+}
+
+TEST_F(FormOptionsTest, LineWidthStepsWithinOneToFiveWithoutWrapping)
+{
+    auto form = startedForm();
+    form->show();
+    auto *up = form->findChild<QToolButton *>(QStringLiteral("UpDown1Up"));
+    auto *down = form->findChild<QToolButton *>(QStringLiteral("UpDown1Down"));
+    for (int i = 0; i < 6; ++i)
+        QTest::mouseClick(up, Qt::LeftButton);
+    EXPECT_EQ(form->edLineWidth->text(), QStringLiteral("5"));
+    for (int i = 0; i < 6; ++i)
+        QTest::mouseClick(down, Qt::LeftButton);
+    EXPECT_EQ(form->edLineWidth->text(), QStringLiteral("1"));
+    EXPECT_TRUE(form->edLineWidth->isReadOnly());
+}
+
+TEST_F(FormOptionsTest, UnchosenModeIsStoredAsMinusOne)
+{
+    folder.write(ini, "[Interface]\r\nStartMode=7\r\n[System]\r\nCntMeasure=5\r\n");
+    auto form = startedForm();
+    openAndPressOk(*form, [] {});
+    EXPECT_EQ(fileContents().value(QStringLiteral("Interface"), QStringLiteral("StartMode")),
+        QStringLiteral("-1"));
+    EXPECT_EQ(fileContents().value(QStringLiteral("System"), QStringLiteral("CntMeasure")),
+        QStringLiteral("5"));
+    EXPECT_EQ(form->ReadingsPerStep(), 5);
+}
+
+TEST_F(FormOptionsTest, WithoutPrintersTheListIsEmptyAndSetUpSaysSo)
+{
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        GTEST_SKIP() << "printers are installed here";
+    folder.write(ini, "[Printer]\r\nName=Office\r\n");
+    auto form = startedForm();
+    form->show();
+    EXPECT_EQ(form->cboxPrinters->count(), 0);
+    EXPECT_TRUE(form->cboxPrinters->currentText().isEmpty());
+
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown = box->windowTitle() + QLatin1Char('|') + box->text();
+            box->accept();
+        }
+    });
+    form->btnPrinterSetupClick();
+    EXPECT_EQ(shown, QStringLiteral("Сообщение|Принтер не найден."));
+}
+
+TEST_F(FormOptionsTest, RangesDialogShellExists)
+{
+    TFormDiap diap;
+    EXPECT_EQ(diap.objectName(), QStringLiteral("FormDiap"));
+}
+
+} // namespace
