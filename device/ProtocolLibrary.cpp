@@ -15,6 +15,11 @@ constexpr size_t ReadChunk = FrameCodec::MaxFrameLength;
 
 } // namespace
 
+ProtocolLibrary::ProtocolLibrary(Clock clock)
+    : clock_(clock ? std::move(clock) : Clock(&MsClock::now))
+{
+}
+
 void ProtocolLibrary::SetCommPort(Transport *port)
 {
     port_ = port;
@@ -107,12 +112,12 @@ ProtocolLibrary::Pump ProtocolLibrary::nextUnit(uint32_t deadline, LinkUnit &uni
 
         uint8_t chunk[ReadChunk];
         size_t received = 0;
-        const uint32_t wait = MsClock::remaining(deadline, MsClock::now());
+        const uint32_t wait = MsClock::remaining(deadline, clock_());
         switch (port_->read(chunk, sizeof chunk, wait, received)) {
         case Transport::IoResult::Ok:
             pending_.assign(chunk, chunk + received);
             pendingPos_ = 0;
-            pendingMs_ = MsClock::now();
+            pendingMs_ = clock_();
             break;
         case Transport::IoResult::Timeout:
             return Pump::Timeout;
@@ -153,7 +158,7 @@ int32_t ProtocolLibrary::data_out(
 
         // The wait starts once the frame has left; a NAK does not end it, an
         // ACK does.
-        const uint32_t deadline = MsClock::now() + waitMs;
+        const uint32_t deadline = clock_() + waitMs;
         LinkUnit unit;
         for (;;) {
             const Pump pump = nextUnit(deadline, unit);
@@ -192,7 +197,7 @@ int32_t ProtocolLibrary::data_in(
         kept_.clear();
         hasKept_ = false;
     } else {
-        const uint32_t deadline = MsClock::now() + ReceiveWaitMs;
+        const uint32_t deadline = clock_() + ReceiveWaitMs;
         LinkUnit unit;
         for (;;) {
             const Pump pump = nextUnit(deadline, unit);

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class ProtocolLibrary : public IProtocolLibrary
@@ -20,6 +21,12 @@ public:
     static constexpr uint32_t ReceiveWaitMs = 100;
     // Longest the library waits for room in the port when writing.
     static constexpr uint32_t WriteTimeoutMs = 1000;
+
+    using Clock = std::function<uint32_t()>;
+
+    // `clock` times the waits and stamps received bytes (the 50 ms gap rule);
+    // the program uses the real millisecond tick, tests may script it.
+    explicit ProtocolLibrary(Clock clock = {});
 
     void SetCommPort(Transport *port) override;
     uint8_t InitCommPort(int32_t speed, int32_t reserved1, int32_t reserved2) override;
@@ -44,6 +51,7 @@ private:
     bool sendToken(const std::array<uint8_t, 2> &token);
     int32_t statusOf(Pump pump) const;
 
+    Clock clock_;
     Transport *port_ = nullptr;
     bool configured_ = false;
     FrameParser parser_;

@@ -1,0 +1,334 @@
+#include "device/FrameCodec.h"
+#include "device/MsClock.h"
+#include "device/ProtocolLibrary.h"
+#include "device/SerialTransport.h"
+#include "link_PtyPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <thread>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const Bytes GetResult { 0x04, 0x00 };
+
+Bytes answerOf(size_t n, uint8_t seed)
+{
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i)
+        b[i] = static_cast<uint8_t>(seed + i * 7);
+    return b;
+}
+
+Bytes frameOf(const Bytes &data)
+{
+    return FrameCodec::encodeFrame(data.data(), data.size());
+}
+
+// The library against a scripted instrument on a real pseudo-terminal.
+class LibraryOnPty : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(peer.ok());
+        ASSERT_TRUE(port.open(peer.slavePath())) << port.errorString();
+        lib.SetCommPort(&port);
+        ASSERT_EQ(lib.InitCommPort(38400, 0, 0), 1);
+    }
+    void TearDown() override
+    {
+        if (instrument.joinable())
+            instrument.join();
+    }
+
+    int32_t send(const Bytes &packet)
+    {
+        return lib.data_out(packet.data(), static_cast<uint16_t>(packet.size()), 10, 1);
+    }
+    int32_t receive()
+    {
+        count = 0xFFFF;
+        return lib.data_in(buffer, sizeof buffer, &count, &second);
+    }
+    Bytes received() const { return Bytes(buffer, buffer + count); }
+
+    PtyPeer peer;
+    SerialTransport port;
+    ProtocolLibrary lib;
+    std::thread instrument;
+    uint8_t buffer[642] = {};
+    uint16_t count = 0;
+    uint16_t second = 0;
+};
+
+} // namespace
+
+TEST_F(LibraryOnPty, DataOutStatusFollowsTheToken)
+{
+    struct Case
+    {
+        const char *name;
+        std::vector<Bytes> replies;
+        int32_t status;
+        bool waitsOut; // returns only when its 100 ms have run out
+    };
+    const Bytes ack(FrameCodec::AckToken.begin(), FrameCodec::AckToken.end());
+    const Bytes nak(FrameCodec::NakToken.begin(), FrameCodec::NakToken.end());
+    const Case cases[] = {
+        { "ack", { ack }, LinkStatus::Ok, false },
+        { "nak", { nak }, LinkStatus::Refused, true },
+        { "silence", {}, LinkStatus::Nothing, true },
+        { "noise only", { { 0x55, 0x06, 0x00 } }, LinkStatus::Nothing, true },
+        { "nak then ack", { nak, ack }, LinkStatus::Ok, false },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes got;
+        instrument = std::thread([&] {
+            const auto units = peer.readUnits(1, 2000);
+            if (!units.empty() && units[0].kind == LinkUnit::Frame)
+                got = units[0].data;
+            for (const Bytes &r : c.replies)
+                peer.write(r);
+        });
+        const uint32_t start = MsClock::now();
+        EXPECT_EQ(send(GetResult), c.status);
+        const uint32_t took = MsClock::now() - start;
+        instrument.join();
+        EXPECT_EQ(got, GetResult);
+        if (c.waitsOut) {
+            EXPECT_GE(took, 95u);
+            EXPECT_LT(took, 1000u);
+        }
+        lib.purge();
+    }
+}
+
+TEST_F(LibraryOnPty, FrameDuringDataOutIsKeptUnacknowledgedForDataIn)
+{
+    const Bytes older = answerOf(14, 1);
+    const Bytes newer = answerOf(144, 2);
+    instrument = std::thread([&] {
+        peer.readUnits(1, 2000);
+        Bytes burst = frameOf(older);
+        const Bytes second = frameOf(newer);
+        burst.insert(burst.end(), second.begin(), second.end());
+        burst.insert(burst.end(), FrameCodec::AckToken.begin(), FrameCodec::AckToken.end());
+        peer.write(burst);
+    });
+    EXPECT_EQ(send(GetResult), LinkStatus::Ok);
+    instrument.join();
+    EXPECT_TRUE(lib.hasKeptFrame());
+    EXPECT_TRUE(peer.readUnits(1, 150).empty()) << "kept frame acknowledged too early";
+
+    const uint32_t start = MsClock::now();
+    EXPECT_EQ(receive(), LinkStatus::Ok);
+    EXPECT_LT(MsClock::now() - start, 90u) << "a kept frame is handed over at once";
+    EXPECT_EQ(received(), newer); // only the newest frame is kept
+    const auto acks = peer.readUnits(1, 1000);
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(acks[0].kind, LinkUnit::Ack);
+}
+
+TEST_F(LibraryOnPty, DataInAcknowledgesAGoodFrame)
+{
+    const Bytes answer = answerOf(144, 9);
+    peer.writeFrame(answer);
+    EXPECT_EQ(receive(), LinkStatus::Ok);
+    EXPECT_EQ(received(), answer);
+    EXPECT_EQ(second, 0);
+    const auto units = peer.readUnits(1, 1000);
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].kind, LinkUnit::Ack);
+}
+
+TEST_F(LibraryOnPty, EmptyFrameIsAnAnswerOfZeroBytes)
+{
+    peer.writeFrame({});
+    EXPECT_EQ(receive(), LinkStatus::Ok);
+    EXPECT_EQ(count, 0);
+}
+
+TEST_F(LibraryOnPty, DataInWithoutFrameReturnsNothingAfterItsWait)
+{
+    peer.ack(); // a stale token is no answer
+    const uint32_t start = MsClock::now();
+    EXPECT_EQ(receive(), LinkStatus::Nothing);
+    const uint32_t took = MsClock::now() - start;
+    EXPECT_GE(took, 95u);
+    EXPECT_LT(took, 1000u);
+}
+
+TEST_F(LibraryOnPty, DamagedFramesAreCountedAndBadCrcIsRefused)
+{
+    const Bytes answer = answerOf(40, 3);
+    instrument = std::thread([&] {
+        Bytes bad = frameOf(answer);
+        bad[10] ^= 0xFF;
+        peer.write(bad);
+        const auto nak = peer.readUnits(1, 2000); // the receiver asks for it again
+        if (!nak.empty() && nak[0].kind == LinkUnit::Nak) {
+            peer.write({ 0x7E, 0xFF, 0xFF }); // LEN beyond 642: dropped, not answered
+            peer.writeFrame(answer);
+        }
+    });
+    int32_t status = LinkStatus::Nothing;
+    for (int i = 0; i < 20 && status != LinkStatus::Ok; ++i)
+        status = receive();
+    instrument.join();
+    EXPECT_EQ(status, LinkStatus::Ok);
+    EXPECT_EQ(received(), answer);
+    EXPECT_EQ(second, 2);
+    EXPECT_EQ(lib.damagedCount(), 2u);
+
+    // The count starts over with each InitCommPort.
+    ASSERT_EQ(lib.InitCommPort(38400, 0, 0), 1);
+    receive();
+    EXPECT_EQ(second, 0);
+}
+
+TEST_F(LibraryOnPty, HangUpIsAnIoErrorWithoutHanging)
+{
+    peer.closeMaster();
+    const uint32_t start = MsClock::now();
+    EXPECT_EQ(send(GetResult), LinkStatus::IoError);
+    EXPECT_EQ(receive(), LinkStatus::IoError);
+    EXPECT_LT(MsClock::now() - start, 500u);
+}
+
+TEST_F(LibraryOnPty, NoPortOrUnconfiguredPortIsStatusOne)
+{
+    ProtocolLibrary fresh;
+    EXPECT_EQ(fresh.data_out(GetResult.data(), 2, 10, 1), LinkStatus::NoPort);
+    EXPECT_EQ(fresh.InitCommPort(38400, 0, 0), 0);
+    fresh.SetCommPort(&port);
+    EXPECT_EQ(fresh.data_in(buffer, 642, &count, &second), LinkStatus::NoPort);
+    EXPECT_EQ(fresh.InitCommPort(12345, 0, 0), 0); // speed the port refuses
+
+    port.close();
+    EXPECT_EQ(send(GetResult), LinkStatus::NoPort);
+    EXPECT_EQ(lib.InitCommPort(38400, 0, 0), 0);
+}
+
+// ---- a frame split across two data_in calls, on a scripted port and clock
+
+namespace {
+
+// A port whose input arrives at scripted moments of a scripted clock.
+class ScriptedTransport : public Transport
+{
+public:
+    struct Arrival
+    {
+        uint32_t afterMs; // clock advance before these bytes arrive
+        Bytes bytes;
+    };
+
+    explicit ScriptedTransport(uint32_t &clock)
+        : clock_(clock)
+    { }
+
+    std::deque<Arrival> arrivals;
+    Bytes written;
+
+    bool open(const std::string &) override { return open_ = true; }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    bool configure(int) override { return true; }
+    IoResult write(const uint8_t *data, size_t length, uint32_t) override
+    {
+        written.insert(written.end(), data, data + length);
+        return IoResult::Ok;
+    }
+    IoResult read(uint8_t *data, size_t capacity, uint32_t timeoutMs, size_t &received) override
+    {
+        received = 0;
+        if (arrivals.empty() || arrivals.front().afterMs > timeoutMs) {
+            clock_ += timeoutMs;
+            if (!arrivals.empty())
+                arrivals.front().afterMs -= timeoutMs;
+            return IoResult::Timeout;
+        }
+        Arrival a = std::move(arrivals.front());
+        arrivals.pop_front();
+        clock_ += a.afterMs;
+        received = std::min(capacity, a.bytes.size());
+        std::copy(a.bytes.begin(), a.bytes.begin() + received, data);
+        return IoResult::Ok;
+    }
+    IoResult drain() override { return IoResult::Ok; }
+    bool purge() override { return true; }
+    std::string errorString() const override { return {}; }
+
+private:
+    uint32_t &clock_;
+    bool open_ = false;
+};
+
+} // namespace
+
+TEST(LibraryTiming, FrameStillArrivingWhenTheWaitEndsIsCompletedByTheNextCall)
+{
+    struct Case
+    {
+        const char *name;
+        uint32_t gapMs; // between the two halves of the frame
+        int32_t secondCall;
+        uint16_t damaged;
+    };
+    const Case cases[] = {
+        { "gap within 50 ms", 35, LinkStatus::Ok, 0 },
+        { "gap of 50 ms", 50, LinkStatus::Ok, 0 },
+        { "gap over 50 ms", 60, LinkStatus::Nothing, 1 },
+    };
+    // Plain data bytes: nothing in the frame's tail may look like a unit once
+    // a gap has cut it off.
+    Bytes answer(144, 0x11);
+    answer[0] = 0x22;
+    const Bytes f = frameOf(answer);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        uint32_t clock = 0xFFFFFF00u; // across the 32-bit wrap as well
+        ScriptedTransport port(clock);
+        ProtocolLibrary lib([&] { return clock; });
+        port.open("scripted");
+        lib.SetCommPort(&port);
+        ASSERT_EQ(lib.InitCommPort(38400, 0, 0), 1);
+
+        // First half 75 ms into the first call's 100 ms wait, the rest after the gap.
+        port.arrivals.push_back({ 75, Bytes(f.begin(), f.begin() + 60) });
+        port.arrivals.push_back({ c.gapMs, Bytes(f.begin() + 60, f.end()) });
+        uint8_t buffer[642];
+        uint16_t count = 0, second = 0;
+        EXPECT_EQ(lib.data_in(buffer, 642, &count, &second), LinkStatus::Nothing);
+        EXPECT_EQ(lib.data_in(buffer, 642, &count, &second), c.secondCall);
+        EXPECT_EQ(second, c.damaged);
+        if (c.secondCall == LinkStatus::Ok) {
+            EXPECT_EQ(Bytes(buffer, buffer + count), answer);
+            EXPECT_EQ(
+                port.written, Bytes(FrameCodec::AckToken.begin(), FrameCodec::AckToken.end()));
+        } else {
+            EXPECT_TRUE(port.written.empty()) << "a frame cut off by a gap is not answered";
+        }
+    }
+}
+
+TEST(LibraryTiming, DataOutWaitsTenMillisecondsPerTick)
+{
+    uint32_t clock = 1000;
+    ScriptedTransport port(clock);
+    ProtocolLibrary lib([&] { return clock; });
+    port.open("scripted");
+    lib.SetCommPort(&port);
+    ASSERT_EQ(lib.InitCommPort(38400, 0, 0), 1);
+    // An ACK after 99 ms still counts, one after 100 ms is too late.
+    port.arrivals.push_back({ 99, { 0x06, 0xF9 } });
+    EXPECT_EQ(lib.data_out(GetResult.data(), 2, 10, 1), LinkStatus::Ok);
+    port.arrivals.push_back({ 101, { 0x06, 0xF9 } });
+    EXPECT_EQ(lib.data_out(GetResult.data(), 2, 10, 1), LinkStatus::Nothing);
+    EXPECT_EQ(port.written.size(), 14u); // two 7-byte frames, no token
+}
