@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <chrono>
 #include <ostream>
 #include <thread>
@@ -461,6 +464,36 @@ TEST(SimLink, LateAnswerIsStillTakenWithinTheReceiveWindow)
     ASSERT_BENCH(b);
     ASSERT_TRUE(b.sim.send("fault late 400"));
     EXPECT_EQ(query(b.exchange, ZMX_get_constant).size(), size_t(ConstantsRecord::Size));
+}
+
+TEST(SimLink, ControlFileSteersAndTheLogShowsWhatArrived)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString control = dir.filePath("control");
+    const QString logFile = dir.filePath("sim.log");
+    Bench b({ "--control", control, "--log", logFile });
+    ASSERT_BENCH(b);
+    ASSERT_TRUE(b.exchange.PingDevice());
+    {
+        QFile f(control);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("hold on\ngas CO 2.5\n");
+    }
+    float co = 0;
+    const uint32_t start = MsClock::now();
+    while (co != 2.5f && elapsedSince(start) < 5000) {
+        const Bytes answer = query(b.exchange, ZMX_get_result);
+        if (answer.size() == size_t(ResultRecord::Size))
+            co = ResultRecord::decode(answer.data()).gaseCO;
+    }
+    EXPECT_FLOAT_EQ(co, 2.5f);
+
+    QFile log(logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    EXPECT_TRUE(text.contains("rx frame len=2 code=0 ZMX_Dummy")) << text.left(400).constData();
+    EXPECT_TRUE(text.contains("tx ACK"));
 }
 
 } // namespace

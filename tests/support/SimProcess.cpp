@@ -30,7 +30,10 @@ SimProcess::SimProcess(const QStringList &arguments, int startTimeoutMs)
     m_linkPath = m_dir.filePath(QStringLiteral("zelmor-tty"));
     // The simulator's log and remarks go to the test's own error output.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(program, QStringList(arguments) << QStringLiteral("--link") << m_linkPath);
+    // Ended with its standard input, so a test that dies leaves no simulator behind.
+    m_process.start(program,
+        QStringList(arguments) << QStringLiteral("--quit-on-eof") << QStringLiteral("--link")
+                               << m_linkPath);
     if (!m_process.waitForStarted(startTimeoutMs)) {
         m_error = QStringLiteral("zelmor-sim did not start: %1").arg(m_process.errorString());
         return;

@@ -23,7 +23,7 @@ public:
     static constexpr int DefaultStartTimeoutMs = 10000;
     static constexpr int DefaultReplyTimeoutMs = 5000;
 
-    // Starts zelmor-sim with `arguments` plus "--link <temp>/zelmor-tty" and
+    // Starts zelmor-sim with `arguments` plus "--quit-on-eof --link <temp>/zelmor-tty" and
     // waits (at most `startTimeoutMs`) for its ready line.
     explicit SimProcess(
         const QStringList &arguments = {}, int startTimeoutMs = DefaultStartTimeoutMs);

@@ -33,6 +33,10 @@ bool SimOptions::parse(int argc, char **argv, std::string &error)
             paceOutput = false;
             continue;
         }
+        if (arg == "--quit-on-eof") {
+            quitOnEof = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             error = "missing value after " + std::string(arg);
             return false;
@@ -99,6 +103,7 @@ Usage: zelmor-sim [options]
   --control PATH     poll PATH for steering lines; lines appended later are run too
   --log FILE         log every unit received to FILE (turns logging on)
   --no-pacing        write frames at once instead of at the line's byte rate
+  --quit-on-eof      end when standard input closes (otherwise it plays on)
   -h, --help         this text
 
 Steering, one command per line on standard input or in the control file:

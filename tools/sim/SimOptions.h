@@ -16,6 +16,7 @@ struct SimOptions
     std::string logPath; // where received units are logged ("" = stderr)
     bool logEnabled = false;
     bool paceOutput = true; // let bytes leave at the line's speed
+    bool quitOnEof = false; // end when standard input closes (its starter died)
     bool showHelp = false;
 
     // Parses argv. On a bad argument returns false and sets `error`.

@@ -246,8 +246,10 @@ int Simulator::run()
                 m_stdin.feed(buffer, static_cast<size_t>(n), lines);
                 handleSteering(lines, nowMs);
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-                // Standard input closed: keep playing, steered by the file.
+                // Standard input closed: keep playing, steered by the file,
+                // unless whoever started us wants us gone with it.
                 m_stdinOpen = false;
+                m_quit = m_options.quitOnEof;
             }
         }
         if (!m_options.controlPath.empty() && nowMs >= m_nextControlPollMs) {
