@@ -17,8 +17,7 @@ constexpr size_t ReadChunk = FrameCodec::MaxFrameLength;
 
 ProtocolLibrary::ProtocolLibrary(Clock clock)
     : clock_(clock ? std::move(clock) : Clock(&MsClock::now))
-{
-}
+{ }
 
 void ProtocolLibrary::SetCommPort(Transport *port)
 {
@@ -129,6 +128,27 @@ ProtocolLibrary::Pump ProtocolLibrary::nextUnit(uint32_t deadline, LinkUnit &uni
     }
 }
 
+void ProtocolLibrary::keep(std::vector<uint8_t> &&frame)
+{
+    // Kept unacknowledged for the next data_in; a newer one replaces it.
+    kept_ = std::move(frame);
+    hasKept_ = true;
+}
+
+int32_t ProtocolLibrary::takeWaitingUnits()
+{
+    LinkUnit unit;
+    for (;;) {
+        const Pump pump = nextUnit(clock_(), unit);
+        if (pump == Pump::Timeout)
+            return LinkStatus::Ok;
+        if (pump != Pump::Unit)
+            return statusOf(pump);
+        if (unit.kind == LinkUnit::Frame)
+            keep(std::move(unit.data));
+    }
+}
+
 int32_t ProtocolLibrary::data_out(
     const uint8_t *packet, uint16_t length, int32_t waitTicks, int32_t transmissions)
 {
@@ -143,6 +163,12 @@ int32_t ProtocolLibrary::data_out(
     bool refused = false;
 
     for (int32_t attempt = 0; attempt < std::max(transmissions, 1); ++attempt) {
+        // A token already waiting answers an earlier frame (one whose wait ran
+        // out), never this one: taking it would shift every later answer.
+        const int32_t early = takeWaitingUnits();
+        if (early != LinkStatus::Ok)
+            return early;
+
         switch (port_->write(frame, frameLength, WriteTimeoutMs)) {
         case Transport::IoResult::Ok:
             break;
@@ -171,9 +197,7 @@ int32_t ProtocolLibrary::data_out(
             if (unit.kind == LinkUnit::Nak) {
                 refused = true;
             } else if (unit.kind == LinkUnit::Frame) {
-                // Kept unacknowledged for the next data_in; a newer one replaces it.
-                kept_ = std::move(unit.data);
-                hasKept_ = true;
+                keep(std::move(unit.data));
             }
         }
     }

@@ -48,6 +48,10 @@ private:
     // Waits until `deadline` for the next unit; handles damaged frames itself
     // (count, NAK) and returns Unit with the unit in `unit`.
     Pump nextUnit(uint32_t deadline, LinkUnit &unit);
+    // Reads what is already waiting without waiting: drops tokens, keeps
+    // frames. 15, or the status of a port failure.
+    int32_t takeWaitingUnits();
+    void keep(std::vector<uint8_t> &&frame);
     bool sendToken(const std::array<uint8_t, 2> &token);
     int32_t statusOf(Pump pump) const;
 

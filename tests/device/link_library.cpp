@@ -332,3 +332,26 @@ TEST(LibraryTiming, DataOutWaitsTenMillisecondsPerTick)
     EXPECT_EQ(lib.data_out(GetResult.data(), 2, 10, 1), LinkStatus::Nothing);
     EXPECT_EQ(port.written.size(), 14u); // two 7-byte frames, no token
 }
+
+TEST(LibraryTiming, TokenWaitingBeforeTheFrameIsNoAnswerToIt)
+{
+    uint32_t clock = 0;
+    ScriptedTransport port(clock);
+    ProtocolLibrary lib([&] { return clock; });
+    port.open("scripted");
+    lib.SetCommPort(&port);
+    ASSERT_EQ(lib.InitCommPort(38400, 0, 0), 1);
+    // A late ACK of an earlier frame is already there; this frame is refused.
+    port.arrivals.push_back({ 0, { 0x06, 0xF9 } });
+    port.arrivals.push_back({ 10, { 0x15, 0xEA } });
+    EXPECT_EQ(lib.data_out(GetResult.data(), 2, 10, 1), LinkStatus::Refused);
+    // A frame waiting there is kept for data_in, not lost.
+    const Bytes answer(14, 0x11);
+    port.arrivals.push_back({ 0, frameOf(answer) });
+    port.arrivals.push_back({ 5, { 0x06, 0xF9 } });
+    EXPECT_EQ(lib.data_out(GetResult.data(), 2, 10, 1), LinkStatus::Ok);
+    uint8_t buffer[642];
+    uint16_t count = 0, second = 0;
+    EXPECT_EQ(lib.data_in(buffer, 642, &count, &second), LinkStatus::Ok);
+    EXPECT_EQ(Bytes(buffer, buffer + count), answer);
+}
