@@ -18,8 +18,8 @@ const char SysTty[] = "/sys/class/tty";
 // the kernel's port type tells the real ones apart.
 bool legacyPortPresent(const QString &devicePath)
 {
-    const int fd = ::open(QFile::encodeName(devicePath).constData(),
-                          O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(
+        QFile::encodeName(devicePath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     serial_struct info {};
@@ -35,13 +35,16 @@ QStringList systemSerialPorts()
     QStringList ports;
     QSet<QString> covered;
 
-    const QFileInfoList links = QDir(QString::fromLatin1(ById)).entryInfoList(QDir::Files | QDir::System, QDir::Name);
+    const QFileInfoList links
+        = QDir(QString::fromLatin1(ById)).entryInfoList(QDir::Files | QDir::System, QDir::Name);
     for (const QFileInfo &link : links) {
         ports << link.absoluteFilePath();
         covered.insert(link.canonicalFilePath());
     }
 
-    const QStringList ttys = QDir(QString::fromLatin1(SysTty)).entryList(QDir::Dirs | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList ttys
+        = QDir(QString::fromLatin1(SysTty))
+              .entryList(QDir::Dirs | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &name : ttys) {
         const QString sysPath = QString::fromLatin1(SysTty) + QLatin1Char('/') + name;
         if (!QFileInfo::exists(sysPath + QStringLiteral("/device")))
@@ -49,7 +52,8 @@ QStringList systemSerialPorts()
         const QString devicePath = QStringLiteral("/dev/") + name;
         if (covered.contains(devicePath) || !QFileInfo::exists(devicePath))
             continue;
-        const QString driver = QFileInfo(sysPath + QStringLiteral("/device/driver")).canonicalFilePath();
+        const QString driver
+            = QFileInfo(sysPath + QStringLiteral("/device/driver")).canonicalFilePath();
         if (driver.endsWith(QStringLiteral("/serial8250")) && !legacyPortPresent(devicePath))
             continue;
         ports << devicePath;

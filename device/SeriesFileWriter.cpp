@@ -67,10 +67,11 @@ SeriesFileWriter::SeriesFileWriter(const QString &dataRoot)
         root += QLatin1Char('/');
     // The paths never change, so the per-record work is only open, write and
     // close.
-    for (int kind : {DataKindWarmUp, DataKindResult, DataKindTermRatio, DataKindDrift}) {
+    for (int kind : { DataKindWarmUp, DataKindResult, DataKindTermRatio, DataKindDrift }) {
         const VariableRange range = variableRange(static_cast<DataKindCode>(kind));
         for (int k = range.first; k <= range.last; ++k)
-            m_paths[k] = QFile::encodeName(root + folderName(kind) + QLatin1Char('/') + fileName(k));
+            m_paths[k]
+                = QFile::encodeName(root + folderName(kind) + QLatin1Char('/') + fileName(k));
     }
 }
 
@@ -86,7 +87,8 @@ void SeriesFileWriter::WriteSeriesFiles(int dataKind, const uint8_t *buffer, int
         m_values[k] = variableValue(k, buffer);
         const QByteArray value = generalText(double(m_values[k]), separator).toUtf8();
         char line[MaxLineLength];
-        const int length = std::snprintf(line, sizeof line, "%d\t%s\n", recordIndex, value.constData());
+        const int length
+            = std::snprintf(line, sizeof line, "%d\t%s\n", recordIndex, value.constData());
         if (length > 0 && length < MaxLineLength)
             appendLine(m_paths[k], line, length);
     }

@@ -39,5 +39,5 @@ public:
 private:
     QString m_root;
     std::array<QByteArray, VariableCount> m_paths; // encoded once
-    std::array<float, VariableCount> m_values{};
+    std::array<float, VariableCount> m_values {};
 };

@@ -24,8 +24,7 @@ constexpr auto ShutdownWait = std::chrono::seconds(5);
 
 TOpros_ZMX::TOpros_ZMX(int seriesCapacity)
     : TOpros_ZMX(std::make_unique<PacketExchange>(), seriesCapacity)
-{
-}
+{ }
 
 TOpros_ZMX::TOpros_ZMX(std::unique_ptr<PacketExchange> link, int seriesCapacity)
     : m_capacity(std::max(seriesCapacity, 1))
@@ -204,7 +203,7 @@ bool TOpros_ZMX::takeRequestLocked()
     m_pub.RunFlag = true;
     // The thread owns the buffer between cycles, so the payload goes in here.
     std::memcpy(m_link->buffer() + PacketPayloadOffset, request.payload.constData(),
-                size_t(request.payload.size()));
+        size_t(request.payload.size()));
     if (request.wholePayload)
         m_pub.LinkState = 0;
     return true;
@@ -238,7 +237,7 @@ void TOpros_ZMX::Execute()
             // The pause gives way only to shutdown and to a connect that waits
             // for the link.
             m_wake.wait_for(lock, std::chrono::milliseconds(CyclePauseMs),
-                            [this] { return m_quit || m_linkWanted > 0; });
+                [this] { return m_quit || m_linkWanted > 0; });
         }
         m_inCycle = false;
         m_idle.notify_all();

@@ -137,7 +137,7 @@ private:
     int receiveAnswer();
     void reopenPortIfDead();
 
-    template<typename F> void publish(F &&change)
+    template <typename F> void publish(F &&change)
     {
         std::lock_guard lock(m_mutex);
         change(m_pub);

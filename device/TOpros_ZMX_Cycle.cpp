@@ -188,8 +188,8 @@ void TOpros_ZMX::readQueryAnswer()
             m_warmUpSeen = true;
             if (record.finished() && !m_warmUpDoneShown) {
                 // The instrument's own spelling, Latin "a" included.
-                m_pub.StatusText = QStringLiteral("Прогев з") + QLatin1Char('a')
-                    + QStringLiteral("вершён.");
+                m_pub.StatusText
+                    = QStringLiteral("Прогев з") + QLatin1Char('a') + QStringLiteral("вершён.");
                 m_warmUpDoneShown = true;
             }
         } else if (count == ResultRecord::Size) {

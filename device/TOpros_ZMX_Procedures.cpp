@@ -34,10 +34,10 @@ int TOpros_ZMX::ConnectPort(const QString &portName)
     int result = NotConnected;
     if (m_link->InitPort(PacketExchange::LineSpeedFast) && m_link->PingDevice()) {
         SetStatus(QStringLiteral("Zelmor подключен. Порт ") + portName
-                  + QStringLiteral(", скорость 38400"));
+            + QStringLiteral(", скорость 38400"));
         result = Connected;
     } else if (m_link->InitPort(PacketExchange::LineSpeedSlow) && m_link->PingDevice()
-               && m_link->SwitchTo38400() && m_link->InitPort(PacketExchange::LineSpeedFast)) {
+        && m_link->SwitchTo38400() && m_link->InitPort(PacketExchange::LineSpeedFast)) {
         result = Connected;
     }
     if (result == Connected) {
@@ -110,8 +110,8 @@ void TOpros_ZMX::RunProcedure()
             if (count == PressureAnswerSize) {
                 const double value = decodePressureAnswer(buffer);
                 publish([](ZmxSnapshot &p) { p.ProcedureActive = 0; });
-                SetStatus(QStringLiteral("Калибровка датчика давления завершена. ")
-                          + generalText(value));
+                SetStatus(
+                    QStringLiteral("Калибровка датчика давления завершена. ") + generalText(value));
             }
             break;
         case ZMX_Shift_O2:
@@ -126,8 +126,10 @@ void TOpros_ZMX::RunProcedure()
                 (shift ? m_pub.O2Shift : m_pub.O2Gain) = value;
                 m_pub.ProcedureActive = 0;
                 m_pub.StatusText
-                    = (shift ? QStringLiteral("Калибровка коэф. смещения канала кислорода завершена.")
-                             : QStringLiteral("Калибровка коэф. усиления канала кислорода завершена."))
+                    = (shift ? QStringLiteral(
+                           "Калибровка коэф. смещения канала кислорода завершена.")
+                             : QStringLiteral(
+                                 "Калибровка коэф. усиления канала кислорода завершена."))
                     + QString::number(value);
                 m_pub.StatusSeverity = StatusInfo;
             }
@@ -139,7 +141,7 @@ void TOpros_ZMX::RunProcedure()
                 const qint32 value = decodeStretchAnswer(buffer);
                 publish([](ZmxSnapshot &p) { p.ProcedureActive = 0; });
                 SetStatus(QStringLiteral("Калибровка к-та растяжки сигнала завершена. ")
-                          + QString::number(value));
+                    + QString::number(value));
             }
             break;
         default:

@@ -8,5 +8,4 @@ ZmxSeries::ZmxSeries(int capacity)
     , m_result(m_capacity)
     , m_termRatio(m_capacity)
     , m_drift(m_capacity)
-{
-}
+{ }

@@ -80,8 +80,8 @@ void TFrConnect::buildView()
     cbSpeed->setEditable(true);
     cbSpeed->setInsertPolicy(QComboBox::NoInsert);
     cbSpeed->addItems({ QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
-                        QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
-                        QStringLiteral("57600"), QStringLiteral("115200") });
+        QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
+        QStringLiteral("57600"), QStringLiteral("115200") });
     cbSpeed->setCurrentIndex(DefaultSpeedIndex);
     cbSpeed->setGeometry(88, 64, 73, cbSpeed->sizeHint().height());
     Label2->setBuddy(cbSpeed);
@@ -117,7 +117,8 @@ void TFrConnect::applyIni()
     cbPort->setCurrentIndex(port >= 0 && port < cbPort->count() ? port : -1);
     cbSpeed->setCurrentIndex(speed >= 0 && speed < cbSpeed->count() ? speed : -1);
     cbFastSpeed->setCheckState(fast == 0 ? Qt::Unchecked
-                                         : fast == 2 ? Qt::PartiallyChecked : Qt::Checked);
+            : fast == 2                  ? Qt::PartiallyChecked
+                                         : Qt::Checked);
 }
 
 void TFrConnect::btnInitPortClick()
@@ -134,8 +135,9 @@ void TFrConnect::btnInitPortClick()
     QPointer<TFrConnect> self(this);
     TOpros_ZMX *opros = m_opros;
     const QString port = cbPort->currentText();
-    const int result = opros ? callKeepingEventsFlowing([opros, port] { return opros->ConnectPort(port); })
-                             : TOpros_ZMX::NotConnected;
+    const int result = opros
+        ? callKeepingEventsFlowing([opros, port] { return opros->ConnectPort(port); })
+        : TOpros_ZMX::NotConnected;
     if (!self)
         return;
 
