@@ -1,0 +1,352 @@
+// The emission test from the vehicle selection to the stored report, with
+// the real dialogs and a real database file in a temporary program folder;
+// the instrument is fed by hand.
+
+#include "app/EmissionTest.h"
+#include "common/FormatSettings.h"
+#include "common/ProgramFolder.h"
+#include "database/TableCursor.h"
+#include "database/ZelmorDatabase.h"
+#include "database/ui/TFormReports.h"
+#include "database/ui/TFormSelectCar.h"
+#include "graphs/GASE_GRAPH.h"
+#include "tests/app/emission_support.h"
+
+#include <QComboBox>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace emission;
+
+namespace {
+
+using Reading = std::array<float, 7>;
+
+// Held steady by the engine at each speed: CO, CH, CO2, O2, NOx, speed, lambda.
+const Reading MinReading { 0.4567f, 1234.56f, 14.237f, 0.8312f, 123.6f, 812, 1.034f };
+const Reading RaisedReading { 0.1234f, 12345.6f, 14.876f, 0.987f, 2345.4f, 2520, 0.987f };
+// What the report row holds for them, rounded as stored.
+const double MinStored[7] = { 0.46, 1235, 14.24, 0.83, 124, 812, 1.0 };
+const double RaisedStored[7] = { 0.12, 12350, 14.88, 0.99, 2345, 2520, 0.99 };
+const char *const MinFields[7]
+    = { "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinTax", "MinLambda" };
+const char *const MaxFields[7]
+    = { "MaxCO", "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxTax", "MaxLambda" };
+
+const int CatalystRow = 2; // "Легковой, нейтрализатор": MinCO 0.5, MinTax 800 ± 50
+
+class EmissionReport : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        programDir = folder.path() + QLatin1Char('/');
+        setProgramFolder(programDir);
+        db.open(programDir);
+        selectCar = new TFormSelectCar(&db, &page);
+        reports = new TFormReports(&db, &page);
+        page.show();
+        test = std::make_unique<EmissionTest>(page.c, state, device, &page);
+        test->setDatabase(&db);
+        test->setDialogs(selectCar, reports);
+        test->setGasGraph(&graph);
+        state.WarmedUp = true;
+    }
+    void TearDown() override { setProgramFolder(QString()); }
+
+    // "Диагностика выхлопа", Yes, then the model and the typed number.
+    void chooseVehicle(int row, const QString &typed)
+    {
+        ModalScript script;
+        script.press(QMessageBox::Yes).then([&](QWidget *w) {
+            auto *dialog = qobject_cast<TFormSelectCar *>(w);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(state.OperationState, TestOperation::Blank);
+            dialog->cboxModel->setCurrentIndex(row);
+            emit dialog->cboxModel->activated(row);
+            typeText(dialog->edGosNom, typed);
+            dialog->btnOK->click();
+        });
+        test->NStartDiagnoseClick();
+        ASSERT_TRUE(script.done());
+        ASSERT_EQ(script.unexpected, 0);
+    }
+
+    int feedStep(const Reading &reading)
+    {
+        int records = 0;
+        const TestOperation step = state.OperationState;
+        while (state.OperationState == step && records < 20) {
+            ++records;
+            test->onReadingsTick(readingsSnapshot(reading, ++recordCount), true);
+        }
+        return records;
+    }
+
+    // F1 to its end, F2 and F3 with the engine held at the two readings.
+    void runSteps()
+    {
+        test->btnZeroClick();
+        device.zeroFinished = true;
+        test->onOtherTick();
+        ASSERT_TRUE(state.ZeroDone);
+        test->btnMinRatioClick();
+        ASSERT_EQ(feedStep(MinReading), 10);
+        test->btnMaxRatioClick();
+        ASSERT_EQ(feedStep(RaisedReading), 10);
+        ASSERT_TRUE(state.RaisedSpeedDone);
+    }
+
+    int reportCount()
+    {
+        QSqlQuery q(db.connection());
+        q.exec(QStringLiteral("SELECT count(*) FROM \"reports.db\""));
+        return q.next() ? q.value(0).toInt() : -1;
+    }
+
+    QSqlRecord lastReport()
+    {
+        QSqlQuery q(db.connection());
+        q.exec(QStringLiteral("SELECT * FROM \"reports.db\" ORDER BY \"Index\" DESC LIMIT 1"));
+        return q.next() ? q.record() : QSqlRecord();
+    }
+
+    int modelIndexAt(int row)
+    {
+        QSqlQuery q(db.connection());
+        q.exec(QStringLiteral("SELECT \"Index\" FROM \"models.DB\" ORDER BY \"Index\""));
+        for (int i = 0; q.next(); ++i)
+            if (i == row)
+                return q.value(0).toInt();
+        return -1;
+    }
+
+    void expectStoredMeans(const QSqlRecord &row)
+    {
+        for (int i = 0; i < 7; ++i) {
+            EXPECT_NEAR(row.value(QLatin1String(MinFields[i])).toDouble(), MinStored[i], 1e-9)
+                << MinFields[i];
+            EXPECT_NEAR(row.value(QLatin1String(MaxFields[i])).toDouble(), RaisedStored[i], 1e-9)
+                << MaxFields[i];
+        }
+    }
+
+    QTemporaryDir folder;
+    QString programDir;
+    ZelmorDatabase db;
+    MeasuringPage page;
+    TFormSelectCar *selectCar = nullptr;
+    TFormReports *reports = nullptr;
+    GASE_GRAPH graph;
+    TestState state;
+    FakeDevice device;
+    std::unique_ptr<EmissionTest> test;
+    int recordCount = 0;
+};
+
+TEST_F(EmissionReport, SelectionStartsANewTestForTheChosenModel)
+{
+    state.ZeroDone = state.MinSpeedDone = state.RaisedSpeedDone = state.ReportDone = true;
+    state.TestMeans.fill(7);
+    page.c.OKZero->show();
+
+    chooseVehicle(CatalystRow, QStringLiteral("ав123x77"));
+
+    EXPECT_EQ(page.c.edModel->text(), QStringLiteral("Легковой, нейтрализатор"));
+    EXPECT_EQ(page.c.edGosNum->text(), QStringLiteral("АВ123X77"));
+    EXPECT_EQ(state.ModelIndex, modelIndexAt(CatalystRow));
+    EXPECT_EQ(state.OperationState, TestOperation::Live);
+    EXPECT_TRUE(state.VehicleSelected);
+    EXPECT_FALSE(state.ZeroDone || state.MinSpeedDone || state.RaisedSpeedDone || state.ReportDone);
+    for (float mean : state.TestMeans)
+        EXPECT_EQ(mean, 0);
+    EXPECT_FALSE(page.c.OKZero->isVisible());
+    // The model's limits and windows are in the gas graph.
+    EXPECT_FLOAT_EQ(graph.MinLimits[GASE_GRAPH::CO], 0.5f);
+    EXPECT_FLOAT_EQ(graph.MinLimits[GASE_GRAPH::CH], 200.0f);
+    EXPECT_FLOAT_EQ(graph.MaxLimits[GASE_GRAPH::CH], 100.0f);
+    EXPECT_FLOAT_EQ(graph.RangeLow[GASE_GRAPH::EngineSpeed], 750);
+    EXPECT_FLOAT_EQ(graph.RangeHigh[GASE_GRAPH::EngineSpeed], 850);
+    EXPECT_FLOAT_EQ(graph.RangeLow[GASE_GRAPH::Lambda], 0.5f);
+    EXPECT_FLOAT_EQ(graph.RangeHigh[GASE_GRAPH::Lambda], 1.5f);
+}
+
+TEST_F(EmissionReport, StoresTheRoundedMeansOfTheTestedModelAndOpensTheBrowserOnThem)
+{
+    chooseVehicle(CatalystRow, QStringLiteral("ав123x77"));
+    const int tested = modelIndexAt(CatalystRow);
+    runSteps();
+    // The operator looks at another model in between.
+    db.tbModels()->setCurrentRow(5);
+
+    ModalScript script;
+    script.then([&](QWidget *w) {
+        auto *browser = qobject_cast<TFormReports *>(w);
+        ASSERT_NE(browser, nullptr);
+        EXPECT_EQ(browser->labModel->text(), QStringLiteral("Легковой, нейтрализатор"));
+        EXPECT_EQ(browser->labGosNum->text(), QStringLiteral("АВ123X77"));
+        EXPECT_DOUBLE_EQ(numberIn(browser->measuredEdits[0][2]->text()), 0.46); // MinCO
+        EXPECT_DOUBLE_EQ(numberIn(browser->measuredEdits[1][3]->text()), 12350); // MaxCH
+        EXPECT_DOUBLE_EQ(numberIn(browser->measuredEdits[1][7]->text()), 0.99); // MaxLambda
+        EXPECT_DOUBLE_EQ(numberIn(browser->limitEdits[0][2]->text()), 0.5); // MinCO limit
+        EXPECT_DOUBLE_EQ(numberIn(browser->limitEdits[1][0]->text()), 2800); // MaxTax
+        EXPECT_EQ(state.OperationState, TestOperation::ReportSaved);
+        browser->close();
+    });
+    test->btnReportClick();
+    ASSERT_TRUE(script.done());
+
+    ASSERT_EQ(reportCount(), 1);
+    const QSqlRecord row = lastReport();
+    EXPECT_EQ(row.value(QStringLiteral("Model")).toInt(), tested);
+    EXPECT_EQ(row.value(QStringLiteral("GovNumber")).toString(), QStringLiteral("АВ123X77"));
+    EXPECT_EQ(row.value(QStringLiteral("Date")).toDate(), QDate::currentDate());
+    EXPECT_EQ(row.value(QStringLiteral("ZMNum")).toInt(), -1);
+    expectStoredMeans(row);
+    EXPECT_EQ(test->storedReportIndex(), row.value(QStringLiteral("Index")).toInt());
+    EXPECT_EQ(FormatSettings::current().dateSeparator, QLatin1Char('-'));
+
+    // The test is over: a new one needs a vehicle again.
+    EXPECT_TRUE(state.ReportDone);
+    EXPECT_FALSE(
+        state.VehicleSelected || state.ZeroDone || state.MinSpeedDone || state.RaisedSpeedDone);
+    EXPECT_EQ(state.OperationState, TestOperation::ReportSaved);
+    EXPECT_EQ(page.c.MainProgress->value(), 0);
+    for (QWidget *mark : { page.c.OKZero, page.c.OKMinRatio, page.c.OKMaxRatio })
+        EXPECT_FALSE(mark->isVisible());
+
+    // F4 again only opens the browser.
+    ModalScript again;
+    again.then([](QWidget *w) { w->close(); });
+    test->btnReportClick();
+    EXPECT_EQ(again.windows, QStringList { QStringLiteral("FormReports") });
+    EXPECT_EQ(reportCount(), 1);
+}
+
+TEST_F(EmissionReport, FailedStoreLeavesTheTestAsItWasAndARetryStoresTheRightValuesOnce)
+{
+    chooseVehicle(CatalystRow, QStringLiteral("ab1"));
+    runSteps();
+
+    // Another program holds the database locked.
+    const QString lockName = QStringLiteral("emission-lock");
+    {
+        QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), lockName);
+        locker.setDatabaseName(ZelmorDatabase::databasePath(programDir));
+        ASSERT_TRUE(locker.open());
+        QSqlQuery lock(locker);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+        ModalScript script;
+        script.press(QMessageBox::Ok);
+        test->btnReportClick();
+        ASSERT_EQ(script.boxes.size(), 1u);
+        EXPECT_EQ(script.boxes[0].title, QStringLiteral("Сообщение"));
+        EXPECT_EQ(script.windows.size(), 1) << "no browser after a failed store";
+        EXPECT_EQ(script.unexpected, 0);
+
+        EXPECT_FALSE(state.ReportDone);
+        EXPECT_TRUE(
+            state.VehicleSelected && state.ZeroDone && state.MinSpeedDone && state.RaisedSpeedDone);
+        EXPECT_EQ(state.OperationState, TestOperation::Live);
+        for (float mean : state.TestMeans)
+            EXPECT_EQ(mean, 0);
+        EXPECT_TRUE(page.c.OKMaxRatio->isVisible());
+
+        ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+        locker.close();
+    }
+    QSqlDatabase::removeDatabase(lockName);
+    EXPECT_EQ(reportCount(), 0);
+
+    ModalScript retry;
+    retry.then([](QWidget *w) { w->close(); });
+    test->btnReportClick();
+    EXPECT_EQ(retry.windows, QStringList { QStringLiteral("FormReports") });
+    ASSERT_EQ(reportCount(), 1);
+    expectStoredMeans(lastReport());
+    EXPECT_TRUE(state.ReportDone);
+}
+
+TEST_F(EmissionReport, CancelledSelectionLeavesTheStoredTestAndNeedsAVehicleForNewSteps)
+{
+    chooseVehicle(CatalystRow, QStringLiteral("x1"));
+    runSteps();
+    {
+        ModalScript script;
+        script.then([](QWidget *w) { w->close(); });
+        test->btnReportClick();
+    }
+    ASSERT_EQ(reportCount(), 1);
+
+    // "No" at the question: no dialog at all.
+    {
+        ModalScript script;
+        script.press(QMessageBox::No);
+        test->NStartDiagnoseClick();
+        ASSERT_EQ(script.boxes.size(), 1u);
+        EXPECT_EQ(script.boxes[0].text,
+            QStringLiteral("Вы действительно хотите начать новое измерение?"));
+        EXPECT_EQ(script.boxes[0].icon, QMessageBox::Information);
+        EXPECT_EQ(script.boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(script.windows.size(), 1);
+    }
+    // "Yes", then "Отмена" in the selection.
+    {
+        ModalScript script;
+        script.press(QMessageBox::Yes).then([](QWidget *w) {
+            qobject_cast<TFormSelectCar *>(w)->btnCancel->click();
+        });
+        test->NStartDiagnoseClick();
+        EXPECT_TRUE(script.done());
+    }
+    EXPECT_FALSE(state.VehicleSelected);
+    EXPECT_TRUE(state.ReportDone);
+    EXPECT_EQ(state.OperationState, TestOperation::Live);
+    EXPECT_EQ(page.c.edGosNum->text(), QStringLiteral("X1"));
+
+    // F4 shows the stored result again; F2 asks for a vehicle.
+    {
+        ModalScript script;
+        script.then([](QWidget *w) { w->close(); }).press(QMessageBox::Ok);
+        test->btnReportClick();
+        test->btnMinRatioClick();
+        EXPECT_EQ(script.windows.first(), QStringLiteral("FormReports"));
+        ASSERT_EQ(script.boxes.size(), 1u);
+        EXPECT_TRUE(script.boxes[0].text.startsWith(QStringLiteral("Выберите автомобиль")));
+    }
+    EXPECT_EQ(reportCount(), 1);
+}
+
+TEST_F(EmissionReport, NewVehicleDropsReadingsOfAnUnfinishedStep)
+{
+    chooseVehicle(CatalystRow, QStringLiteral("a1"));
+    test->btnZeroClick();
+    device.zeroFinished = true;
+    test->onOtherTick();
+    test->btnMinRatioClick();
+    for (int i = 0; i < 6; ++i)
+        test->onReadingsTick(readingsSnapshot({ 9, 9, 9, 9, 9, 9, 9 }, ++recordCount), true);
+
+    chooseVehicle(0, QStringLiteral("b2"));
+    EXPECT_EQ(state.SampleCount, 0);
+    EXPECT_EQ(state.OperationState, TestOperation::Live);
+    EXPECT_FALSE(StepButtonLook::isRunning(page.c.btnMinRatio));
+    EXPECT_EQ(state.ModelIndex, modelIndexAt(0));
+
+    runSteps();
+    ModalScript script;
+    script.then([](QWidget *w) { w->close(); });
+    test->btnReportClick();
+    ASSERT_EQ(reportCount(), 1);
+    const QSqlRecord row = lastReport();
+    expectStoredMeans(row);
+    EXPECT_EQ(row.value(QStringLiteral("Model")).toInt(), modelIndexAt(0));
+    EXPECT_EQ(row.value(QStringLiteral("GovNumber")).toString(), QStringLiteral("B2"));
+}
+
+} // namespace
