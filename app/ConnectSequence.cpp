@@ -40,7 +40,7 @@ int ConnectSequence::run(const QString &portName)
     };
     const QString unknown = QString::fromLatin1(Unknown);
     for (auto label : { &TFormAboutZM::labComStatus, &TFormAboutZM::labZMModel,
-                        &TFormAboutZM::labZMNumber, &TFormAboutZM::labFirmware })
+             &TFormAboutZM::labZMNumber, &TFormAboutZM::labFirmware })
         setLabel(label, unknown);
 
     const int connected = m_connector ? m_connector(portName) : TOpros_ZMX::NotConnected;

@@ -1,5 +1,6 @@
 #include "app/DiagnosePage.h"
 
+#include "graphs/ui/ReadoutFont.h"
 #include "graphs/ui/TfrGraph.h"
 #include "graphs/ui/TfrGraphG.h"
 
@@ -12,6 +13,9 @@
 #include <QPushButton>
 
 namespace {
+
+// The page is never taller than the window; the panels reach its bottom.
+constexpr int PageHeight = 768;
 
 // Side panel and its groups.
 constexpr int PanelWidth = 226;
@@ -27,7 +31,7 @@ constexpr int ValueLeft = 118;
 constexpr int GraphsLeft = 232, GraphsTop = 4, GraphGap = 3;
 constexpr int RowsTop = 434, RowPitch = 88;
 constexpr int NameLeft = 240, NameWidth = 64;
-constexpr int ReadoutLeft = 306, ReadoutWidth = 226, ReadoutHeight = 62;
+constexpr int ReadoutLeft = 306, ReadoutWidth = 226, ReadoutHeight = 62, ReadoutPixelSize = 44;
 constexpr int GaugeLeft = 552, GaugeTopOffset = 6, ScaleTopOffset = 50, ScaleWidth = 110;
 constexpr int StatusTop = RowsTop + 3 * RowPitch - 2;
 
@@ -39,24 +43,19 @@ const char *const SidePanelStyle = "QFrame#PanelMeasure { background: rgb(32, 28
                                    "QGroupBox::title { subcontrol-origin: margin; left: 8px; }"
                                    "QLabel { color: rgb(192, 192, 192); }"
                                    "QLineEdit { background: black; color: lime;"
-                                   " border: 1px solid rgb(90, 90, 90); }";
+                                   " border: 1px solid rgb(90, 90, 90); }"
+                                   "QProgressBar { background: black;"
+                                   " border: 1px solid rgb(192, 192, 192); }"
+                                   "QProgressBar::chunk { background: lime; }";
 
-QLabel *makeLabel(QWidget *parent, const QString &text, const QRect &geometry,
-                  const char *name = nullptr)
+QLabel *makeLabel(
+    QWidget *parent, const QString &text, const QRect &geometry, const char *name = nullptr)
 {
     auto *label = new QLabel(text, parent);
     if (name)
         label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(geometry);
     return label;
-}
-
-QFont readoutFont()
-{
-    QFont font(QStringLiteral("DSEG7 Classic"));
-    font.setPixelSize(44);
-    font.setBold(true);
-    return font;
 }
 
 } // namespace
@@ -68,7 +67,7 @@ DiagnosePage::DiagnosePage(QWidget *parent)
     PanelDiagnose = new QFrame(this);
     PanelDiagnose->setObjectName(QStringLiteral("PanelDiagnose"));
     PanelDiagnose->setAutoFillBackground(true);
-    PanelDiagnose->setGeometry(0, 0, 1024, 768);
+    PanelDiagnose->setGeometry(0, 0, 1024, PageHeight);
 
     buildSidePanel();
     buildGraphs();
@@ -87,7 +86,7 @@ void DiagnosePage::buildSidePanel()
 {
     PanelMeasure = new QFrame(PanelDiagnose);
     PanelMeasure->setObjectName(QStringLiteral("PanelMeasure"));
-    PanelMeasure->setGeometry(0, 0, PanelWidth, StatusTop + 24);
+    PanelMeasure->setGeometry(0, 0, PanelWidth, PageHeight);
     PanelMeasure->setStyleSheet(QString::fromLatin1(SidePanelStyle));
 
     buildOperations();
@@ -104,7 +103,7 @@ void DiagnosePage::buildSidePanel()
     Button3 = new QPushButton(QStringLiteral("Button3"), PanelMeasure);
     Button3->setObjectName(QStringLiteral("Button3"));
     for (QWidget *unused : { static_cast<QWidget *>(edOK), static_cast<QWidget *>(edD),
-                             static_cast<QWidget *>(edReal), static_cast<QWidget *>(Button3) })
+             static_cast<QWidget *>(edReal), static_cast<QWidget *>(Button3) })
         unused->hide();
 }
 
@@ -124,13 +123,13 @@ void DiagnosePage::buildOperations()
     };
     const Step steps[] = {
         { &btnZero, &ShapeZero, &OKZero, "btnZero", "ShapeZero", "OKZero",
-          QStringLiteral("F1 - Кор. нуля        ") },
-        { &btnMinRatio, &ShapeMinRatio, &OKMinRatio, "btnMinRatio", "ShapeMinRatio",
-          "OKMinRatio", QStringLiteral("F2 - Мин. обороты  ") },
-        { &btnMaxRatio, &ShapeMaxRatio, &OKMaxRatio, "btnMaxRatio", "ShapeMaxRatio",
-          "OKMaxRatio", QStringLiteral("F3 - Пов. обороты   ") },
+            QStringLiteral("F1 - Кор. нуля        ") },
+        { &btnMinRatio, &ShapeMinRatio, &OKMinRatio, "btnMinRatio", "ShapeMinRatio", "OKMinRatio",
+            QStringLiteral("F2 - Мин. обороты  ") },
+        { &btnMaxRatio, &ShapeMaxRatio, &OKMaxRatio, "btnMaxRatio", "ShapeMaxRatio", "OKMaxRatio",
+            QStringLiteral("F3 - Пов. обороты   ") },
         { &btnReport, &Shape8, &OKReport, "btnReport", "Shape8", "OKReport",
-          QStringLiteral("F4 - Отчёт            ") },
+            QStringLiteral("F4 - Отчёт            ") },
     };
     QFont buttonFont = font();
     buttonFont.setBold(true);
@@ -141,7 +140,8 @@ void DiagnosePage::buildOperations()
         QFrame *shape = new QFrame(GroupOperations);
         shape->setObjectName(QString::fromLatin1(step.shapeName));
         shape->setGeometry(ShapeLeft, top, ShapeWidth, StepHeight);
-        shape->setStyleSheet(QStringLiteral("background: rgb(10, 50, 5); border: 1px solid silver;"));
+        shape->setStyleSheet(
+            QStringLiteral("background: rgb(10, 50, 5); border: 1px solid silver;"));
         *step.shape = shape;
 
         // A flat button over its rectangle: the rectangle gives the colour.
@@ -156,8 +156,8 @@ void DiagnosePage::buildOperations()
             " padding-left: 8px; }"));
         *step.button = button;
 
-        QLabel *mark = makeLabel(GroupOperations, QStringLiteral("✔"),
-                                 QRect(8, top + 8, 20, 20), step.markName);
+        QLabel *mark = makeLabel(
+            GroupOperations, QStringLiteral("✔"), QRect(8, top + 8, 20, 20), step.markName);
         mark->setStyleSheet(QStringLiteral("color: lime; font-weight: bold; font-size: 16px;"));
         mark->hide();
         *step.mark = mark;
@@ -165,7 +165,7 @@ void DiagnosePage::buildOperations()
 
     const int progressTop = StepTop + 4 * StepPitch + 4;
     QLabel *caption = makeLabel(GroupOperations, QStringLiteral("прогресс операции:"),
-                                QRect(10, progressTop, 190, 18), "labProgress");
+        QRect(10, progressTop, 190, 18), "labProgress");
     MainProgress = new QProgressBar(GroupOperations);
     MainProgress->setObjectName(QStringLiteral("MainProgress"));
     MainProgress->setGeometry(10, progressTop + 20, GroupWidth - 20, 18);
@@ -202,14 +202,14 @@ void DiagnosePage::buildInstrument()
 
     const int valueWidth = GroupWidth - ValueLeft - 8;
     labTimeName = makeLabel(GroupZelmor, QStringLiteral("Время работы:"),
-                            QRect(10, 24, ValueLeft - 12, 20), "labTimeName");
+        QRect(10, 24, ValueLeft - 12, 20), "labTimeName");
     labWorkTime = makeLabel(GroupZelmor, QStringLiteral("00:00:00"),
-                            QRect(ValueLeft, 24, valueWidth, 20), "labWorkTime");
+        QRect(ValueLeft, 24, valueWidth, 20), "labWorkTime");
     labTimeName->setBuddy(labWorkTime);
 
     auto addValue = [&](const QString &caption, const char *name, int top) {
-        QLabel *value = makeLabel(GroupZelmor, QStringLiteral("0"),
-                                  QRect(ValueLeft, top, valueWidth, 20), name);
+        QLabel *value = makeLabel(
+            GroupZelmor, QStringLiteral("0"), QRect(ValueLeft, top, valueWidth, 20), name);
         QLabel *label = makeLabel(GroupZelmor, caption, QRect(10, top, ValueLeft - 12, 20));
         label->setBuddy(value);
         return value;
@@ -227,7 +227,7 @@ void DiagnosePage::buildGraphs()
         auto *frame = new TfrGraph(PanelDiagnose);
         frame->setObjectName(QStringLiteral("frGraph%1").arg(i + 1));
         frame->setGeometry(GraphsLeft + i * (TfrGraph::FrameWidth + GraphGap), GraphsTop,
-                           TfrGraph::FrameWidth, TfrGraph::FrameHeight);
+            TfrGraph::FrameWidth, TfrGraph::FrameHeight);
         frame->setGas(i);
         frGraph[size_t(i)] = frame;
     }
@@ -235,7 +235,8 @@ void DiagnosePage::buildGraphs()
     panPropan = new QFrame(PanelDiagnose);
     panPropan->setObjectName(QStringLiteral("panPropan"));
     panPropan->setGeometry(GraphsLeft + 4, RowsTop - 28, 36, 22);
-    panPropan->setStyleSheet(QStringLiteral("background: rgb(10, 50, 5); border: 1px solid silver;"));
+    panPropan->setStyleSheet(
+        QStringLiteral("background: rgb(10, 50, 5); border: 1px solid silver;"));
     QLabel *pr = makeLabel(panPropan, QStringLiteral("Pr"), QRect(0, 0, 36, 22), "labPropan");
     pr->setAlignment(Qt::AlignCenter);
     pr->setStyleSheet(QStringLiteral("color: lime; font-weight: bold; border: none;"));
@@ -265,16 +266,16 @@ void DiagnosePage::buildDisplays()
         const int top = RowsTop + r * RowPitch;
 
         auto *readout = makeLabel(PanelDiagnose, QStringLiteral("0"),
-                                  QRect(ReadoutLeft, top, ReadoutWidth, ReadoutHeight), row.name);
+            QRect(ReadoutLeft, top, ReadoutWidth, ReadoutHeight), row.name);
         readout->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        readout->setFont(readoutFont());
-        readout->setStyleSheet(QStringLiteral(
-            "color: lime; background: black; border: 1px solid rgb(255, 238, 198);"
-            " padding-right: 6px;"));
+        readout->setFont(readoutFont(ReadoutPixelSize));
+        readout->setStyleSheet(
+            QStringLiteral("color: lime; background: black; border: 1px solid rgb(255, 238, 198);"
+                           " padding-right: 6px;"));
         *row.readout = readout;
 
-        QLabel *name = makeLabel(PanelDiagnose, row.caption,
-                                 QRect(NameLeft, top + 8, NameWidth, 44));
+        QLabel *name
+            = makeLabel(PanelDiagnose, row.caption, QRect(NameLeft, top + 8, NameWidth, 44));
         name->setObjectName(QString::fromLatin1(row.name) + QStringLiteral("Name"));
         name->setFont(nameFont);
         name->setStyleSheet(QStringLiteral("color: yellow;"));
@@ -282,21 +283,20 @@ void DiagnosePage::buildDisplays()
 
         auto *gauge = new TfrGraphG(PanelDiagnose);
         gauge->setObjectName(QStringLiteral("frGraphG%1").arg(r + 1));
-        gauge->setGeometry(GaugeLeft, top + GaugeTopOffset, TfrGraphG::FrameWidth,
-                           TfrGraphG::FrameHeight);
+        gauge->setGeometry(
+            GaugeLeft, top + GaugeTopOffset, TfrGraphG::FrameWidth, TfrGraphG::FrameHeight);
         frGraphG[size_t(r)] = gauge;
 
         const int scaleTop = top + ScaleTopOffset;
         const QString base = QString::fromLatin1(row.name);
-        *row.below = makeLabel(PanelDiagnose, QString(), QRect(GaugeLeft, scaleTop, ScaleWidth, 18));
+        *row.below
+            = makeLabel(PanelDiagnose, QString(), QRect(GaugeLeft, scaleTop, ScaleWidth, 18));
         (*row.below)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         *row.centre = makeLabel(PanelDiagnose, QString(),
-                                QRect(GaugeLeft + (TfrGraphG::FrameWidth - ScaleWidth) / 2,
-                                      scaleTop, ScaleWidth, 18));
+            QRect(GaugeLeft + (TfrGraphG::FrameWidth - ScaleWidth) / 2, scaleTop, ScaleWidth, 18));
         (*row.centre)->setAlignment(Qt::AlignCenter);
         *row.above = makeLabel(PanelDiagnose, QString(),
-                               QRect(GaugeLeft + TfrGraphG::FrameWidth - ScaleWidth, scaleTop,
-                                     ScaleWidth, 18));
+            QRect(GaugeLeft + TfrGraphG::FrameWidth - ScaleWidth, scaleTop, ScaleWidth, 18));
         (*row.above)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         QLabel *const scales[] = { *row.below, *row.centre, *row.above };
         for (int k = 0; k < 3; ++k) {
@@ -309,11 +309,11 @@ void DiagnosePage::buildDisplays()
 void DiagnosePage::buildStatusLine()
 {
     QLabel *caption = makeLabel(PanelDiagnose, QStringLiteral("Статус:"),
-                                QRect(GraphsLeft + 8, StatusTop, 64, 20), "labStatusCaption");
+        QRect(GraphsLeft + 8, StatusTop, 64, 20), "labStatusCaption");
     caption->setStyleSheet(QStringLiteral("color: rgb(192, 192, 192); font-weight: bold;"));
     labZMStatus = makeLabel(PanelDiagnose, QString(),
-                            QRect(GraphsLeft + 76, StatusTop, 1024 - GraphsLeft - 84, 20),
-                            "labZMStatus");
-    labZMStatus->setStyleSheet(QString::fromLatin1("color: %1; font-weight: bold;").arg(QLatin1String(Silver)));
+        QRect(GraphsLeft + 76, StatusTop, 1024 - GraphsLeft - 84, 20), "labZMStatus");
+    labZMStatus->setStyleSheet(
+        QString::fromLatin1("color: %1; font-weight: bold;").arg(QLatin1String(Silver)));
     caption->setBuddy(labZMStatus);
 }

@@ -12,15 +12,15 @@ static QWidget *ownerOf(QWidget *parent)
 
 void warning(const QString &text, QWidget *parent)
 {
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(Title), text, QMessageBox::Ok,
-                    ownerOf(parent));
+    QMessageBox box(
+        QMessageBox::Warning, QString::fromUtf8(Title), text, QMessageBox::Ok, ownerOf(parent));
     box.exec();
 }
 
 bool confirm(const QString &text, QWidget *parent)
 {
     QMessageBox box(QMessageBox::Information, QString::fromUtf8(Title), text,
-                    QMessageBox::Yes | QMessageBox::No, ownerOf(parent));
+        QMessageBox::Yes | QMessageBox::No, ownerOf(parent));
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -73,8 +73,8 @@ GasGraphInput OperationTicker::gasGraphInput(const ZmxSnapshot &snapshot, TestOp
         return in;
     }
     const ResultRecord &r = snapshot.LastResult;
-    in.values = { r.gaseCO, double(r.gaseCH) * double(r.pr_ekv), r.gaseCO2, r.gaseO2,
-                  r.gaseNOx, double(r.tax), double(r.term_m), r.lyambda };
+    in.values = { r.gaseCO, double(r.gaseCH) * double(r.pr_ekv), r.gaseCO2, r.gaseO2, r.gaseNOx,
+        double(r.tax), double(r.term_m), r.lyambda };
     return in;
 }
 

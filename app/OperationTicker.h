@@ -13,10 +13,10 @@
 struct OperationTick
 {
     enum class Branch {
-        Other,     // a kind that changes nothing but the status line and graph
-        WarmUp,    // the instrument is warming up
-        Readings,  // readings arrive; the link check passed
-        LinkLost,  // readings were the last answer but none came for too long
+        Other, // a kind that changes nothing but the status line and graph
+        WarmUp, // the instrument is warming up
+        Readings, // readings arrive; the link check passed
+        LinkLost, // readings were the last answer but none came for too long
         Procedure, // the instrument runs a procedure (zero correction)
     };
 

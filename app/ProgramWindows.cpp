@@ -4,6 +4,8 @@
 #include "app/TFormAboutProg.h"
 #include "app/TFormAboutZM.h"
 #include "app/TFormMain.h"
+#include "config/ui/TFormDiap.h"
+#include "config/ui/TFormOptions.h"
 #include "database/ui/TFormModels.h"
 #include "database/ui/TFormReports.h"
 #include "database/ui/TFormSelectCar.h"
@@ -16,7 +18,8 @@ ProgramWindows::ProgramWindows()
     TFormMain *main = m_main.get();
 
     TFormMain::Dialogs d;
-    // Wiring point: the options dialog is created here, second of all windows.
+    d.FormOptions = new TFormOptions(main);
+    d.FormOptions->setObjectName(QStringLiteral("FormOptions"));
     d.FormSelectCar = new TFormSelectCar(&main->Database, main);
     d.FormSelectCar->setObjectName(QStringLiteral("FormSelectCar"));
     d.FormModels = new TFormModels(&main->Database, main);
@@ -25,7 +28,8 @@ ProgramWindows::ProgramWindows()
     d.FormReports->setObjectName(QStringLiteral("FormReports"));
     d.FormAboutZM = new TFormAboutZM(main);
     d.FormAboutProg = new TFormAboutProg(main);
-    // Wiring point: the ranges dialog is created here, last of all windows.
+    d.FormDiap = new TFormDiap(main);
+    d.FormDiap->setObjectName(QStringLiteral("FormDiap"));
     main->setDialogs(d);
 }
 

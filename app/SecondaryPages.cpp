@@ -125,10 +125,10 @@ void SecondaryPages::bindTables(ZelmorDatabase &database)
         b.grid->setSelectionBehavior(QAbstractItemView::SelectRows);
         // The grid and every other user of the table stand on one record.
         connect(b.grid->selectionModel(), &QItemSelectionModel::currentRowChanged, b.cursor,
-                [cursor = b.cursor](const QModelIndex &current) {
-                    if (current.isValid() && current.row() != cursor->currentRow())
-                        cursor->setCurrentRow(current.row());
-                });
+            [cursor = b.cursor](const QModelIndex &current) {
+                if (current.isValid() && current.row() != cursor->currentRow())
+                    cursor->setCurrentRow(current.row());
+            });
         connect(b.cursor, &TableCursor::currentRowChanged, b.grid, [grid = b.grid](int row) {
             if (row >= 0 && grid->currentIndex().row() != row)
                 grid->selectRow(row);
@@ -203,8 +203,12 @@ void SecondaryPages::buildDataPage()
 void SecondaryPages::writeDataHeader()
 {
     const QString header[DataColumns] = {
-        QStringLiteral("Время, мс"), QStringLiteral("CO, %"),  QStringLiteral("CH, ppm"),
-        QStringLiteral("CO2, %"),    QStringLiteral("O2, %"),  QStringLiteral("NOx, ppm"),
+        QStringLiteral("Время, мс"),
+        QStringLiteral("CO, %"),
+        QStringLiteral("CH, ppm"),
+        QStringLiteral("CO2, %"),
+        QStringLiteral("O2, %"),
+        QStringLiteral("NOx, ppm"),
     };
     for (int column = 0; column < DataColumns; ++column)
         grData->setItem(0, column, new QTableWidgetItem(header[column]));

@@ -20,7 +20,7 @@ TFormAboutProg::TFormAboutProg(QWidget *parent)
     setObjectName(QStringLiteral("FormAboutProg"));
     setWindowTitle(QStringLiteral("О программе"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
+        | Qt::WindowCloseButtonHint);
 
     auto *grid = new QGridLayout(this);
     auto *picture = new QLabel(this);
@@ -30,7 +30,8 @@ TFormAboutProg::TFormAboutProg(QWidget *parent)
                            .pixmap(PictureSize, PictureSize));
     grid->addWidget(picture, 0, 0, 2, 1, Qt::AlignTop);
 
-    auto *title = new QLabel(QStringLiteral("<b>Zelmor</b><br>Рабочее место газоанализатора"), this);
+    auto *title
+        = new QLabel(QStringLiteral("<b>Zelmor</b><br>Рабочее место газоанализатора"), this);
     title->setObjectName(QStringLiteral("labTitle"));
     grid->addWidget(title, 0, 1, 1, 2);
 

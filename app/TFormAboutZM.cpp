@@ -18,7 +18,7 @@ TFormAboutZM::TFormAboutZM(QWidget *parent)
     setObjectName(QStringLiteral("FormAboutZM"));
     setWindowTitle(QStringLiteral("Состояние связи"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
+        | Qt::WindowCloseButtonHint);
 
     auto *grid = new QGridLayout(this);
     auto addRow = [&](int row, const QString &caption, const char *name) {

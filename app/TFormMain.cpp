@@ -15,6 +15,8 @@
 #include "common/FormatSettings.h"
 #include "common/ProgramFolder.h"
 #include "config/Settings.h"
+#include "config/ui/TFormDiap.h"
+#include "config/ui/TFormOptions.h"
 #include "database/ui/TFormModels.h"
 #include "database/ui/TFormReports.h"
 #include "device/TOpros_ZMX.h"
@@ -23,13 +25,14 @@
 #include "graphs/ui/ConnectGaseGraph.h"
 
 #include <QAction>
-#include <QComboBox>
-#include <QLayout>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -70,8 +73,8 @@ TFormMain::TFormMain(QWidget *parent)
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Zelmor"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+        | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
+        | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(WindowWidth, WindowHeight);
 
     Menu = new MainMenu(this);
@@ -141,15 +144,41 @@ TFormMain::~TFormMain()
         Test->setGasGraph(nullptr);
 }
 
-QLineEdit *TFormMain::edModel() const { return tabDiagnose->edModel; }
-QLineEdit *TFormMain::edGosNum() const { return tabDiagnose->edGosNum; }
-QLabel *TFormMain::labZMStatus() const { return tabDiagnose->labZMStatus; }
-QLabel *TFormMain::labDStatus() const { return Pages->labDStatus; }
+QLineEdit *TFormMain::edModel() const
+{
+    return tabDiagnose->edModel;
+}
+QLineEdit *TFormMain::edGosNum() const
+{
+    return tabDiagnose->edGosNum;
+}
+QLabel *TFormMain::labZMStatus() const
+{
+    return tabDiagnose->labZMStatus;
+}
+QLabel *TFormMain::labDStatus() const
+{
+    return Pages->labDStatus;
+}
 
 void TFormMain::setDialogs(const Dialogs &dialogs)
 {
     m_dialogs = dialogs;
     Test->setDialogs(dialogs.FormSelectCar, dialogs.FormReports);
+    if (TFormOptions *options = dialogs.FormOptions) {
+        options->setDisplayLimitsSource([this, options] {
+            if (!GasGraph)
+                return options->displayLimits();
+            DisplayLimits limits;
+            for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
+                limits.Low[gas] = GasGraph->RangeLow[gas];
+                limits.High[gas] = GasGraph->RangeHigh[gas];
+            }
+            return limits;
+        });
+        options->setConnectDevice([this] { ConnectDevice(); });
+        options->setErrorDisplay(&ZelmorApplication::showError);
+    }
 }
 
 void TFormMain::connectSteps()
@@ -170,7 +199,7 @@ void TFormMain::connectMenu()
 {
     connect(Menu->NExit, &QAction::triggered, this, &TFormMain::NExitClick);
     connect(Menu->NDannyePriem, &QAction::triggered, this,
-            [this] { Opros->RequestOperation(CommandGetResult, 1, 0); });
+        [this] { Opros->RequestOperation(CommandGetResult, 1, 0); });
     connect(Menu->NDannyeStop, &QAction::triggered, this, [this] { Opros->StopCycle(); });
     connect(Menu->NPropan, &QAction::triggered, this, [this](bool checked) {
         Opros->RequestOperation(CommandPressKey, 0, KeyPropane);
@@ -193,10 +222,9 @@ void TFormMain::connectMenu()
         Tabs->setCurrentIndex(SecondaryPages::DiagnoseIndex);
     });
     connect(Menu->NDiscover, &QAction::triggered, this,
-            [this] { Tabs->setCurrentIndex(SecondaryPages::DiscoveryIndex); });
+        [this] { Tabs->setCurrentIndex(SecondaryPages::DiscoveryIndex); });
     connect(Menu->N5, &QAction::triggered, this, [this] {
-        showModal(m_dialogs.FormModels,
-                  QStringLiteral("Редактор моделей недоступен."));
+        showModal(m_dialogs.FormModels, QStringLiteral("Редактор моделей недоступен."));
     });
     connect(Menu->NResults, &QAction::triggered, this, [this] {
         if (!m_dialogs.FormReports || !Database.isOpen())
@@ -204,18 +232,15 @@ void TFormMain::connectMenu()
         else
             m_dialogs.FormReports->showReports();
     });
-    connect(Menu->NDiapazon, &QAction::triggered, this, [this] {
-        showModal(m_dialogs.FormDiap, QStringLiteral("Диалог диапазонов недоступен."));
-    });
+    connect(Menu->NDiapazon, &QAction::triggered, this,
+        [this] { showModal(m_dialogs.FormDiap, QStringLiteral("Диалог диапазонов недоступен.")); });
     connect(Menu->NOptions, &QAction::triggered, this, [this] {
         showModal(m_dialogs.FormOptions, QStringLiteral("Диалог настроек недоступен."));
     });
-    connect(Menu->NZelmorInfo, &QAction::triggered, this, [this] {
-        showModal(m_dialogs.FormAboutZM, QString());
-    });
-    connect(Menu->NAbout, &QAction::triggered, this, [this] {
-        showModal(m_dialogs.FormAboutProg, QString());
-    });
+    connect(Menu->NZelmorInfo, &QAction::triggered, this,
+        [this] { showModal(m_dialogs.FormAboutZM, QString()); });
+    connect(Menu->NAbout, &QAction::triggered, this,
+        [this] { showModal(m_dialogs.FormAboutProg, QString()); });
     connect(Menu->NHelp, &QAction::triggered, this, [this] {
         const QString manual = programFolder() + QLatin1String(ManualFile);
         int code = 0;
@@ -225,9 +250,8 @@ void TFormMain::connectMenu()
             code = ManualNoViewerCode;
         if (code != 0) {
             QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка"),
-                            QStringLiteral("Невозможно открыть файл помощи. Код ошибки %1")
-                                .arg(code),
-                            QMessageBox::Ok, this);
+                QStringLiteral("Невозможно открыть файл помощи. Код ошибки %1").arg(code),
+                QMessageBox::Ok, this);
             box.exec();
         }
     });
@@ -343,13 +367,12 @@ void TFormMain::createGasGraph()
     DiagnosePage *p = tabDiagnose;
     GasGraph = std::make_unique<GASE_GRAPH>();
     ConnectGaseGraph(*GasGraph, p->frGraph, p->frGraphG,
-                     { GaugeDisplayLabels { p->labTax, p->labTax1, p->labTax2, p->labTax3 },
-                       GaugeDisplayLabels { p->labTm, p->labTm1, p->labTm2, p->labTm3 },
-                       GaugeDisplayLabels { p->labLambda, p->labLambda1, p->labLambda2,
-                                            p->labLambda3 } });
+        { GaugeDisplayLabels { p->labTax, p->labTax1, p->labTax2, p->labTax3 },
+            GaugeDisplayLabels { p->labTm, p->labTm1, p->labTm2, p->labTm3 },
+            GaugeDisplayLabels { p->labLambda, p->labLambda1, p->labLambda2, p->labLambda3 } });
     GasGraph->FlagsSource = [this] {
         return GaseGraphFlags { State.WarmedUp, State.VehicleSelected, State.MinSpeedDone,
-                                m_procedureActive };
+            m_procedureActive };
     };
     GasGraph->MinLimits.fill(0);
     GasGraph->MaxLimits.fill(0);
@@ -360,10 +383,10 @@ void TFormMain::createGasGraph()
     Test->setGasGraph(GasGraph.get());
 }
 
-Settings &TFormMain::settings()
+Settings &TFormMain::ownSettings()
 {
-    // Wiring point: the options dialog owns the settings file once it is part
-    // of the program; until then the window keeps its own.
+    // Without the options dialog (tests of the window alone) the window
+    // reads the settings file itself.
     if (!m_ownSettings)
         m_ownSettings = std::make_unique<Settings>();
     return *m_ownSettings;
@@ -371,13 +394,21 @@ Settings &TFormMain::settings()
 
 void TFormMain::loadSettings()
 {
-    Settings &file = settings();
-    file.LoadSettings();
-    State.ReadingsPerStep = file.ReadingsPerStep;
+    DisplayLimits limits;
+    if (TFormOptions *options = m_dialogs.FormOptions) {
+        options->LoadSettings();
+        State.ReadingsPerStep = options->settings().ReadingsPerStep;
+        limits = options->displayLimits();
+    } else {
+        Settings &file = ownSettings();
+        file.LoadSettings();
+        State.ReadingsPerStep = file.ReadingsPerStep;
+        limits = file.Limits;
+    }
     if (GasGraph) {
-        for (int gas = 0; gas < DisplayLimits::GasCount; ++gas) {
-            GasGraph->RangeLow[size_t(gas)] = file.Limits.Low[size_t(gas)];
-            GasGraph->RangeHigh[size_t(gas)] = file.Limits.High[size_t(gas)];
+        for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
+            GasGraph->RangeLow[gas] = limits.Low[gas];
+            GasGraph->RangeHigh[gas] = limits.High[gas];
         }
     }
 }
@@ -385,17 +416,24 @@ void TFormMain::loadSettings()
 int TFormMain::ConnectDevice()
 {
     constexpr int FastSpeedItem = 5; // "38400"
-    const OptionControls &choice = settings().Controls;
+    QString port, speed;
+    if (TFormOptions *options = m_dialogs.FormOptions) {
+        port = options->cboxPortName->currentText();
+        speed = options->cboxSpeed->currentText();
+    } else {
+        port = ownSettings().Controls.PortName;
+        speed = ownSettings().Controls.Speed;
+    }
     ConnectSequence sequence(*Opros, State);
     sequence.setAboutBox(m_dialogs.FormAboutZM);
-    sequence.setConnector([this, choice](const QString &) {
-        ConnectModule->cbPort->setEditText(choice.PortName);
-        ConnectModule->cbSpeed->setEditText(choice.Speed);
+    sequence.setConnector([this, speed](const QString &portName) {
+        ConnectModule->cbPort->setEditText(portName);
+        ConnectModule->cbSpeed->setEditText(speed);
         ConnectModule->btnInitPortClick();
         ConnectModule->cbSpeed->setCurrentIndex(FastSpeedItem);
         return ConnectModule->ConnectResult;
     });
-    return sequence.run(choice.PortName);
+    return sequence.run(port);
 }
 
 void TFormMain::FormClose()

@@ -22,6 +22,8 @@ class SecondaryPages;
 class Settings;
 class TFormAboutProg;
 class TFormAboutZM;
+class TFormDiap;
+class TFormOptions;
 class TFormModels;
 class TFormReports;
 class TFormSelectCar;
@@ -47,13 +49,13 @@ public:
     // while its piece is missing, and what needs it says so when used.
     struct Dialogs
     {
-        QWidget *FormOptions = nullptr;
+        TFormOptions *FormOptions = nullptr;
         TFormSelectCar *FormSelectCar = nullptr;
         TFormModels *FormModels = nullptr;
         TFormReports *FormReports = nullptr;
         TFormAboutZM *FormAboutZM = nullptr;
         TFormAboutProg *FormAboutProg = nullptr;
-        QWidget *FormDiap = nullptr;
+        TFormDiap *FormDiap = nullptr;
     };
     void setDialogs(const Dialogs &dialogs);
     const Dialogs &dialogs() const { return m_dialogs; }
@@ -113,7 +115,7 @@ private:
     void NExitClick();
     void showModal(QWidget *dialog, const QString &missing);
     void loadSettings();
-    Settings &settings();
+    Settings &ownSettings();
 
     Dialogs m_dialogs;
     std::unique_ptr<Settings> m_ownSettings;

@@ -9,8 +9,7 @@
 
 ZelmorApplication::ZelmorApplication(int &argc, char **argv)
     : QApplication(argc, argv)
-{
-}
+{ }
 
 bool ZelmorApplication::notify(QObject *receiver, QEvent *event)
 {
@@ -30,8 +29,7 @@ QString ZelmorApplication::messageOf(std::exception_ptr error)
         return e.message();
     } catch (const std::exception &e) {
         return QString::fromUtf8(e.what());
-    } catch (...) {
-    }
+    } catch (...) { }
     return QStringLiteral("Неизвестная ошибка.");
 }
 

@@ -23,8 +23,7 @@ constexpr int ReadingTimeoutMs = 8000;
 TEST(MainWindowWithInstrument, LiveValuesReachTheReadouts)
 {
     SimProcess sim({ QStringLiteral("--warmup"), QStringLiteral("0"), QStringLiteral("--serial"),
-                     QStringLiteral("4321"), QStringLiteral("--firmware"),
-                     QStringLiteral("0x0105") });
+        QStringLiteral("4321"), QStringLiteral("--firmware"), QStringLiteral("0x0105") });
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorString());
     ASSERT_TRUE(sim.send(QStringLiteral("hold on")));
     ASSERT_TRUE(sim.send(QStringLiteral("rpm 2500")));
@@ -49,8 +48,8 @@ TEST(MainWindowWithInstrument, LiveValuesReachTheReadouts)
     EXPECT_EQ(main->ConnectModule->labZMStatus->text(), QStringLiteral("ДА"));
 
     DiagnosePage *page = main->tabDiagnose;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return page->labTax->text() == QStringLiteral("2500"); },
-                                ReadingTimeoutMs))
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return page->labTax->text() == QStringLiteral("2500"); }, ReadingTimeoutMs))
         << qPrintable(page->labTax->text());
     EXPECT_EQ(page->labPressure->text(), QStringLiteral("745.0"));
     EXPECT_EQ(page->labTermF->text(), QStringLiteral("41"));

@@ -38,8 +38,8 @@ public:
         QStringList texts;
         if (!log.open(QIODevice::ReadOnly))
             return texts;
-        const QStringList lines = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'),
-                                                                         Qt::SkipEmptyParts);
+        const QStringList lines
+            = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (const QString &line : lines)
             texts << line.mid(line.indexOf(QLatin1String("] "), 10) + 2).trimmed();
         return texts;

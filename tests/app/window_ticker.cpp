@@ -60,7 +60,7 @@ TEST(OperationTickerTexts, TimesAreWrittenAsTheInstrumentCountsThem)
         const char *expected;
     };
     for (Case c : { Case { 425, "07:05" }, Case { 0, "00:00" }, Case { 59, "00:59" },
-                    Case { 6000, "100:00" }, Case { 65535, "1092:15" } })
+             Case { 6000, "100:00" }, Case { 65535, "1092:15" } })
         EXPECT_EQ(OperationTicker::warmUpTimeText(c.warmUpSeconds), QLatin1String(c.expected))
             << c.warmUpSeconds;
 
@@ -70,7 +70,7 @@ TEST(OperationTickerTexts, TimesAreWrittenAsTheInstrumentCountsThem)
         const char *expected;
     };
     for (WorkCase c : { WorkCase { 3723456, "01:02:03" }, WorkCase { 999, "00:00:00" },
-                        WorkCase { 360000000, "100:00:00" } })
+             WorkCase { 360000000, "100:00:00" } })
         EXPECT_EQ(OperationTicker::workTimeText(c.ms), QLatin1String(c.expected)) << c.ms;
 }
 
@@ -161,11 +161,11 @@ TEST(GasGraphInput, LiveStatesShowTheReadingsWithChScaled)
 {
     const ZmxSnapshot s = readings(1);
     for (TestOperation state :
-         { TestOperation::Live, TestOperation::MinSpeed, TestOperation::RaisedSpeed }) {
+        { TestOperation::Live, TestOperation::MinSpeed, TestOperation::RaisedSpeed }) {
         const GasGraphInput in = OperationTicker::gasGraphInput(s, state);
         EXPECT_FALSE(in.zeroed);
         const std::array<double, 8> expected { 1.5, 100, 14, double(0.8f), 900, 2500, 61,
-                                               double(1.01f) };
+            double(1.01f) };
         EXPECT_EQ(in.values, expected) << int(state);
     }
 }
@@ -174,7 +174,7 @@ TEST(GasGraphInput, ZerosWhileNoLiveReadingMayBeShown)
 {
     const ZmxSnapshot s = readings(1);
     for (TestOperation state :
-         { TestOperation::Blank, TestOperation::ZeroCorrection, TestOperation::ReportSaved }) {
+        { TestOperation::Blank, TestOperation::ZeroCorrection, TestOperation::ReportSaved }) {
         const GasGraphInput in = OperationTicker::gasGraphInput(s, state);
         EXPECT_TRUE(in.zeroed);
         EXPECT_EQ(in.values, (std::array<double, 8> {})) << int(state);
