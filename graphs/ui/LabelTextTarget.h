@@ -15,7 +15,8 @@ class LabelTextTarget : public QObject, public GraphTextTarget
 public:
     enum class Fit {
         Keep, // the label keeps its geometry
-        GrowLeft // the label widens to its text, keeping its right edge (scale values)
+        GrowLeft, // the label widens to its text, keeping its right edge (scale values)
+        ShrinkFont // a text too wide for the label gets a smaller font (readouts)
     };
 
     explicit LabelTextTarget(QLabel *label, Fit fit = Fit::Keep);
@@ -30,4 +31,5 @@ private:
     Fit FitMode;
     int RightEdge;
     int MinWidth;
+    int FullPixelSize;
 };

@@ -5,6 +5,7 @@
 #include "graphs/ui/LabelTextTarget.h"
 #include "graphs/ui/ReadoutFont.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLinearGradient>
@@ -16,7 +17,8 @@ namespace {
 constexpr QRect ReadoutFrameRect(2, 44, 145, 61);
 constexpr QRect BarRect(48, 136, 100, 283);
 constexpr QPoint NamePos(8, -10);
-constexpr QPoint UnitPos(72, 6);
+constexpr int NameCapTop = 2; // the capitals' top edge stays inside the frame
+constexpr int UnitGap = 1; // the unit follows the name closely
 constexpr QRect ReadoutRect(3, 48, 135, 56);
 constexpr QPoint PrePos(92, 112);
 constexpr int ScaleLeft = 21;
@@ -95,7 +97,6 @@ TfrGraph::TfrGraph(QWidget *parent)
     Label1 = makeLabel(this, QStringLiteral("Label1"), textFont(NamePixelSize, true), nameStyle);
     Label1->move(NamePos);
     Label8 = makeLabel(this, QStringLiteral("Label8"), textFont(UnitPixelSize, false), nameStyle);
-    Label8->move(UnitPos);
 
     const QString scaleStyle = QStringLiteral("color: %1; background: %2;")
                                    .arg(cssColor(ScaleTextColor), cssColor(ScaleBackColor));
@@ -108,12 +109,13 @@ TfrGraph::TfrGraph(QWidget *parent)
     }
 
     labData = makeLabel(this, QStringLiteral("labData"), readoutFont(ReadoutPixelSize),
-        QStringLiteral("color: %1; background: black; padding-right: %2px;")
-            .arg(cssColor(ReadoutColor))
-            .arg(ReadoutRightPadding));
+        QStringLiteral("color: %1; background: black;").arg(cssColor(ReadoutColor)));
     labData->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labData->setIndent(0);
+    labData->setContentsMargins(0, 0, ReadoutRightPadding, 0);
     labData->setGeometry(ReadoutRect);
-    new LabelTextTarget(labData);
+    fitReadoutFont();
+    new LabelTextTarget(labData, LabelTextTarget::Fit::ShrinkFont);
 
     labDataPre = new QLabel(this);
     labDataPre->setObjectName(QStringLiteral("labDataPre"));
@@ -131,6 +133,31 @@ void TfrGraph::setGas(int gas)
     Label1->adjustSize();
     Label8->setText(QString::fromLatin1(caption.unit));
     Label8->adjustSize();
+
+    // Faces differ in their metrics: keep the name's capitals just inside the
+    // frame and let the unit (with the formula's digit) follow on the same baseline.
+    const QFontMetrics name(Label1->font());
+    const QFontMetrics unit(Label8->font());
+    Label1->ensurePolished();
+    Label8->ensurePolished();
+    Label1->move(
+        NamePos.x(), NameCapTop - Label1->contentsRect().top() - name.ascent() + name.capHeight());
+    const int baseline = Label1->y() + Label1->contentsRect().top() + name.ascent();
+    Label8->move(Label1->x() + name.horizontalAdvance(Label1->text()) + UnitGap,
+        baseline - unit.ascent() - Label8->contentsRect().top());
+}
+
+void TfrGraph::fitReadoutFont()
+{
+    // Four digits, the usual width of a reading, fill the readout frame; longer
+    // texts are made smaller when they come.
+    labData->ensurePolished();
+    QFont font = labData->font();
+    const int room = labData->contentsRect().width();
+    const int needed = QFontMetrics(font).horizontalAdvance(QStringLiteral("8888"));
+    if (needed > room)
+        font.setPixelSize(std::max(1, ReadoutPixelSize * room / needed));
+    labData->setFont(font);
 }
 
 GraphTextTarget *TfrGraph::readoutTarget() const

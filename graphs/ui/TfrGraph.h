@@ -38,6 +38,7 @@ public:
     std::array<QLabel *, 5> d {}; // scale values, bottom first
 
 protected:
+    void fitReadoutFont();
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 };
