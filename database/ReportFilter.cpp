@@ -52,14 +52,14 @@ QList<ReportFilter::Row> ReportFilter::run(const QSqlDatabase &db) const
     QStringList conditions;
     if (byDate) {
         statement = QStringLiteral(
-                "SELECT Reports.\"Date\", Models.Name, Reports.Model, Reports.\"Index\", "
-                "Reports.GovNumber, Reports.\"Time\" FROM \"models.DB\" Models INNER JOIN "
-                "\"reports.DB\" Reports ON  (Models.\"Index\" = Reports.Model)");
+            "SELECT Reports.\"Date\", Models.Name, Reports.Model, Reports.\"Index\", "
+            "Reports.GovNumber, Reports.\"Time\" FROM \"models.DB\" Models INNER JOIN "
+            "\"reports.DB\" Reports ON  (Models.\"Index\" = Reports.Model)");
         conditions << QStringLiteral("(Reports.\"Date\"=:MeasureDate)");
     } else {
         statement = QStringLiteral(
-                "SELECT Reports.\"Date\", Reports.\"Time\", Reports.\"Index\", Reports.\"Model\", "
-                "Reports.\"GovNumber\" FROM \"reports.DB\" Reports");
+            "SELECT Reports.\"Date\", Reports.\"Time\", Reports.\"Index\", Reports.\"Model\", "
+            "Reports.\"GovNumber\" FROM \"reports.DB\" Reports");
     }
     if (byModel)
         conditions << QStringLiteral("(Reports.\"Model\"=:ModelIndex)");

@@ -15,8 +15,8 @@ class ReportFilter
 public:
     struct Row
     {
-        int index = 0;    // Index of the report
-        int model = 0;    // Model of the report
+        int index = 0; // Index of the report
+        int model = 0; // Model of the report
         QVariant column0; // value of the first visible column
         QVariant column1; // value of the second visible column
     };

@@ -10,7 +10,7 @@
 struct SelectedVehicle
 {
     int modelIndex = 0; // Index in the models table; 0 when no model was chosen
-    QString modelName;  // for edModel
-    QString govNumber;  // for edGosNum, already upper-cased
+    QString modelName; // for edModel
+    QString govNumber; // for edGosNum, already upper-cased
     ModelLimits limits; // for the gas graph's limit set and gauge windows
 };

@@ -10,15 +10,14 @@ struct Limits
 };
 
 // Without a catalyst: CO 3.5 % / CH 1200 ppm at idle, CO 2.0 % / CH 600 ppm raised.
-constexpr Limits NoCatalyst{ 800, 50, 2500, 100, 3.5, 1200, 2.0, 600, 1.0 };
+constexpr Limits NoCatalyst { 800, 50, 2500, 100, 3.5, 1200, 2.0, 600, 1.0 };
 // Three-way catalyst with lambda control.
-constexpr Limits Catalyst{ 800, 50, 2800, 100, 0.5, 200, 0.3, 100, 1.0 };
-constexpr Limits CatalystVan{ 850, 50, 2500, 100, 0.5, 100, 0.3, 100, 1.0 };
+constexpr Limits Catalyst { 800, 50, 2800, 100, 0.5, 200, 0.3, 100, 1.0 };
+constexpr Limits CatalystVan { 850, 50, 2500, 100, 0.5, 100, 0.3, 100, 1.0 };
 // Newer emission classes.
-constexpr Limits Recent{ 750, 50, 3000, 100, 0.3, 100, 0.2, 100, 1.0 };
+constexpr Limits Recent { 750, 50, 3000, 100, 0.3, 100, 0.2, 100, 1.0 };
 
-ModelRecord model(const char *name, const char *saveSystem, const char *category,
-                  const Limits &l)
+ModelRecord model(const char *name, const char *saveSystem, const char *category, const Limits &l)
 {
     ModelRecord m;
     m.Name = QString::fromUtf8(name);

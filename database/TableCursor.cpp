@@ -11,7 +11,9 @@ namespace {
 const char *const KeyField = "Index";
 }
 
-TableCursor::TableCursor(QObject *parent) : QObject(parent) { }
+TableCursor::TableCursor(QObject *parent)
+    : QObject(parent)
+{ }
 
 TableCursor::~TableCursor() = default;
 
@@ -23,12 +25,21 @@ void TableCursor::open(const QSqlDatabase &db, const QString &tableName)
     m_model->setEditStrategy(QSqlTableModel::OnManualSubmit);
     // Brackets keep the dot in the file-like table name from reading as a schema.
     m_model->setTable(QLatin1Char('[') + tableName + QLatin1Char(']'));
-    if (m_model->record().isEmpty())
-        throw ZelmorError(QStringLiteral("Таблица \"%1\" не найдена: %2")
-                                  .arg(tableName, m_model->lastError().text()));
-    m_model->setSort(m_model->fieldIndex(QLatin1String(KeyField)), Qt::AscendingOrder);
-    if (!m_model->select())
-        throwLastError(QStringLiteral("Ошибка открытия таблицы \"%1\"").arg(tableName));
+    QString error;
+    if (m_model->record().isEmpty()) {
+        error = QStringLiteral("Таблица \"%1\" не найдена").arg(tableName);
+    } else {
+        m_model->setSort(m_model->fieldIndex(QLatin1String(KeyField)), Qt::AscendingOrder);
+        if (!m_model->select())
+            error = QStringLiteral("Ошибка открытия таблицы \"%1\": %2")
+                        .arg(tableName, m_model->lastError().text());
+    }
+    if (!error.isEmpty()) {
+        delete m_model;
+        m_model = nullptr;
+        m_row = -1;
+        throw ZelmorError(error);
+    }
     m_inserting = false;
     m_row = m_model->rowCount() > 0 ? 0 : -1;
     emit dataReloaded();
@@ -77,8 +88,8 @@ void TableCursor::setCurrentRow(int row)
     }
     if (isModified()) {
         // Storing re-reads the table, which may shift rows: find the target by key.
-        const QVariant target = m_model->data(
-                m_model->index(row, fieldIndex(QLatin1String(KeyField))), Qt::EditRole);
+        const QVariant target
+            = m_model->data(m_model->index(row, fieldIndex(QLatin1String(KeyField))), Qt::EditRole);
         post();
         if (!target.isNull() && locateIndex(target.toInt()))
             return;
@@ -144,8 +155,7 @@ void TableCursor::post()
         return;
     }
     const bool wasInserting = m_inserting;
-    const QVariant key =
-            m_row >= 0 ? value(QLatin1String(KeyField)) : QVariant();
+    const QVariant key = m_row >= 0 ? value(QLatin1String(KeyField)) : QVariant();
     if (!m_model->submitAll())
         throwLastError(QStringLiteral("Ошибка записи в таблицу \"%1\"").arg(m_tableName));
     m_inserting = false;
@@ -165,11 +175,20 @@ void TableCursor::cancel()
 {
     if (!m_model)
         return;
-    m_model->revertAll();
+    revertPending();
     m_inserting = false;
     if (m_row >= m_model->rowCount())
         m_row = m_model->rowCount() - 1;
     emit currentRowChanged(m_row);
+}
+
+void TableCursor::revertPending()
+{
+    // Re-reading drops every pending change; reverting a new row in place
+    // corrupts the model's cache in this Qt version.
+    m_model->select();
+    fetchAll();
+    emit dataReloaded();
 }
 
 void TableCursor::deleteCurrent()
@@ -181,14 +200,14 @@ void TableCursor::deleteCurrent()
         return;
     }
     if (isModified())
-        m_model->revertAll();
+        revertPending();
     const int row = m_row;
     m_model->removeRow(row);
     if (!m_model->submitAll()) {
         const QString error = m_model->lastError().text();
-        m_model->revertAll();
-        throw ZelmorError(QStringLiteral("Ошибка удаления записи из таблицы \"%1\": %2")
-                                  .arg(m_tableName, error));
+        revertPending();
+        throw ZelmorError(
+            QStringLiteral("Ошибка удаления записи из таблицы \"%1\": %2").arg(m_tableName, error));
     }
     fetchAll();
     m_row = qMin(row, m_model->rowCount() - 1);
@@ -232,8 +251,8 @@ int TableCursor::requireField(const QString &field) const
 {
     const int col = fieldIndex(field);
     if (col < 0)
-        throw ZelmorError(QStringLiteral("Поле \"%1\" не найдено в таблице \"%2\"")
-                                  .arg(field, m_tableName));
+        throw ZelmorError(
+            QStringLiteral("Поле \"%1\" не найдено в таблице \"%2\"").arg(field, m_tableName));
     return col;
 }
 

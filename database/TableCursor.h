@@ -66,6 +66,7 @@ signals:
 private:
     int requireField(const QString &field) const;
     void fetchAll();
+    void revertPending();
     void throwLastError(const QString &what) const;
 
     QSqlTableModel *m_model = nullptr;

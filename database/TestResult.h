@@ -8,10 +8,10 @@ struct TestResult
 {
     static constexpr int MeanCount = 14;
 
-    int modelIndex = 0;        // SelectedVehicle::modelIndex of the tested vehicle
-    QString govNumber;         // edGosNum; cut to 8 characters when stored
+    int modelIndex = 0; // SelectedVehicle::modelIndex of the tested vehicle
+    QString govNumber; // edGosNum; cut to 8 characters when stored
     int instrumentNumber = -1; // InstrumentNumber, stored as ZMNum
     // TestMeans: 0 … 6 minimum speed, 7 … 13 raised speed, each in the order
     // CO, CH, CO2, O2, NOx, engine speed, lambda.
-    std::array<float, MeanCount> means{};
+    std::array<float, MeanCount> means {};
 };

@@ -27,29 +27,28 @@ QString quoted(const char *name)
 
 QString modelsSchema()
 {
-    QStringList columns{ QStringLiteral("\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT"),
-                         QStringLiteral("\"Name\" VARCHAR(40)"),
-                         QStringLiteral("\"SaveSystem\" VARCHAR(40)"),
-                         QStringLiteral("\"Category\" VARCHAR(10)") };
+    QStringList columns { QStringLiteral("\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT"),
+        QStringLiteral("\"Name\" VARCHAR(40)"), QStringLiteral("\"SaveSystem\" VARCHAR(40)"),
+        QStringLiteral("\"Category\" VARCHAR(10)") };
     for (const char *f : FieldNames::Limits)
         columns << quoted(f) + QStringLiteral(" DOUBLE");
-    return QStringLiteral("CREATE TABLE \"models.DB\" (%1)").arg(columns.join(QStringLiteral(", ")));
+    return QStringLiteral("CREATE TABLE \"models.DB\" (%1)")
+        .arg(columns.join(QStringLiteral(", ")));
 }
 
 QString reportsSchema()
 {
-    QStringList columns{ QStringLiteral("\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT"),
-                         QStringLiteral("\"Date\" DATE"),
-                         QStringLiteral("\"Time\" TIME"),
-                         QStringLiteral("\"ZMNum\" DOUBLE"),
-                         QStringLiteral("\"Model\" DOUBLE"),
-                         QStringLiteral("\"GovNumber\" VARCHAR(8)") };
+    QStringList columns { QStringLiteral("\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT"),
+        QStringLiteral("\"Date\" DATE"), QStringLiteral("\"Time\" TIME"),
+        QStringLiteral("\"ZMNum\" DOUBLE"), QStringLiteral("\"Model\" DOUBLE"),
+        QStringLiteral("\"GovNumber\" VARCHAR(8)") };
     // Table order: speed first within each step, as the stored records have it.
     const char *order[] = { "MinTax", "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda",
-                            "MaxTax", "MaxCO", "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" };
+        "MaxTax", "MaxCO", "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" };
     for (const char *f : order)
         columns << quoted(f) + QStringLiteral(" DOUBLE");
-    return QStringLiteral("CREATE TABLE \"reports.db\" (%1)").arg(columns.join(QStringLiteral(", ")));
+    return QStringLiteral("CREATE TABLE \"reports.db\" (%1)")
+        .arg(columns.join(QStringLiteral(", ")));
 }
 
 // The report browser searches by day, model and registration number.
@@ -71,19 +70,18 @@ QSqlDatabase openConnection(const QString &name, const QString &path)
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(path);
     db.setConnectOptions(
-            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(ZelmorDatabase::BusyTimeoutMs));
+        QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(ZelmorDatabase::BusyTimeoutMs));
     return db;
 }
 
 } // namespace
 
 ZelmorDatabase::ZelmorDatabase(QObject *parent)
-    : QObject(parent),
-      m_connectionName(QStringLiteral("zelmor-%1").arg(connectionCounter.fetchAndAddRelaxed(1))),
-      m_models(new TableCursor(this)),
-      m_reports(new TableCursor(this))
-{
-}
+    : QObject(parent)
+    , m_connectionName(QStringLiteral("zelmor-%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
+    , m_models(new TableCursor(this))
+    , m_reports(new TableCursor(this))
+{ }
 
 ZelmorDatabase::~ZelmorDatabase()
 {
@@ -99,8 +97,8 @@ ZelmorDatabase::~ZelmorDatabase()
 
 QString ZelmorDatabase::databasePath(const QString &programFolder)
 {
-    return QDir(programFolder).filePath(QLatin1String(FolderName) + QLatin1Char('/')
-                                        + QLatin1String(FileName));
+    return QDir(programFolder)
+        .filePath(QLatin1String(FolderName) + QLatin1Char('/') + QLatin1String(FileName));
 }
 
 void ZelmorDatabase::open(const QString &programFolder)
@@ -115,7 +113,7 @@ void ZelmorDatabase::open(const QString &programFolder)
         m_db.setDatabaseName(path);
     if (!m_db.open())
         throw ZelmorError(QStringLiteral("Не удалось открыть базу данных %1: %2")
-                                  .arg(QDir::toNativeSeparators(path), m_db.lastError().text()));
+                              .arg(QDir::toNativeSeparators(path), m_db.lastError().text()));
     // SQLite opens any file; the first read shows whether it is a database.
     QSqlQuery probe(m_db);
     if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
@@ -123,12 +121,18 @@ void ZelmorDatabase::open(const QString &programFolder)
         probe = QSqlQuery();
         m_db.close();
         throw ZelmorError(QStringLiteral("Файл %1 не является базой данных: %2")
-                                  .arg(QDir::toNativeSeparators(path), error));
+                              .arg(QDir::toNativeSeparators(path), error));
     }
     exec(QStringLiteral("PRAGMA synchronous=FULL"));
 
-    m_models->open(m_db, QLatin1String(ModelsTable));
-    m_reports->open(m_db, QLatin1String(ReportsTable));
+    try {
+        m_models->open(m_db, QLatin1String(ModelsTable));
+        m_reports->open(m_db, QLatin1String(ReportsTable));
+    } catch (const ZelmorError &e) {
+        m_db.close();
+        throw ZelmorError(QStringLiteral("База данных %1 не годится: %2")
+                              .arg(QDir::toNativeSeparators(path), e.message()));
+    }
 }
 
 void ZelmorDatabase::createDatabase(const QString &path)
@@ -136,7 +140,7 @@ void ZelmorDatabase::createDatabase(const QString &path)
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         throw ZelmorError(QStringLiteral("Не удалось создать папку базы данных %1")
-                                  .arg(QDir::toNativeSeparators(info.absolutePath())));
+                              .arg(QDir::toNativeSeparators(info.absolutePath())));
     // Built under a temporary name and renamed when complete, so an
     // interrupted creation never leaves a half-made database behind.
     const QString temporary = path + QStringLiteral(".new");
@@ -158,17 +162,17 @@ void ZelmorDatabase::createDatabase(const QString &path)
             run(reportsSchema());
             for (const char *statement : ReportIndexes)
                 run(QLatin1String(statement));
-            QStringList fields{ QStringLiteral("\"Name\""), QStringLiteral("\"SaveSystem\""),
-                                QStringLiteral("\"Category\"") };
+            QStringList fields { QStringLiteral("\"Name\""), QStringLiteral("\"SaveSystem\""),
+                QStringLiteral("\"Category\"") };
             QStringList marks(3, QStringLiteral("?"));
             for (const char *f : FieldNames::Limits) {
                 fields << quoted(f);
                 marks << QStringLiteral("?");
             }
             if (error.isEmpty()
-                && !q.prepare(QStringLiteral("INSERT INTO \"models.DB\" (%1) VALUES (%2)")
-                                      .arg(fields.join(QLatin1Char(',')),
-                                           marks.join(QLatin1Char(','))))) {
+                && !q.prepare(
+                    QStringLiteral("INSERT INTO \"models.DB\" (%1) VALUES (%2)")
+                        .arg(fields.join(QLatin1Char(',')), marks.join(QLatin1Char(','))))) {
                 error = q.lastError().text();
             }
             for (const ModelRecord &m : shippedModels()) {
@@ -193,14 +197,14 @@ void ZelmorDatabase::createDatabase(const QString &path)
     if (!error.isEmpty()) {
         QFile::remove(temporary);
         throw ZelmorError(QStringLiteral("Не удалось создать базу данных %1: %2")
-                                  .arg(QDir::toNativeSeparators(path), error));
+                              .arg(QDir::toNativeSeparators(path), error));
     }
     WriteLog(QStringLiteral("alias zelmor created"));
 }
 
 bool ZelmorDatabase::isOpen() const
 {
-    return m_db.isOpen() && m_models && m_models->isOpen();
+    return m_db.isOpen() && m_models->isOpen() && m_reports->isOpen();
 }
 
 void ZelmorDatabase::exec(const QString &statement)
@@ -222,8 +226,8 @@ ModelRecord ZelmorDatabase::CurrentModel() const
     if (m_models->fieldIndex(QStringLiteral("Category")) >= 0)
         m.Category = m_models->asString(QStringLiteral("Category"));
     for (size_t i = 0; i < FieldNames::Limits.size(); ++i)
-        m.limits.*FieldNames::LimitMembers[i] =
-                m_models->asFloat(QLatin1String(FieldNames::Limits[i]));
+        m.limits.*FieldNames::LimitMembers[i]
+            = m_models->asFloat(QLatin1String(FieldNames::Limits[i]));
     return m;
 }
 
@@ -243,8 +247,8 @@ ModelRecord ZelmorDatabase::modelByIndex(int index) const
     m.SaveSystem = r.value(QStringLiteral("SaveSystem")).toString();
     m.Category = r.value(QStringLiteral("Category")).toString();
     for (size_t i = 0; i < FieldNames::Limits.size(); ++i)
-        m.limits.*FieldNames::LimitMembers[i] =
-                r.value(QLatin1String(FieldNames::Limits[i])).toDouble();
+        m.limits.*FieldNames::LimitMembers[i]
+            = r.value(QLatin1String(FieldNames::Limits[i])).toDouble();
     return m;
 }
 
@@ -252,16 +256,15 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
 {
     if (!isOpen())
         throw ZelmorError(QStringLiteral("База данных не открыта"));
-    QStringList fields{ QStringLiteral("\"Date\""), QStringLiteral("\"Time\""),
-                        QStringLiteral("\"ZMNum\""), QStringLiteral("\"Model\""),
-                        QStringLiteral("\"GovNumber\"") };
+    QStringList fields { QStringLiteral("\"Date\""), QStringLiteral("\"Time\""),
+        QStringLiteral("\"ZMNum\""), QStringLiteral("\"Model\""), QStringLiteral("\"GovNumber\"") };
     for (const char *f : FieldNames::Results)
         fields << quoted(f);
     const QStringList marks(fields.size(), QStringLiteral("?"));
 
     QSqlQuery q(m_db);
     if (!q.prepare(QStringLiteral("INSERT INTO \"reports.db\" (%1) VALUES (%2)")
-                           .arg(fields.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
+                       .arg(fields.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
         throw ZelmorError(QStringLiteral("Ошибка записи результата: ") + q.lastError().text());
     q.addBindValue(now.date());
     q.addBindValue(now.time().toString(QStringLiteral("HH:mm:ss")));

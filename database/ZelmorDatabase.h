@@ -54,8 +54,8 @@ public:
 
     // Appends one report row and returns its Index. The row is on disk when
     // this returns; on failure nothing is stored and ZelmorError is thrown.
-    int StoreTestResult(const TestResult &result,
-                        const QDateTime &now = QDateTime::currentDateTime());
+    int StoreTestResult(
+        const TestResult &result, const QDateTime &now = QDateTime::currentDateTime());
 
     // Removes the report with this Index (the one the operator confirmed).
     void deleteReport(int index);

@@ -12,7 +12,7 @@ const char *const Title = "Сообщение";
 bool FormMessages::confirm(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::Information, QString::fromUtf8(Title), text,
-                    QMessageBox::Yes | QMessageBox::No, parent);
+        QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));

@@ -26,8 +26,8 @@ void LimitFieldDelegate::setEditorData(QWidget *editor, const QModelIndex &index
         edit->setText(text);
 }
 
-void LimitFieldDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
-                                      const QModelIndex &index) const
+void LimitFieldDelegate::setModelData(
+    QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
 {
     auto *edit = qobject_cast<QLineEdit *>(editor);
     if (!edit)

@@ -14,8 +14,8 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
-    void setModelData(QWidget *editor, QAbstractItemModel *model,
-                      const QModelIndex &index) const override;
+    void setModelData(
+        QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
 
     static QString displayText(const QVariant &value);
 };

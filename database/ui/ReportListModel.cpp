@@ -31,7 +31,8 @@ QString ReportListModel::dateText(const QVariant &value)
     const QDate d = value.toDate();
     if (!d.isValid())
         return value.toString();
-    return formatDateTime(QStringLiteral("yyyy/mm/dd"), QDateTime(d, QTime(0, 0)), browserSettings());
+    return formatDateTime(
+        QStringLiteral("yyyy/mm/dd"), QDateTime(d, QTime(0, 0)), browserSettings());
 }
 
 QString ReportListModel::timeText(const QVariant &value)
@@ -39,8 +40,8 @@ QString ReportListModel::timeText(const QVariant &value)
     const QTime t = timeOf(value);
     if (!t.isValid())
         return value.toString();
-    return formatDateTime(QStringLiteral("hh:nn:ss"), QDateTime(QDate(2000, 1, 1), t),
-                          browserSettings());
+    return formatDateTime(
+        QStringLiteral("hh:nn:ss"), QDateTime(QDate(2000, 1, 1), t), browserSettings());
 }
 
 void ReportListModel::setRows(const ReportFilter &filter, QList<ReportFilter::Row> rows)

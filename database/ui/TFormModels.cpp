@@ -32,20 +32,21 @@ constexpr int EditTop[2] = { 96, 216 };
 constexpr int HeadingTop[2] = { 80, 200 };
 constexpr int LambdaHeadingTop[2] = { 73, 192 };
 // Heading lefts of the two rows; O2 and NOx sit 8 further right in the second.
-constexpr int HeadingLeft[2][8] = { { 80, 160, 208, 272, 336, 400, 464, 552 },
-                                    { 80, 160, 208, 272, 344, 408, 464, 552 } };
-const char *const Headings[8] = { "Об/мин", "+/-", "CO, %", "CH, ppm", "CO2, %", "O2, %", "NOx, ppm",
-                                  "λ" };
+constexpr int HeadingLeft[2][8]
+    = { { 80, 160, 208, 272, 336, 400, 464, 552 }, { 80, 160, 208, 272, 344, 408, 464, 552 } };
+const char *const Headings[8]
+    = { "Об/мин", "+/-", "CO, %", "CH, ppm", "CO2, %", "O2, %", "NOx, ppm", "λ" };
 // Edit numbers per row, in the column order of the limits (speed … lambda).
 constexpr int EditNumber[2][8] = { { 3, 4, 5, 6, 7, 8, 9, 1 }, { 10, 11, 12, 13, 14, 15, 16, 2 } };
 const QColor Silver(0xC0, 0xC0, 0xC0);
 
-QPushButton *button(QWidget *parent, const char *name, const QString &text, int left, int top,
-                    int width)
+QPushButton *button(
+    QWidget *parent, const char *name, const QString &text, int left, int top, int width)
 {
     auto *b = new QPushButton(text, parent);
     b->setObjectName(QLatin1String(name));
     b->setGeometry(left, top, width, 25);
+    b->setAutoDefault(false); // Enter in an edit must not add or delete a model
     return b;
 }
 
@@ -68,7 +69,8 @@ QLabel *stepLabel(QWidget *parent, const char *name, const QString &text, int le
 } // namespace
 
 TFormModels::TFormModels(ZelmorDatabase *database, QWidget *parent)
-    : QDialog(parent), m_db(database)
+    : QDialog(parent)
+    , m_db(database)
 {
     setObjectName(QStringLiteral("FormModels"));
     setWindowTitle(QStringLiteral("База данных автомобилей"));
@@ -105,7 +107,7 @@ void TFormModels::buildLayout()
     DBGrid1->verticalHeader()->setDefaultSectionSize(20);
     DBGrid1->verticalHeader()->setFixedWidth(20);
     DBGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                             | QAbstractItemView::AnyKeyPressed);
+        | QAbstractItemView::AnyKeyPressed);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Порог ограничения выхлопа"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -148,7 +150,7 @@ void TFormModels::buildLayout()
 
     // Grid, the three commands, the speed and gas edits row by row, the two
     // lambdas, accept/cancel, close.
-    QList<QWidget *> order{ DBGrid1, btnAdd, btnEdit, btnDelete };
+    QList<QWidget *> order { DBGrid1, btnAdd, btnEdit, btnDelete };
     for (int row = 0; row < 2; ++row)
         for (int col = 0; col < 7; ++col)
             order << DBEdit[EditNumber[row][col]];
@@ -170,16 +172,16 @@ void TFormModels::bindModels()
     DBGrid1->setColumnWidth(nameColumn, NameColumnWidth);
     model->setHeaderData(nameColumn, Qt::Horizontal, QStringLiteral("Name"));
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    gridRowChosen(current.row());
-            });
+        [this](const QModelIndex &current) {
+            if (current.isValid())
+                gridRowChosen(current.row());
+        });
 
     m_mapper->setModel(model);
     for (int i = 0; i < int(FieldNames::Limits.size()); ++i) {
         const int row = i / 8, col = i % 8;
-        m_mapper->addMapping(DBEdit[EditNumber[row][col]],
-                             models->fieldIndex(QLatin1String(FieldNames::Limits[i])));
+        m_mapper->addMapping(
+            DBEdit[EditNumber[row][col]], models->fieldIndex(QLatin1String(FieldNames::Limits[i])));
     }
     cursorMoved(models->currentRow());
 }
@@ -203,8 +205,8 @@ void TFormModels::cursorMoved(int row)
             if (edit)
                 edit->clear();
     }
-    const QModelIndex current = DBGrid1->model()->index(
-            row, m_db->tbModels()->fieldIndex(QStringLiteral("Name")));
+    const QModelIndex current
+        = DBGrid1->model()->index(row, m_db->tbModels()->fieldIndex(QStringLiteral("Name")));
     if (DBGrid1->currentIndex().row() != row)
         DBGrid1->setCurrentIndex(current);
 }

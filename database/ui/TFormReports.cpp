@@ -38,8 +38,8 @@ constexpr int ColumnLeft0 = 152;
 constexpr int ColumnStep = 64;
 const QDate InitialFilterDate(2007, 2, 20);
 const QColor Silver(0xC0, 0xC0, 0xC0);
-const char *const Headings[8] = { "Об/мин", "Об/мин +/-", "CO, %", "CH, ppm",
-                                  "CO2, %", "O2, %",      "NOx, ppm", "λ" };
+const char *const Headings[8]
+    = { "Об/мин", "Об/мин +/-", "CO, %", "CH, ppm", "CO2, %", "O2, %", "NOx, ppm", "λ" };
 // The fields a "Измерено:" row shows per column; the deviation column has none.
 const char *const MeasuredFields[2][8] = {
     { "MinTax", nullptr, "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda" },
@@ -62,8 +62,8 @@ QLabel *label(QWidget *parent, const QString &name, const QString &text, int lef
     return l;
 }
 
-QSqlRecord readOne(const QSqlDatabase &db, const QString &statement, const QString &parameter,
-                   int value)
+QSqlRecord readOne(
+    const QSqlDatabase &db, const QString &statement, const QString &parameter, int value)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
@@ -77,7 +77,9 @@ QSqlRecord readOne(const QSqlDatabase &db, const QString &statement, const QStri
 } // namespace
 
 TFormReports::TFormReports(ZelmorDatabase *database, QWidget *parent)
-    : QDialog(parent), m_db(database), m_list(new ReportListModel(this))
+    : QDialog(parent)
+    , m_db(database)
+    , m_list(new ReportListModel(this))
 {
     setObjectName(QStringLiteral("FormReports"));
     setWindowTitle(QStringLiteral("База данных измерений"));
@@ -90,11 +92,11 @@ TFormReports::TFormReports(ZelmorDatabase *database, QWidget *parent)
     buildLayout();
 
     connect(cboxFilterDate, &QCheckBox::clicked, this,
-            [this] { filterBoxClick(cboxFilterDate, FilterDate); });
+        [this] { filterBoxClick(cboxFilterDate, FilterDate); });
     connect(cboxFilterModel, &QCheckBox::clicked, this,
-            [this] { filterBoxClick(cboxFilterModel, FilterModel); });
+        [this] { filterBoxClick(cboxFilterModel, FilterModel); });
     connect(cboxFilterGosNum, &QCheckBox::clicked, this,
-            [this] { filterBoxClick(cboxFilterGosNum, FilterGosNum); });
+        [this] { filterBoxClick(cboxFilterGosNum, FilterGosNum); });
     connect(FilterDate, &QDateEdit::dateChanged, this, [this] { RunFilter(); });
     connect(FilterModel, &QComboBox::activated, this, &TFormReports::FilterModelCloseUp);
     connect(FilterGosNum, &QLineEdit::returnPressed, this, [this] { RunFilter(); });
@@ -142,8 +144,8 @@ void TFormReports::buildLayout()
     for (QCheckBox *box : { cboxFilterDate, cboxFilterModel, cboxFilterGosNum })
         box->adjustSize();
 
-    QLabel *resultLabel = label(filter, QStringLiteral("Label17"),
-                                QStringLiteral("Результат поиска:"), 16, 152);
+    QLabel *resultLabel
+        = label(filter, QStringLiteral("Label17"), QStringLiteral("Результат поиска:"), 16, 152);
     FilterResult = new QTableView(filter);
     FilterResult->setObjectName(QStringLiteral("FilterResult"));
     FilterResult->setGeometry(16, 176, 217, 425);
@@ -163,7 +165,7 @@ void TFormReports::buildLayout()
     // The shown report follows the list's current row, however it moved, so
     // delete and print act on the report the operator sees.
     connect(FilterResult->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this] { ShowSelectedReport(); });
+        [this] { ShowSelectedReport(); });
 
     // The shown report's heading.
     const struct
@@ -173,8 +175,7 @@ void TFormReports::buildLayout()
         const char *name;
         int top;
     } heads[] = { { "Автомобиль:", &labModel, "labModel", 16 },
-                  { "Гос. номер:", &labGosNum, "labGosNum", 48 },
-                  { "Дата:", &labDate, "labDate", 80 } };
+        { "Гос. номер:", &labGosNum, "labGosNum", 48 }, { "Дата:", &labDate, "labDate", 80 } };
     for (const auto &h : heads) {
         auto *caption = new QLabel(QString::fromUtf8(h.caption), this);
         caption->setFont(largeFont(font()));
@@ -204,6 +205,9 @@ void TFormReports::buildLayout()
     btnClose = new QPushButton(QStringLiteral("Закрыть"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
     btnClose->setGeometry(872, 600, 91, 25);
+    // Enter belongs to the number filter; it must never press "Удалить".
+    for (QPushButton *b : { btnDelete, Button1, btnClose })
+        b->setAutoDefault(false);
 }
 
 void TFormReports::buildBlock(QWidget *group, int top, const QString &caption, int block)
@@ -267,7 +271,7 @@ void TFormReports::bindModels()
     FilterModel->setModel(models->model());
     FilterModel->setModelColumn(models->fieldIndex(QStringLiteral("Name")));
     FilterModel->setCurrentIndex(
-            m_chosenModelName.isEmpty() ? -1 : FilterModel->findText(m_chosenModelName));
+        m_chosenModelName.isEmpty() ? -1 : FilterModel->findText(m_chosenModelName));
 }
 
 void TFormReports::showEvent(QShowEvent *event)
@@ -365,24 +369,23 @@ void TFormReports::ShowSelectedReport()
     const ReportFilter::Row &listed = m_list->row(row);
     const QSqlDatabase db = m_db->connection();
     const bool ok = FormMessages::guarded(this, [&] {
-        m_result = readOne(
-                db,
-                QStringLiteral(
-                        "SELECT Reports.\"Index\", Reports.\"Date\", Reports.\"Time\", ZMNum, Model, "
-                        "GovNumber, MinTax, MinCO, MinCH, MinCO2, MinO2, MinNOx, MinLambda, "
-                        "MaxTax, MaxCO, MaxCH, MaxCO2, MaxO2, MaxNOx, MaxLambda\n"
-                        "FROM \"reports.DB\" Reports\n"
-                        "WHERE  Reports.\"Index\" = :ReportIndex"),
-                QStringLiteral(":ReportIndex"), listed.index);
+        m_result = readOne(db,
+            QStringLiteral(
+                "SELECT Reports.\"Index\", Reports.\"Date\", Reports.\"Time\", ZMNum, Model, "
+                "GovNumber, MinTax, MinCO, MinCH, MinCO2, MinO2, MinNOx, MinLambda, "
+                "MaxTax, MaxCO, MaxCH, MaxCO2, MaxO2, MaxNOx, MaxLambda\n"
+                "FROM \"reports.DB\" Reports\n"
+                "WHERE  Reports.\"Index\" = :ReportIndex"),
+            QStringLiteral(":ReportIndex"), listed.index);
         m_model = readOne(db,
-                          QStringLiteral("SELECT Models.\"Index\", Name, SaveSystem, Category, "
-                                         "MinTax, MinTaxD, MinCO, MinCH, MinCO2, MinO2, MinNOx, "
-                                         "MinLambda, MaxTax, MaxTaxD, MaxCO, MaxCH, MaxCO2, MaxO2, "
-                                         "MaxNOx, MaxLambda\n"
-                                         "FROM \"models.DB\" Models\n"
-                                         "WHERE  Models.\"Index\" = :ModelIndex"),
-                          QStringLiteral(":ModelIndex"),
-                          qRound(m_result.value(QStringLiteral("Model")).toDouble()));
+            QStringLiteral("SELECT Models.\"Index\", Name, SaveSystem, Category, "
+                           "MinTax, MinTaxD, MinCO, MinCH, MinCO2, MinO2, MinNOx, "
+                           "MinLambda, MaxTax, MaxTaxD, MaxCO, MaxCH, MaxCO2, MaxO2, "
+                           "MaxNOx, MaxLambda\n"
+                           "FROM \"models.DB\" Models\n"
+                           "WHERE  Models.\"Index\" = :ModelIndex"),
+            QStringLiteral(":ModelIndex"),
+            qRound(m_result.value(QStringLiteral("Model")).toDouble()));
     });
     if (!ok || m_result.isEmpty()) {
         clearShownReport();
@@ -392,20 +395,18 @@ void TFormReports::ShowSelectedReport()
     labModel->setText(m_model.value(QStringLiteral("Name")).toString());
     labGosNum->setText(m_result.value(QStringLiteral("GovNumber")).toString());
     labDate->setText(ReportListModel::dateText(m_result.value(QStringLiteral("Date")))
-                     + QStringLiteral(" / ")
-                     + ReportListModel::timeText(m_result.value(QStringLiteral("Time"))));
+        + QStringLiteral(" / ")
+        + ReportListModel::timeText(m_result.value(QStringLiteral("Time"))));
     for (int block = 0; block < 2; ++block) {
         for (int col = 0; col < 8; ++col) {
             const char *limitField = FieldNames::Limits[block * 8 + col];
-            limitEdits[block][col]->setText(
-                    m_model.isEmpty() ? QString()
-                                      : LimitFieldDelegate::displayText(
-                                                m_model.value(QLatin1String(limitField))));
+            limitEdits[block][col]->setText(m_model.isEmpty()
+                    ? QString()
+                    : LimitFieldDelegate::displayText(m_model.value(QLatin1String(limitField))));
             const char *measuredField = MeasuredFields[block][col];
-            measuredEdits[block][col]->setText(
-                    measuredField ? LimitFieldDelegate::displayText(
-                                            m_result.value(QLatin1String(measuredField)))
-                                  : QString());
+            measuredEdits[block][col]->setText(measuredField
+                    ? LimitFieldDelegate::displayText(m_result.value(QLatin1String(measuredField)))
+                    : QString());
         }
     }
 }

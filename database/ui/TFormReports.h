@@ -49,7 +49,7 @@ public:
     QLabel *labModel = nullptr;
     QLabel *labGosNum = nullptr;
     QLabel *labDate = nullptr;
-    QLineEdit *limitEdits[2][8] = {};    // "Допуск:" of the minimum and raised speed blocks
+    QLineEdit *limitEdits[2][8] = {}; // "Допуск:" of the minimum and raised speed blocks
     QLineEdit *measuredEdits[2][8] = {}; // "Измерено:"; column 1 stays empty
     QPushButton *btnDelete = nullptr;
     QPushButton *Button1 = nullptr;

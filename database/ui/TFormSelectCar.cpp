@@ -35,7 +35,8 @@ QLabel *label(QWidget *parent, const char *name, const QString &text, int left, 
 } // namespace
 
 TFormSelectCar::TFormSelectCar(ZelmorDatabase *database, QWidget *parent)
-    : QDialog(parent), m_db(database)
+    : QDialog(parent)
+    , m_db(database)
 {
     setObjectName(QStringLiteral("FormSelectCar"));
     setWindowTitle(QString());
@@ -84,10 +85,10 @@ TFormSelectCar::TFormSelectCar(ZelmorDatabase *database, QWidget *parent)
     btnCancel = new QPushButton(QStringLiteral("Отмена"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(208, 216, 91, 25);
+    btnCancel->setAutoDefault(false);
 
     // A re-read of the table resets the list; it keeps showing the last choice.
-    connect(m_db->tbModels(), &TableCursor::dataReloaded, this,
-            &TFormSelectCar::restoreChosenName);
+    connect(m_db->tbModels(), &TableCursor::dataReloaded, this, &TFormSelectCar::restoreChosenName);
 
     connect(cboxModel, &QComboBox::activated, this, &TFormSelectCar::cboxModelChange);
     connect(btnOK, &QPushButton::clicked, this, &TFormSelectCar::btnOKClick);

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+// Answers the next message box the code under test shows and remembers what
+// it showed. Arm it before the click that opens the box.
+class MessageBoxAnswer
+{
+public:
+    explicit MessageBoxAnswer(QMessageBox::StandardButton answer)
+        : m_answer(answer)
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start();
+    }
+
+    bool shown() const { return m_shown; }
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+
+private:
+    void poll()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        m_shown = true;
+        text = box->text();
+        title = box->windowTitle();
+        icon = box->icon();
+        buttons = box->standardButtons();
+        m_timer.stop();
+        if (QAbstractButton *b = box->button(m_answer))
+            b->click();
+        else
+            box->reject();
+    }
+
+    QMessageBox::StandardButton m_answer;
+    QTimer m_timer;
+    bool m_shown = false;
+};
