@@ -42,12 +42,12 @@ ModelRecord model(const char *name, const char *saveSystem, const char *category
 QList<ModelRecord> shippedModels()
 {
     return {
-        model("Легковой, карбюратор", "нет", "M1", NoCatalyst),
-        model("Легковой, впрыск", "нет", "M1", NoCatalyst),
-        model("Легковой, нейтрализатор", "нейтрализатор, лямбда-зонд", "M1", Catalyst),
-        model("Легковой, Евро-3 и выше", "нейтрализатор, лямбда-зонд", "M1", Recent),
-        model("Фургон, карбюратор", "нет", "N1", NoCatalyst),
-        model("Фургон, нейтрализатор", "нейтрализатор, лямбда-зонд", "N1", CatalystVan),
-        model("Фургон, Евро-3 и выше", "нейтрализатор, лямбда-зонд", "N1", Recent),
+        model("Карбюратор", "нет", "M1", NoCatalyst),
+        model("Впрыск", "нет", "M1", NoCatalyst),
+        model("Нейтрализатор", "нейтрализатор, лямбда-зонд", "M1", Catalyst),
+        model("Евро-3 и выше", "нейтрализатор, лямбда-зонд", "M1", Recent),
+        model("Фургон, карб.", "нет", "N1", NoCatalyst),
+        model("Фургон, нейтр.", "нейтрализатор, лямбда-зонд", "N1", CatalystVan),
+        model("Фургон, Евро-3", "нейтрализатор, лямбда-зонд", "N1", Recent),
     };
 }

@@ -141,8 +141,12 @@ void TFormReports::buildLayout()
     FilterGosNum->setObjectName(QStringLiteral("FilterGosNum"));
     FilterGosNum->setGeometry(112, 104, 121, 24);
     FilterGosNum->setEnabled(false);
-    for (QCheckBox *box : { cboxFilterDate, cboxFilterModel, cboxFilterGosNum })
+    // The captions end before the filter controls at 112.
+    for (QCheckBox *box : { cboxFilterDate, cboxFilterModel, cboxFilterGosNum }) {
+        box->setStyleSheet(QStringLiteral("QCheckBox { spacing: 3px; }"));
         box->adjustSize();
+        box->setFixedWidth(qMin(box->width(), 112 - 16 - 2));
+    }
 
     QLabel *resultLabel
         = label(filter, QStringLiteral("Label17"), QStringLiteral("Результат поиска:"), 16, 152);
@@ -225,7 +229,7 @@ void TFormReports::buildBlock(QWidget *group, int top, const QString &caption, i
     title->setPalette(pal);
     title->setGeometry(16, top, 665, 24);
 
-    const int headingTop = top + 48;
+    const int headingTop = top + 32; // two lines, ending just above the edits
     const int limitTop = top + 72;
     const int measuredTop = top + 120;
     for (int col = 0; col < 8; ++col) {
@@ -233,8 +237,10 @@ void TFormReports::buildBlock(QWidget *group, int top, const QString &caption, i
         heading->setObjectName(QStringLiteral("labHeading%1_%2").arg(suffix).arg(col + 1));
         if (col == 7)
             heading->setFont(largeFont(font()));
-        heading->move(ColumnLeft0 + col * ColumnStep, col == 7 ? headingTop - 4 : headingTop);
-        heading->adjustSize();
+        // Each heading keeps to its column; a long one takes a second line.
+        heading->setWordWrap(true);
+        heading->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        heading->setGeometry(ColumnLeft0 + col * ColumnStep, headingTop, ColumnStep - 2, 38);
 
         auto *limit = new QLineEdit(group);
         auto *measured = new QLineEdit(group);

@@ -60,13 +60,13 @@ TFormSelectCar::TFormSelectCar(ZelmorDatabase *database, QWidget *parent)
     heading->setFont(hf);
     heading->adjustSize();
 
-    QLabel *modelLabel = label(this, "Label2", QStringLiteral("&Модель:"), 39, 80);
+    QLabel *modelLabel = label(this, "Label2", QStringLiteral("Модель:"), 39, 80);
     cboxModel = new QComboBox(this);
     cboxModel->setObjectName(QStringLiteral("cboxModel"));
     cboxModel->setGeometry(112, 80, 193, 26);
     modelLabel->setBuddy(cboxModel);
 
-    QLabel *numberLabel = label(this, "Label3", QStringLiteral("&Гос. номер:"), 16, 128);
+    QLabel *numberLabel = label(this, "Label3", QStringLiteral("Гос. номер:"), 16, 128);
     edGosNom = new QLineEdit(this);
     edGosNom->setObjectName(QStringLiteral("edGosNom"));
     edGosNom->setGeometry(112, 128, 193, 26);
