@@ -73,18 +73,26 @@ bool usableSpan(double low, double high)
     return std::isfinite(span) && span > 0;
 }
 
-// A filled rectangle outlined with the pen; like a window-system rectangle it
-// covers x1 .. x2 - 1 and y1 .. y2 - 1, whichever way round the corners are given.
-void fillRectangle(QPainter &painter, int x1, int y1, int x2, int y2)
+// A filled rectangle with a 1-pixel outline; like a window-system rectangle it
+// covers x1 .. x2 - 1 and y1 .. y2 - 1, whichever way round the corners are
+// given. Drawn as plain fills, several times faster than a stroked path.
+void fillRectangle(QPainter &painter, int x1, int y1, int x2, int y2, quint32 outline, quint32 fill)
 {
     if (x2 < x1)
         std::swap(x1, x2);
     if (y2 < y1)
         std::swap(y1, y2);
-    if (x2 - x1 < 1 || y2 - y1 < 1)
+    const int width = x2 - x1;
+    const int height = y2 - y1;
+    if (width < 1 || height < 1)
         return;
-    // A 1-pixel outline of a QRect lies one pixel beyond its width and height.
-    painter.drawRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+    const QColor edge = colorFromBgr(outline);
+    if (width > 2 && height > 2)
+        painter.fillRect(QRect(x1 + 1, y1 + 1, width - 2, height - 2), colorFromBgr(fill));
+    painter.fillRect(QRect(x1, y1, width, 1), edge);
+    painter.fillRect(QRect(x1, y2 - 1, width, 1), edge);
+    painter.fillRect(QRect(x1, y1, 1, height), edge);
+    painter.fillRect(QRect(x2 - 1, y1, 1, height), edge);
 }
 
 // Straight lines as the window system draws them: from the first point up to,
@@ -251,9 +259,7 @@ void GASE_GRAPH::drawBar(int gas, const GaseGraphFlags &flags, QChar separator)
     const double value = Values[gas];
 
     QPainter painter(&BarBuffer);
-    painter.setBrush(colorFromBgr(BackgroundColor));
-    painter.setPen(pen(WhiteColor));
-    fillRectangle(painter, 0, 0, box.width(), box.height());
+    fillRectangle(painter, 0, 0, box.width(), box.height(), WhiteColor, BackgroundColor);
 
     // Level in bar units. A value at or below the low end shows a sliver at the
     // bottom whatever the low end is; a range without a usable span can only
@@ -265,10 +271,8 @@ void GASE_GRAPH::drawBar(int gas, const GaseGraphFlags &flags, QChar separator)
         level = BarLevelCapUnits;
 
     if (flags.WarmedUp) {
-        painter.setBrush(colorFromBgr(FillColors[gas]));
-        painter.setPen(pen(BlackColor));
         fillRectangle(painter, BarMargin, pixel(unitsHigh * s - level * s),
-            pixel(unitsWide * s - BarMargin), pixel(unitsHigh * s));
+            pixel(unitsWide * s - BarMargin), pixel(unitsHigh * s), BlackColor, FillColors[gas]);
     }
 
     for (int k = 1; k <= GridLines; ++k)
@@ -325,9 +329,7 @@ void GASE_GRAPH::drawGauge(int channel, const GaseGraphFlags &flags, QChar separ
     const double value = Values[channel];
 
     QPainter painter(&GaugeBuffer);
-    painter.setBrush(colorFromBgr(BackgroundColor));
-    painter.setPen(pen(WhiteColor));
-    fillRectangle(painter, 0, 0, box.width(), box.height());
+    fillRectangle(painter, 0, 0, box.width(), box.height(), WhiteColor, BackgroundColor);
 
     const double half = (high - low) / 2;
     const double centre = (low + high) / 2;
@@ -353,10 +355,8 @@ void GASE_GRAPH::drawGauge(int channel, const GaseGraphFlags &flags, QChar separ
 
     const int centreX = pixel(unitsWide / 2 * g);
     if (flags.WarmedUp && flags.VehicleSelected) {
-        painter.setBrush(colorFromBgr(FillColors[channel]));
-        painter.setPen(pen(BlackColor));
-        fillRectangle(
-            painter, centreX, pixel(unitsHigh * s - GaugeMargin), pixel(level * s), GaugeMargin);
+        fillRectangle(painter, centreX, pixel(unitsHigh * s - GaugeMargin), pixel(level * s),
+            GaugeMargin, BlackColor, FillColors[channel]);
     }
 
     const int bottom = pixel(unitsHigh * s);
