@@ -22,11 +22,13 @@ void WriteLog(const QString &text)
     FormatSettings settings = FormatSettings::current();
     settings.dateSeparator = QLatin1Char('.');
     settings.timeSeparator = QLatin1Char(':');
+
+    // The clock is read under the lock, so lines stand in the order of their
+    // stamps.
+    QMutexLocker lock(&logMutex);
     const QString line = formatDateTime(QStringLiteral("[dd/mm/yy][hh:nn:ss] "),
                              QDateTime::currentDateTime(), settings)
         + text + QLatin1Char('\n');
-
-    QMutexLocker lock(&logMutex);
     QFile file(programFolder() + QLatin1String(LogFileName));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return;

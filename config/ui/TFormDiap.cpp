@@ -4,5 +4,5 @@ TFormDiap::TFormDiap(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("FormDiap"));
-    setWindowTitle(QStringLiteral("Диапазоны"));
+    setWindowTitle(QStringLiteral("Настройка диапазонов"));
 }
