@@ -117,7 +117,6 @@ bool PacketExchange::PingDevice()
 
 bool PacketExchange::SwitchTo38400()
 {
-    LittleEndian::writeU16(buffer_.data(), ZMX_Baud38400);
     setArgument(Baud38400Argument);
     return SendPacket(ZMX_Baud38400) == LinkStatus::Ok;
 }
