@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <clocale>

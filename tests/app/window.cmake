@@ -14,3 +14,11 @@ if(TARGET zelmor)
   target_compile_definitions(test_app_window PRIVATE ZELMOR_APP_BINARY="$<TARGET_FILE:zelmor>")
   add_dependencies(test_app_window zelmor)
 endif()
+
+# The exception display needs the program's application object, so this test
+# brings its own main.
+add_executable(test_app_exceptions ${CMAKE_CURRENT_LIST_DIR}/window_exceptions.cpp)
+target_link_libraries(test_app_exceptions PRIVATE zelmor_app Qt6::Test GTest::gtest)
+add_test(NAME test_app_exceptions COMMAND test_app_exceptions)
+set_tests_properties(test_app_exceptions PROPERTIES TIMEOUT 30
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZELMOR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
