@@ -99,15 +99,4 @@ TEST_F(AppLogTest, LinesFromSeveralThreadsNeverInterleave)
         EXPECT_TRUE(line.match(QString::fromUtf8(lines[i])).hasMatch()) << lines[i].constData();
 }
 
-TEST(ProgramFolderTest, EnvironmentNamesTheFolderWithTrailingSlash)
-{
-    qputenv("ZELMOR_PROGRAM_DIR", "/opt/zelmor");
-    EXPECT_EQ(programFolder(), QStringLiteral("/opt/zelmor/"));
-    setProgramFolder(QStringLiteral("/tmp/x/"));
-    EXPECT_EQ(programFolder(), QStringLiteral("/tmp/x/"));
-    setProgramFolder(QString());
-    qunsetenv("ZELMOR_PROGRAM_DIR");
-    EXPECT_TRUE(programFolder().endsWith(QLatin1Char('/')));
-}
-
 } // namespace

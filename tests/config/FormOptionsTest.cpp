@@ -2,7 +2,6 @@
 
 #include "common/FormatSettings.h"
 #include "config/IniDocument.h"
-#include "config/ui/TFormDiap.h"
 #include "config/ui/TFormOptions.h"
 
 #include <QApplication>
@@ -230,18 +229,6 @@ TEST_F(FormOptionsTest, LineWidthStepsWithinOneToFiveWithoutWrapping)
     EXPECT_TRUE(form->edLineWidth->isReadOnly());
 }
 
-TEST_F(FormOptionsTest, UnchosenModeIsStoredAsMinusOne)
-{
-    folder.write(ini, "[Interface]\r\nStartMode=7\r\n[System]\r\nCntMeasure=5\r\n");
-    auto form = startedForm();
-    openAndPressOk(*form, [] {});
-    EXPECT_EQ(fileContents().value(QStringLiteral("Interface"), QStringLiteral("StartMode")),
-        QStringLiteral("-1"));
-    EXPECT_EQ(fileContents().value(QStringLiteral("System"), QStringLiteral("CntMeasure")),
-        QStringLiteral("5"));
-    EXPECT_EQ(form->ReadingsPerStep(), 5);
-}
-
 TEST_F(FormOptionsTest, WithoutPrintersTheListIsEmptyAndSetUpSaysSo)
 {
     if (!QPrinterInfo::availablePrinterNames().isEmpty())
@@ -261,12 +248,6 @@ TEST_F(FormOptionsTest, WithoutPrintersTheListIsEmptyAndSetUpSaysSo)
     });
     form->btnPrinterSetupClick();
     EXPECT_EQ(shown, QStringLiteral("Сообщение|Принтер не найден."));
-}
-
-TEST_F(FormOptionsTest, RangesDialogShellExists)
-{
-    TFormDiap diap;
-    EXPECT_EQ(diap.objectName(), QStringLiteral("FormDiap"));
 }
 
 } // namespace

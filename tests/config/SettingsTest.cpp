@@ -171,19 +171,6 @@ TEST_F(SettingsTest, BadTimeoutStopsTheSaveAfterSpeed)
     EXPECT_EQ(s.AppliedOptions, before);
 }
 
-TEST_F(SettingsTest, MissingConfFolderReportsTheFile)
-{
-    QDir(folder.path(QStringLiteral("conf"))).removeRecursively();
-    Settings s = loaded();
-    try {
-        s.SaveSettings();
-        ADD_FAILURE() << "no error";
-    } catch (const IoError &e) {
-        EXPECT_EQ(e.message(), QStringLiteral("Unable to write to %1").arg(folder.path(ini)));
-    }
-    EXPECT_FALSE(folder.exists(ini));
-}
-
 TEST_F(SettingsTest, WriteFailureMidSaveKeepsTheKeysWrittenBefore)
 {
     // The conf folder belongs to the operator; the file turns read-only
@@ -208,19 +195,6 @@ TEST_F(SettingsTest, WriteFailureMidSaveKeepsTheKeysWrittenBefore)
         doc.value(QStringLiteral("System"), QStringLiteral("CntMeasure")), QStringLiteral("10"));
     EXPECT_FALSE(doc.value(QStringLiteral("Diapazone"), QStringLiteral("CO_MIN")));
     EXPECT_EQ(s.AppliedOptions.ComName, QStringLiteral("COM1"));
-}
-
-TEST_F(SettingsTest, ReadOnlyFileStillLoads)
-{
-    folder.write(ini, "[Connect]\r\nComName=COM5\r\n");
-    QFile::setPermissions(folder.path(ini), QFileDevice::ReadOwner | QFileDevice::ReadOther);
-    AsOrdinaryUser user;
-    if (!user.active())
-        GTEST_SKIP() << "cannot drop root rights";
-    Settings s = loaded();
-    EXPECT_EQ(s.AppliedOptions.ComName, QStringLiteral("COM5"));
-    EXPECT_THROW(s.SaveSettings(), IoError);
-    EXPECT_EQ(folder.read(ini), QByteArray("[Connect]\r\nComName=COM5\r\n"));
 }
 
 TEST_F(SettingsTest, SavingRangesTouchesOnlyTheRanges)
