@@ -6,10 +6,29 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <algorithm>
+#include <climits>
+#include <functional>
+
 namespace {
 
-// Storing order for every list; the key is the table's own row order.
-const char *const Order = " ORDER BY Reports.\"Index\"";
+const char *const ListColumns = "Reports.\"Date\", Reports.\"Time\", Reports.\"Index\", "
+                                "Reports.\"Model\", Reports.\"GovNumber\"";
+const char *const JoinColumns = "Reports.\"Date\", Models.Name, Reports.Model, Reports.\"Index\", "
+                                "Reports.GovNumber, Reports.\"Time\"";
+
+QSqlQuery run(
+    const QSqlDatabase &db, const QString &statement, const std::function<void(QSqlQuery &)> &bind)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(statement))
+        throw ZelmorError(QStringLiteral("Ошибка поиска: ") + q.lastError().text());
+    bind(q);
+    if (!q.exec())
+        throw ZelmorError(QStringLiteral("Ошибка поиска: ") + q.lastError().text());
+    return q;
+}
 
 } // namespace
 
@@ -33,67 +52,122 @@ QString ReportFilter::field(int column) const
 
 int ReportFilter::modelIndexByName(const QSqlDatabase &db, const QString &name)
 {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT Models.\"Index\", Models.Name\n"
-                             "FROM \"models.DB\" Models\n"
-                             "WHERE  Name = :ModelName ORDER BY Models.\"Index\" LIMIT 1"));
-    q.bindValue(QStringLiteral(":ModelName"), name);
-    if (!q.exec())
-        throw ZelmorError(QStringLiteral("Ошибка поиска модели: ") + q.lastError().text());
+    QSqlQuery q = ::run(db,
+        QStringLiteral("SELECT Models.\"Index\", Models.Name\n"
+                       "FROM \"models.DB\" Models\n"
+                       "WHERE  Name = :ModelName ORDER BY Models.\"Index\" LIMIT 1"),
+        [&](QSqlQuery &q) { q.bindValue(QStringLiteral(":ModelName"), name); });
     return q.next() ? q.value(0).toInt() : 0;
 }
 
-QList<ReportFilter::Row> ReportFilter::run(const QSqlDatabase &db) const
+void ReportFilter::resolveModel(const QSqlDatabase &db)
 {
-    const int selectedModelIndex = modelIndexByName(db, modelName);
+    m_selectedModelIndex = modelIndexByName(db, modelName);
+}
 
-    QString statement;
-    QStringList conditions;
-    if (byDate) {
-        statement = QStringLiteral(
-            "SELECT Reports.\"Date\", Models.Name, Reports.Model, Reports.\"Index\", "
-            "Reports.GovNumber, Reports.\"Time\" FROM \"models.DB\" Models INNER JOIN "
-            "\"reports.DB\" Reports ON  (Models.\"Index\" = Reports.Model)");
-        conditions << QStringLiteral("(Reports.\"Date\"=:MeasureDate)");
-    } else {
-        statement = QStringLiteral(
-            "SELECT Reports.\"Date\", Reports.\"Time\", Reports.\"Index\", Reports.\"Model\", "
-            "Reports.\"GovNumber\" FROM \"reports.DB\" Reports");
-    }
+QString ReportFilter::statement(
+    const QString &columns, const QString &condition, const QString &tail) const
+{
+    // The day joins the models, so its list can show the model's name.
+    QString s = QStringLiteral("SELECT ") + columns
+        + (byDate ? QStringLiteral(" FROM \"models.DB\" Models INNER JOIN \"reports.DB\" Reports "
+                                   "ON  (Models.\"Index\" = Reports.Model)")
+                  : QStringLiteral(" FROM \"reports.DB\" Reports"));
+    QStringList where;
+    if (byDate)
+        where << QStringLiteral("(Reports.\"Date\"=:MeasureDate)");
     if (byModel)
-        conditions << QStringLiteral("(Reports.\"Model\"=:ModelIndex)");
+        where << QStringLiteral("(Reports.\"Model\"=:ModelIndex)");
     if (byGovNumber)
-        conditions << QStringLiteral("(Reports.\"GovNumber\"=:GovNumber)");
-    if (!conditions.isEmpty())
-        statement += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    statement += QLatin1String(Order);
+        where << QStringLiteral("(Reports.\"GovNumber\"=:GovNumber)");
+    if (!condition.isEmpty())
+        where << condition;
+    if (!where.isEmpty())
+        s += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    return s + tail;
+}
 
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(statement))
-        throw ZelmorError(QStringLiteral("Ошибка поиска: ") + q.lastError().text());
+void ReportFilter::bind(QSqlQuery &q) const
+{
     if (byDate)
         q.bindValue(QStringLiteral(":MeasureDate"), date);
     if (byModel)
-        q.bindValue(QStringLiteral(":ModelIndex"), selectedModelIndex);
+        q.bindValue(QStringLiteral(":ModelIndex"), m_selectedModelIndex);
     if (byGovNumber)
         q.bindValue(QStringLiteral(":GovNumber"), govNumber);
-    if (!q.exec())
-        throw ZelmorError(QStringLiteral("Ошибка поиска: ") + q.lastError().text());
+}
 
-    const int c0 = q.record().indexOf(field(0));
-    const int c1 = q.record().indexOf(field(1));
-    const int cIndex = q.record().indexOf(QStringLiteral("Index"));
-    const int cModel = q.record().indexOf(QStringLiteral("Model"));
-    QList<Row> rows;
+int ReportFilter::count(const QSqlDatabase &db) const
+{
+    QSqlQuery q = ::run(db, statement(QStringLiteral("count(*)"), QString(), QString()),
+        [this](QSqlQuery &q) { bind(q); });
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
+int ReportFilter::position(const QSqlDatabase &db, int reportIndex) const
+{
+    QSqlQuery listed = ::run(db,
+        statement(QStringLiteral("count(*)"), QStringLiteral("(Reports.\"Index\"=:ReportIndex)"),
+            QString()),
+        [&](QSqlQuery &q) {
+            bind(q);
+            q.bindValue(QStringLiteral(":ReportIndex"), reportIndex);
+        });
+    if (!listed.next() || listed.value(0).toInt() == 0)
+        return -1;
+    QSqlQuery before = ::run(db,
+        statement(QStringLiteral("count(*)"), QStringLiteral("(Reports.\"Index\"<:ReportIndex)"),
+            QString()),
+        [&](QSqlQuery &q) {
+            bind(q);
+            q.bindValue(QStringLiteral(":ReportIndex"), reportIndex);
+        });
+    return before.next() ? before.value(0).toInt() : -1;
+}
+
+QList<ReportFilter::Row> ReportFilter::page(
+    const QSqlDatabase &db, int first, int rows, int total) const
+{
+    if (rows <= 0 || first < 0)
+        return {};
+    // A page near the end is read backwards from the end, so that no page
+    // makes the engine step over most of a long list.
+    if (total < 0 && rows != INT_MAX)
+        total = count(db);
+    const bool fromEnd = total > 0 && first > total / 2;
+    const int offset = fromEnd ? std::max(0, total - first - rows) : first;
+    const int limit = fromEnd ? std::min(rows, total - first) : rows;
+    const QString tail = QStringLiteral(" ORDER BY Reports.\"Index\"")
+        + (fromEnd ? QStringLiteral(" DESC") : QString())
+        + QStringLiteral(" LIMIT :Limit OFFSET :Offset");
+    QSqlQuery q
+        = ::run(db, statement(QLatin1String(byDate ? JoinColumns : ListColumns), QString(), tail),
+            [&](QSqlQuery &q) {
+                bind(q);
+                q.bindValue(QStringLiteral(":Limit"), limit);
+                q.bindValue(QStringLiteral(":Offset"), offset);
+            });
+    const QSqlRecord record = q.record();
+    const int c0 = record.indexOf(field(0));
+    const int c1 = record.indexOf(field(1));
+    const int cIndex = record.indexOf(QStringLiteral("Index"));
+    const int cModel = record.indexOf(QStringLiteral("Model"));
+    QList<Row> out;
     while (q.next()) {
         Row r;
         r.index = q.value(cIndex).toInt();
         r.model = qRound(q.value(cModel).toDouble());
         r.column0 = q.value(c0);
         r.column1 = q.value(c1);
-        rows.append(r);
+        out.append(r);
     }
-    return rows;
+    if (fromEnd)
+        std::reverse(out.begin(), out.end());
+    return out;
+}
+
+QList<ReportFilter::Row> ReportFilter::run(const QSqlDatabase &db)
+{
+    resolveModel(db);
+    return page(db, 0, INT_MAX);
 }

@@ -157,6 +157,8 @@ void ZelmorDatabase::createDatabase(const QString &path)
                 if (error.isEmpty() && !q.exec(statement))
                     error = q.lastError().text();
             };
+            // Write-ahead logging: a stored result costs one flush to disk.
+            run(QStringLiteral("PRAGMA journal_mode=WAL"));
             run(QStringLiteral("BEGIN"));
             run(modelsSchema());
             run(reportsSchema());

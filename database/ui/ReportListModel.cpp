@@ -1,6 +1,7 @@
 #include "database/ui/ReportListModel.h"
 
 #include "common/FormatSettings.h"
+#include "common/ZelmorError.h"
 
 #include <QDate>
 #include <QTime>
@@ -44,29 +45,61 @@ QString ReportListModel::timeText(const QVariant &value)
         QStringLiteral("hh:nn:ss"), QDateTime(QDate(2000, 1, 1), t), browserSettings());
 }
 
-void ReportListModel::setRows(const ReportFilter &filter, QList<ReportFilter::Row> rows)
+void ReportListModel::setFilter(const QSqlDatabase &db, const ReportFilter &filter)
 {
+    ReportFilter resolved = filter;
+    resolved.resolveModel(db);
+    const int count = resolved.count(db);
     beginResetModel();
-    m_rows = std::move(rows);
-    for (int c = 0; c < 2; ++c) {
-        m_titles[c] = filter.title(c);
-        m_fields[c] = filter.field(c);
-    }
+    m_db = db;
+    m_filter = resolved;
+    m_count = count;
+    m_pages.clear();
     endResetModel();
     emit headerDataChanged(Qt::Horizontal, 0, 1);
 }
 
+void ReportListModel::clear(const ReportFilter &filter)
+{
+    beginResetModel();
+    m_filter = filter;
+    m_count = 0;
+    m_pages.clear();
+    endResetModel();
+    emit headerDataChanged(Qt::Horizontal, 0, 1);
+}
+
+ReportFilter::Row ReportListModel::row(int r) const
+{
+    if (r < 0 || r >= m_count)
+        return {};
+    const int page = r / PageRows;
+    auto it = m_pages.constFind(page);
+    if (it == m_pages.constEnd()) {
+        QList<ReportFilter::Row> rows;
+        try {
+            rows = m_filter.page(m_db, page * PageRows, PageRows, m_count);
+        } catch (const ZelmorError &) {
+            // Shown as empty rows; the next search reports the engine's error.
+        }
+        it = m_pages.insert(page, rows);
+    }
+    const int offset = r % PageRows;
+    return offset < it->size() ? it->at(offset) : ReportFilter::Row();
+}
+
 int ReportListModel::rowOfIndex(int reportIndex) const
 {
-    for (int r = 0; r < m_rows.size(); ++r)
-        if (m_rows[r].index == reportIndex)
-            return r;
-    return -1;
+    try {
+        return m_count > 0 ? m_filter.position(m_db, reportIndex) : -1;
+    } catch (const ZelmorError &) {
+        return -1;
+    }
 }
 
 int ReportListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_count;
 }
 
 int ReportListModel::columnCount(const QModelIndex &parent) const
@@ -85,15 +118,14 @@ QString ReportListModel::text(const QString &field, const QVariant &value) const
 
 QVariant ReportListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size()
-        || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
-    const ReportFilter::Row &r = m_rows.at(index.row());
+    const ReportFilter::Row r = row(index.row());
     switch (index.column()) {
     case Column0:
-        return text(m_fields[0], r.column0);
+        return text(m_filter.field(0), r.column0);
     case Column1:
-        return text(m_fields[1], r.column1);
+        return text(m_filter.field(1), r.column1);
     case IndexColumn:
         return r.index;
     case ModelColumn:
@@ -111,9 +143,9 @@ QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, i
         return QString();
     switch (section) {
     case Column0:
-        return m_titles[0];
+        return m_filter.title(0);
     case Column1:
-        return m_titles[1];
+        return m_filter.title(1);
     case IndexColumn:
         return QStringLiteral("Index");
     case ModelColumn:

@@ -3,21 +3,30 @@
 #include "database/ReportFilter.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
+#include <QSqlDatabase>
 
 // The report browser's result list: two visible columns whose titles and
-// fields follow the filter, then the hidden Index and Model. Rows are held
-// compactly and formatted when shown, so a long list fills quickly.
+// fields follow the filter, then the hidden Index and Model. The list counts
+// its rows when the filter runs and reads them in pages as they are shown,
+// so a search over years of reports opens at once.
 class ReportListModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
     enum Column { Column0, Column1, IndexColumn, ModelColumn, ColumnCount };
+    static constexpr int PageRows = 256;
 
     using QAbstractTableModel::QAbstractTableModel;
 
-    void setRows(const ReportFilter &filter, QList<ReportFilter::Row> rows);
-    const ReportFilter::Row &row(int r) const { return m_rows.at(r); }
+    // Runs the search (throws ZelmorError); an empty list with the filter's
+    // titles when clear() is called instead.
+    void setFilter(const QSqlDatabase &db, const ReportFilter &filter);
+    void clear(const ReportFilter &filter);
+
+    // The listed report of a row (Index 0 when the row cannot be read).
+    ReportFilter::Row row(int r) const;
     int rowOfIndex(int reportIndex) const; // -1 when not listed
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -32,7 +41,8 @@ public:
 private:
     QString text(const QString &field, const QVariant &value) const;
 
-    QList<ReportFilter::Row> m_rows;
-    QString m_titles[2];
-    QString m_fields[2];
+    QSqlDatabase m_db;
+    ReportFilter m_filter;
+    int m_count = 0;
+    mutable QHash<int, QList<ReportFilter::Row>> m_pages;
 };

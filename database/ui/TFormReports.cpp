@@ -88,7 +88,7 @@ TFormReports::TFormReports(ZelmorDatabase *database, QWidget *parent)
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(FontPixels);
     setFont(f);
-    m_list->setRows(ReportFilter(), {});
+    m_list->clear(ReportFilter());
     buildLayout();
 
     connect(cboxFilterDate, &QCheckBox::clicked, this,
@@ -328,10 +328,9 @@ void TFormReports::RunFilter()
     filter.modelName = FilterModel->currentIndex() >= 0 ? FilterModel->currentText() : QString();
     filter.govNumber = FilterGosNum->text();
 
-    QList<ReportFilter::Row> rows;
     // A failed search leaves the list empty and says why.
-    FormMessages::guarded(this, [&] { rows = filter.run(m_db->connection()); });
-    m_list->setRows(filter, std::move(rows));
+    if (!FormMessages::guarded(this, [&] { m_list->setFilter(m_db->connection(), filter); }))
+        m_list->clear(filter);
     standOnRow(m_list->rowCount() > 0 ? 0 : -1);
 }
 
@@ -372,7 +371,7 @@ void TFormReports::ShowSelectedReport()
         clearShownReport();
         return;
     }
-    const ReportFilter::Row &listed = m_list->row(row);
+    const ReportFilter::Row listed = m_list->row(row);
     const QSqlDatabase db = m_db->connection();
     const bool ok = FormMessages::guarded(this, [&] {
         m_result = readOne(db,
