@@ -1,9 +1,11 @@
 #include "window_support.h"
 
 #include "app/DiagnosePage.h"
+#include "app/EmissionTest.h"
 #include "app/ProgramWindows.h"
 #include "app/TFormAboutZM.h"
 #include "app/TFormMain.h"
+#include "database/SelectedVehicle.h"
 #include "device/ui/TFrConnect.h"
 #include "graphs/ui/TfrGraph.h"
 #include "tests/support/SimProcess.h"
@@ -76,7 +78,13 @@ TEST(MainWindowWithInstrument, LiveValuesReachTheReadouts)
     // The picture of the page, for the documentation.
     const QByteArray shot = qgetenv("ZELMOR_SCREENSHOT");
     if (!shot.isEmpty()) {
-        QTest::qWait(1200);
+        const ModelRecord model = main->Database.CurrentModel();
+        SelectedVehicle vehicle { model.Index, model.Name, QStringLiteral("А123ВС77"),
+            model.limits };
+        main->Test->applySelectedVehicle(vehicle);
+        sim.send(QStringLiteral("rpm %1").arg(int(model.limits.MinTax) + 30));
+        sim.send(QStringLiteral("gas tm 62"));
+        QTest::qWait(1500);
         page->labZMStatus->setVisible(true);
         main->grab().save(QString::fromLocal8Bit(shot));
     }
