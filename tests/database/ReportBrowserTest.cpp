@@ -178,6 +178,32 @@ TEST_F(ReportBrowserTest, ReportOfADeletedModelShowsNoModel)
     EXPECT_EQ(form->measuredEdits[0][2]->text(), QStringLiteral("0,5"));
 }
 
+TEST_F(ReportBrowserTest, LongListOpensOnTheNewestOrTheGivenReport)
+{
+    QSqlQuery q(db->connection());
+    ASSERT_TRUE(q.exec(QStringLiteral("BEGIN")));
+    q.prepare(QStringLiteral("INSERT INTO \"reports.db\" (\"Date\", \"Time\", Model, GovNumber) "
+                             "VALUES ('2010-01-01', '10:00:00', 1, ?)"));
+    for (int i = 0; i < 1000; ++i) {
+        q.addBindValue(QStringLiteral("L%1").arg(i));
+        ASSERT_TRUE(q.exec());
+    }
+    ASSERT_TRUE(q.exec(QStringLiteral("COMMIT")));
+    const int newest
+        = column(QStringLiteral("SELECT max(\"Index\") FROM \"reports.db\"")).first().toInt();
+
+    form->prepareShow();
+    EXPECT_EQ(form->selectedReportIndex(), newest);
+    EXPECT_EQ(form->FilterResult->currentIndex().row(), 1002);
+    EXPECT_EQ(form->labGosNum->text(), QStringLiteral("L999"));
+
+    form->prepareShow(second);
+    EXPECT_EQ(form->FilterResult->currentIndex().row(), 1);
+    EXPECT_EQ(form->labGosNum->text(), QStringLiteral("B222BB"));
+    form->prepareShow(newest - 500);
+    EXPECT_EQ(form->labGosNum->text(), QStringLiteral("L499"));
+}
+
 // Screenshots of the three windows, written when ZELMOR_SHOTS_DIR names a folder.
 TEST_F(ReportBrowserTest, Screenshots)
 {

@@ -105,3 +105,52 @@ TEST_F(ReportFilterTest, VisibleColumnsCarryTheFieldsOfTheirTitles)
 }
 
 } // namespace
+
+namespace {
+
+// Long lists are read in pages, from the end for the second half; every
+// page must hold exactly the rows of the whole list at its place.
+TEST_F(DatabaseFixture, PagesOfALongListMatchTheWholeList)
+{
+    openDb();
+    QSqlQuery q(db->connection());
+    ASSERT_TRUE(q.exec(QStringLiteral("BEGIN")));
+    q.prepare(QStringLiteral(
+        "INSERT INTO \"reports.db\" (\"Date\", \"Time\", Model, GovNumber) VALUES (?, ?, ?, ?)"));
+    for (int i = 0; i < 700; ++i) {
+        q.addBindValue(QDate(2009, 1, 1).addDays(i / 50));
+        q.addBindValue(QStringLiteral("10:00:00"));
+        q.addBindValue(double(1 + i % 3));
+        q.addBindValue(QStringLiteral("N%1").arg(i % 7));
+        ASSERT_TRUE(q.exec());
+    }
+    ASSERT_TRUE(q.exec(QStringLiteral("COMMIT")));
+    // Some gaps, as deletions leave them.
+    column(QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" % 97 = 0"));
+
+    ReportFilter filters[3];
+    filters[1].byModel = true;
+    filters[1].modelName = db->modelByIndex(2).Name;
+    filters[2].byGovNumber = true;
+    filters[2].govNumber = QStringLiteral("N3");
+    for (ReportFilter &f : filters) {
+        const QList<ReportFilter::Row> all = f.run(db->connection());
+        const int total = f.count(db->connection());
+        ASSERT_EQ(total, all.size());
+        const int starts[]
+            = { 0, 1, total / 2 - 3, total / 2 + 1, std::max(0, total - 256), total - 5 };
+        for (int first : starts) {
+            SCOPED_TRACE(first);
+            const auto page = f.page(db->connection(), first, 256);
+            const auto expected = all.mid(first, 256);
+            ASSERT_EQ(page.size(), expected.size());
+            for (int i = 0; i < page.size(); ++i)
+                ASSERT_EQ(page[i].index, expected[i].index) << i;
+        }
+        EXPECT_EQ(f.position(db->connection(), all.last().index), total - 1);
+        EXPECT_EQ(f.position(db->connection(), all[total / 3].index), total / 3);
+        EXPECT_EQ(f.position(db->connection(), 97), -1); // deleted
+    }
+}
+
+} // namespace
