@@ -140,8 +140,14 @@ TFormMain::TFormMain(QWidget *parent)
 
 TFormMain::~TFormMain()
 {
-    if (Test)
-        Test->setGasGraph(nullptr);
+    // The dialogs and the test work on the database and the thread, which
+    // are members: let them go first.
+    TimerStatus->stop();
+    TimerOperation->stop();
+    delete Test;
+    Test = nullptr;
+    qDeleteAll(findChildren<QDialog *>(Qt::FindDirectChildrenOnly));
+    m_dialogs = Dialogs();
 }
 
 QLineEdit *TFormMain::edModel() const
@@ -192,7 +198,10 @@ void TFormMain::connectSteps()
     connect(Menu->MinRotate1, &QAction::triggered, p->btnMinRatio, &QPushButton::click);
     connect(Menu->MaxRotate1, &QAction::triggered, p->btnMaxRatio, &QPushButton::click);
     connect(Menu->Report1, &QAction::triggered, p->btnReport, &QPushButton::click);
-    connect(Menu->NStartDiagnose, &QAction::triggered, Test, &EmissionTest::NStartDiagnoseClick);
+    connect(Menu->NStartDiagnose, &QAction::triggered, this, [this] {
+        if (requireDatabase())
+            Test->NStartDiagnoseClick();
+    });
 }
 
 void TFormMain::connectMenu()
@@ -224,12 +233,11 @@ void TFormMain::connectMenu()
     connect(Menu->NDiscover, &QAction::triggered, this,
         [this] { Tabs->setCurrentIndex(SecondaryPages::DiscoveryIndex); });
     connect(Menu->N5, &QAction::triggered, this, [this] {
-        showModal(m_dialogs.FormModels, QStringLiteral("Редактор моделей недоступен."));
+        if (requireDatabase())
+            showModal(m_dialogs.FormModels, QStringLiteral("Редактор моделей недоступен."));
     });
     connect(Menu->NResults, &QAction::triggered, this, [this] {
-        if (!m_dialogs.FormReports || !Database.isOpen())
-            MessageBoxes::warning(QStringLiteral("База данных недоступна."), this);
-        else
+        if (requireDatabase() && m_dialogs.FormReports)
             m_dialogs.FormReports->showReports();
     });
     connect(Menu->NDiapazon, &QAction::triggered, this,
@@ -266,6 +274,17 @@ void TFormMain::showModal(QWidget *dialog, const QString &missing)
         return;
     }
     box->exec();
+}
+
+bool TFormMain::requireDatabase()
+{
+    if (Database.isOpen())
+        return true;
+    QString text = QStringLiteral("База данных недоступна.");
+    if (!m_databaseError.isEmpty())
+        text += QLatin1Char('\n') + m_databaseError;
+    MessageBoxes::warning(text, this);
+    return false;
 }
 
 void TFormMain::NExitClick()
@@ -328,7 +347,12 @@ void TFormMain::FormShow()
     });
     runStartupStep([this] { tabDiagnose->edGosNum->clear(); });
     runStartupStep([this] {
-        Database.open(programFolder());
+        try {
+            Database.open(programFolder());
+        } catch (...) {
+            m_databaseError = ZelmorApplication::messageOf(std::current_exception());
+            throw;
+        }
         Pages->bindTables(Database);
     });
     runStartupStep([this] {

@@ -113,6 +113,8 @@ private:
     void runStartupStep(const std::function<void()> &step);
     void showStartupErrors();
     void NExitClick();
+    // False, with a message saying why, while the database could not be opened.
+    bool requireDatabase();
     void showModal(QWidget *dialog, const QString &missing);
     void loadSettings();
     Settings &ownSettings();
@@ -122,6 +124,7 @@ private:
     OperationTicker m_ticker;
     StatusBlink m_blink;
     QStringList m_startupErrors;
+    QString m_databaseError;
     bool m_shownOnce = false;
     bool m_startupFinished = false;
     bool m_closed = false;

@@ -134,6 +134,12 @@ TEST(MainWindowStartup, AFailedStepStillConnectsAndIsReportedAfterStartUp)
     EXPECT_EQ(answerer.boxes.first().title, QStringLiteral("Сообщение"));
     EXPECT_EQ(answerer.boxes.first().text, main->startupErrors().first());
 
+    // What needs the database says so when it is asked for.
+    main->Menu->NStartDiagnose->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.boxes.size() == 2; }, 3000));
+    EXPECT_EQ(answerer.boxes.last().text,
+        QStringLiteral("База данных недоступна.\n") + main->startupErrors().first());
+
     // The file that is not a database is left as it was.
     EXPECT_EQ(QFileInfo(broken.fileName()).size(), 4096);
     main->close();
