@@ -23,19 +23,24 @@ class QPainter;
 //
 //   GasGraph = std::make_unique<GASE_GRAPH>();
 //   ConnectGaseGraph(*GasGraph, { frGraph1, ..., frGraph5 }, { frGraphG1, frGraphG2, frGraphG3 },
-//                    { labTax, labTax1, labTax2, labTax3, labTm, ..., labLambda3 });
+//                    { { { labTax, labTax1, labTax2, labTax3 },
+//                        { labTm, labTm1, labTm2, labTm3 },
+//                        { labLambda, labLambda1, labLambda2, labLambda3 } } });
 //   GasGraph->FlagsSource = [this] { return GaseGraphFlags { WarmedUp, VehicleSelected,
 //                                                              MinSpeedDone, procedureActive }; };
 //   GasGraph->MinLimits.fill(0);  GasGraph->MaxLimits.fill(0);
 //   GasGraph->SetGaugeWindow(GASE_GRAPH::EngineSpeed, 2920, 3080);   // and Tm 55..65,
 //   ...                                                               // lambda 0.9..1.1
-//   GasGraph->Initialise();                   // once the boxes are connected and sized
+//   GasGraph->Initialise();        // "prepare": once the boxes are connected and sized
 //   ... settings load RangeLow/RangeHigh[0..4] (the display limits) ...
-//   GasGraph->PlaceScaleLabels(); GasGraph->Draw();   // after the settings are read
+//   GasGraph->PlaceScaleLabels();  // "finish set-up": after the settings are read,
+//   GasGraph->Draw();              // then the first picture
 //
 // Every operation tick: write Values (and PreValues), then Draw(). After a change
 // of the gas ranges: PlaceScaleLabels(), then Draw(). The vehicle selection
-// calls LoadLimitSet() and SetGaugeWindow(); the menu toggles ShowLimits.
+// calls LoadLimitSet(limits.limitSet()) and SetGaugeWindow() for the three
+// gauges; the menu toggles ShowLimits (and redraws). Everything runs on the
+// user interface thread.
 //
 // Ranges whose two ends are equal or inverted are drawn without a level (the
 // bar stays at its bottom or fills up, the gauge goes to its end) instead of

@@ -155,6 +155,7 @@ TEST_F(GraphFramesTest, OperatorReadsValuesScalesAndWindowsOffTheLabels)
     screen->graph.Flags.ProcedureActive = true;
     screen->graph.Draw();
     EXPECT_EQ(co->labData->text(), "-.-");
+    screen->save(&screen->page, "measuring-page-procedure.png");
 }
 
 TEST_F(GraphFramesTest, FramesShowTheDrawnBarsAndGauges)
