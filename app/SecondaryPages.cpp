@@ -3,6 +3,8 @@
 #include "database/TableCursor.h"
 #include "database/ZelmorDatabase.h"
 
+#include <QCheckBox>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,6 +22,7 @@ namespace {
 constexpr int DataColumns = 6;
 constexpr int DataRows = 2;
 constexpr int GridRows = 5;
+constexpr int GasCount = 5;
 
 QWidget *makePage(const char *name)
 {
@@ -198,6 +201,23 @@ void SecondaryPages::buildDataPage()
     grData->horizontalHeader()->hide();
     grData->verticalHeader()->hide();
     layout->addWidget(grData);
+
+    // Groups kept from the original page; they are never shown.
+    auto hiddenGroup = [this](const QString &caption) {
+        auto *group = new QGroupBox(caption, TabSheet3);
+        group->hide();
+        return group;
+    };
+    hiddenGroup(QStringLiteral("Время измерения"));
+    hiddenGroup(QStringLiteral("Показания курсора"));
+    QGroupBox *display = hiddenGroup(QStringLiteral("Настройки отображения"));
+    for (int gas = 1; gas <= GasCount; ++gas) {
+        const QString n = QString::number(gas);
+        (new QCheckBox(display))->setObjectName(QStringLiteral("cb") + n);
+        (new QLineEdit(display))->setObjectName(QStringLiteral("emin") + n);
+        (new QLineEdit(display))->setObjectName(QStringLiteral("emax") + n);
+        (new QFrame(display))->setObjectName(QStringLiteral("p") + n);
+    }
 }
 
 void SecondaryPages::writeDataHeader()
