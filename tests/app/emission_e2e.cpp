@@ -1,20 +1,23 @@
-// A whole emission test against the instrument simulator: the polling thread
-// on a real pseudo-terminal, the real vehicle selection and report browser, a
-// real database file, the measuring page's controls under the offscreen
-// platform.
+// A whole emission test in the program's own main window against the
+// instrument simulator: the polling thread on a real pseudo-terminal, the
+// operation timer, the vehicle selection and report browser, a real database
+// file in a temporary program folder, the function keys F1 … F4.
 
+#include "app/DiagnosePage.h"
 #include "app/EmissionTest.h"
+#include "app/MainMenu.h"
+#include "app/ProgramWindows.h"
+#include "app/TFormMain.h"
 #include "common/ProgramFolder.h"
 #include "database/ZelmorDatabase.h"
 #include "database/ui/TFormReports.h"
 #include "database/ui/TFormSelectCar.h"
 #include "device/TOpros_ZMX.h"
-#include "graphs/GASE_GRAPH.h"
 #include "tests/app/emission_support.h"
 #include "tests/support/SimProcess.h"
 
 #include <QComboBox>
-#include <QDeadlineTimer>
+#include <QDir>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -25,12 +28,13 @@ using namespace emission;
 
 namespace {
 
-constexpr int TickMs = 250;
-constexpr int MaxStaleTicks = 6;
+constexpr int StartupTimeoutMs = 20000;
 constexpr int StepTimeoutMs = 20000;
-const int CatalystRow = 2; // "Легковой, нейтрализатор"
+constexpr int SerialNumber = 4321;
+const int ChosenRow = 2; // the third model of the shipped list
 
-// The engine held at minimum and at raised speed; lambda and CH factor fixed.
+// The engine held at minimum and at raised speed; the display factor of CH is
+// not 1, so a stored CH that carried it would show.
 const QStringList MinSpeedSteering = {
     "rpm 812",
     "gas CO 0.4567",
@@ -62,45 +66,39 @@ protected:
     {
         if (SimProcess::executablePath().isEmpty())
             GTEST_SKIP() << "zelmor-sim not built";
-        ASSERT_TRUE(folder.isValid());
-        programDir = folder.path() + QLatin1Char('/');
-        setProgramFolder(programDir);
-        db.open(programDir);
-
-        sim = std::make_unique<SimProcess>(QStringList { "--warmup", "0" });
+        sim = std::make_unique<SimProcess>(
+            QStringList { "--warmup", "0", "--serial", QString::number(SerialNumber) });
         ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorString());
         ASSERT_TRUE(sim->send("proctime 1500"));
         ASSERT_TRUE(sim->send("hold on"));
         steer(MinSpeedSteering);
 
-        thread.setAutoReadAfterZero(true);
-        ASSERT_EQ(thread.ConnectPort(sim->linkPath()), TOpros_ZMX::Connected);
-        thread.RequestOperation(4, 1, 0);
+        // The program folder names the simulator's line as its port.
+        ASSERT_TRUE(folder.isValid());
+        programDir = folder.path() + QLatin1Char('/');
+        QDir(programDir).mkpath(QStringLiteral("conf"));
+        QFile ini(programDir + QStringLiteral("conf/zelmor.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Connect]\r\nComName=" + sim->linkPath().toUtf8() + "\r\n");
+        ini.close();
+        setProgramFolder(programDir);
+        qputenv("ZELMOR_DATA_ROOT", folder.path().toUtf8());
 
-        selectCar = new TFormSelectCar(&db, &page);
-        reports = new TFormReports(&db, &page);
-        test = std::make_unique<EmissionTest>(page.c, state, thread, &page);
-        test->setDatabase(&db);
-        test->setDialogs(selectCar, reports);
-        test->setGasGraph(&graph);
-        QObject::connect(
-            page.c.btnZero, &QAbstractButton::clicked, test.get(), &EmissionTest::btnZeroClick);
-        QObject::connect(page.c.btnMinRatio, &QAbstractButton::clicked, test.get(),
-            &EmissionTest::btnMinRatioClick);
-        QObject::connect(page.c.btnMaxRatio, &QAbstractButton::clicked, test.get(),
-            &EmissionTest::btnMaxRatioClick);
-        QObject::connect(
-            page.c.btnReport, &QAbstractButton::clicked, test.get(), &EmissionTest::btnReportClick);
-        page.show();
-
-        timer.setInterval(TickMs);
-        QObject::connect(&timer, &QTimer::timeout, [this] { tick(); });
-        timer.start();
+        windows = std::make_unique<ProgramWindows>();
+        main = windows->FormMain();
+        page = main->tabDiagnose;
+        main->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return main->isStartupFinished(); }, StartupTimeoutMs));
+        ASSERT_TRUE(main->startupErrors().isEmpty())
+            << qPrintable(main->startupErrors().join('\n'));
+        ASSERT_TRUE(waitFor([&] { return main->State.WarmedUp; })) << "no readings";
     }
 
     void TearDown() override
     {
-        timer.stop();
+        if (main)
+            main->close();
+        windows.reset();
         setProgramFolder(QString());
     }
 
@@ -110,113 +108,98 @@ protected:
             ASSERT_TRUE(sim->send(line)) << qPrintable(line + ": " + sim->lastReply());
     }
 
-    // The operation timer's part for the test: warm-up flag, link check,
-    // and the branches by the kind of the last answer.
-    void tick()
-    {
-        const ZmxSnapshot s = thread.snapshot();
-        last = s;
-        if (s.DataKind == 2) {
-            state.WarmedUp = true;
-            stale = s.RecordCount == lastRecordCount ? stale + 1 : 0;
-            if (stale > MaxStaleTicks) {
-                stale = 0;
-                test->onLinkLost();
-                return;
-            }
-            lastRecordCount = s.RecordCount;
-            test->onReadingsTick(s, stale == 0);
-        } else if (s.DataKind == 4) {
-            test->onProcedureTick(s);
-        } else {
-            test->onOtherTick();
-        }
-    }
-
     bool waitFor(const std::function<bool()> &condition, int timeoutMs = StepTimeoutMs)
     {
-        QDeadlineTimer deadline(timeoutMs);
-        while (!condition()) {
-            if (deadline.hasExpired())
-                return false;
-            QTest::qWait(20);
-        }
-        return true;
+        return QTest::qWaitFor(condition, timeoutMs);
     }
 
+    // A function key pressed in the main window (active again after a dialog).
+    void pressKey(Qt::Key key)
+    {
+        QApplication::setActiveWindow(main);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(main));
+        QTest::keyClick(main, key);
+    }
+
+    std::unique_ptr<SimProcess> sim;
     QTemporaryDir folder;
     QString programDir;
-    ZelmorDatabase db;
-    std::unique_ptr<SimProcess> sim;
-    TOpros_ZMX thread { 1000 };
-    MeasuringPage page;
-    TFormSelectCar *selectCar = nullptr;
-    TFormReports *reports = nullptr;
-    GASE_GRAPH graph;
-    TestState state;
-    std::unique_ptr<EmissionTest> test;
-    QTimer timer;
-    ZmxSnapshot last;
-    int lastRecordCount = -1;
-    int stale = 0;
+    std::unique_ptr<ProgramWindows> windows;
+    TFormMain *main = nullptr;
+    DiagnosePage *page = nullptr;
 };
 
 TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
 {
-    ASSERT_TRUE(waitFor([&] { return state.WarmedUp; })) << "no readings from the simulator";
+    TestState &state = main->State;
+    EXPECT_EQ(state.readingsPerStep(), 10);
 
+    QString selectedName;
     // Choose the model and type the number in lower case, Cyrillic and Latin.
     ModalScript choose;
     choose.press(QMessageBox::Yes).then([&](QWidget *w) {
         auto *dialog = qobject_cast<TFormSelectCar *>(w);
         ASSERT_NE(dialog, nullptr);
-        dialog->cboxModel->setCurrentIndex(CatalystRow);
-        emit dialog->cboxModel->activated(CatalystRow);
+        dialog->cboxModel->setCurrentIndex(ChosenRow);
+        selectedName = dialog->cboxModel->currentText();
+        emit dialog->cboxModel->activated(ChosenRow);
         typeText(dialog->edGosNom, QStringLiteral("ку777x50"));
         dialog->btnOK->click();
     });
-    test->NStartDiagnoseClick();
+    main->Menu->NStartDiagnose->trigger();
     ASSERT_TRUE(choose.done());
-    EXPECT_EQ(page.c.edGosNum->text(), QStringLiteral("КУ777X50"));
+    EXPECT_EQ(main->edGosNum()->text(), QStringLiteral("КУ777X50"));
     const int tested = state.ModelIndex;
+    ASSERT_GT(tested, 0);
+    const ModelRecord model = main->Database.modelByIndex(tested);
+    EXPECT_EQ(main->edModel()->text(), model.Name);
+    EXPECT_EQ(model.Name, selectedName);
 
     // F1 until the instrument has finished its zero correction.
-    page.c.btnZero->click();
+    pressKey(Qt::Key_F1);
     EXPECT_EQ(state.OperationState, TestOperation::ZeroCorrection);
-    ASSERT_TRUE(waitFor([&] { return state.ZeroDone; })) << qPrintable(last.StatusText);
-    EXPECT_TRUE(page.c.OKZero->isVisible());
-    ASSERT_TRUE(waitFor([&] { return last.DataKind == 2; })) << "readings resume by themselves";
+    ASSERT_TRUE(waitFor([&] { return state.ZeroDone; }));
+    EXPECT_TRUE(page->OKZero->isVisible());
+    // The thread resumes readings by itself.
+    ASSERT_TRUE(waitFor([&] { return main->Opros->snapshot().DataKind == 2; }));
 
-    // F2 at minimum speed.
-    page.c.btnMinRatio->click();
+    // F2 at minimum speed: ten new records.
+    pressKey(Qt::Key_F2);
     ASSERT_EQ(state.OperationState, TestOperation::MinSpeed);
     ASSERT_TRUE(waitFor([&] { return state.MinSpeedDone; }));
-    EXPECT_EQ(page.c.MainProgress->value(), 10);
+    EXPECT_TRUE(page->OKMinRatio->isVisible());
 
     // F3 once the engine is up and its readings arrive.
     steer(RaisedSpeedSteering);
-    ASSERT_TRUE(waitFor([&] { return last.DataKind == 2 && last.LastResult.tax == 2520; }));
-    QTest::qWait(2 * TickMs);
-    page.c.btnMaxRatio->click();
+    ASSERT_TRUE(waitFor([&] {
+        const ZmxSnapshot s = main->Opros->snapshot();
+        return s.DataKind == 2 && s.LastResult.tax == 2520;
+    }));
+    QTest::qWait(OperationTicker::IntervalMs * 2);
+    pressKey(Qt::Key_F3);
     ASSERT_EQ(state.OperationState, TestOperation::RaisedSpeed);
     ASSERT_TRUE(waitFor([&] { return state.RaisedSpeedDone; }));
 
-    // F4: the browser opens on the stored row.
+    // F4: the browser opens on the stored row, beside its model's limits.
     ModalScript browse;
     browse.then([&](QWidget *w) {
         auto *browser = qobject_cast<TFormReports *>(w);
         ASSERT_NE(browser, nullptr);
-        EXPECT_EQ(browser->labModel->text(), QStringLiteral("Легковой, нейтрализатор"));
+        EXPECT_EQ(browser->labModel->text(), model.Name);
         EXPECT_EQ(browser->labGosNum->text(), QStringLiteral("КУ777X50"));
         EXPECT_DOUBLE_EQ(numberIn(browser->measuredEdits[0][0]->text()), 812);
+        EXPECT_DOUBLE_EQ(numberIn(browser->measuredEdits[0][3]->text()), 1235);
         EXPECT_DOUBLE_EQ(numberIn(browser->measuredEdits[1][3]->text()), 12350);
-        EXPECT_FALSE(browser->limitEdits[0][2]->text().isEmpty());
+        EXPECT_DOUBLE_EQ(numberIn(browser->measuredEdits[1][7]->text()), 0.99);
+        EXPECT_DOUBLE_EQ(numberIn(browser->limitEdits[0][2]->text()), model.limits.MinCO);
+        EXPECT_DOUBLE_EQ(numberIn(browser->limitEdits[1][0]->text()), model.limits.MaxTax);
         browser->close();
     });
-    page.c.btnReport->click();
-    ASSERT_TRUE(browse.done());
+    pressKey(Qt::Key_F4);
+    ASSERT_TRUE(waitFor([&] { return browse.done(); }, 5000));
+    EXPECT_EQ(browse.unexpected, 0);
 
-    QSqlQuery q(db.connection());
+    QSqlQuery q(main->Database.connection());
     ASSERT_TRUE(q.exec(QStringLiteral("SELECT * FROM \"reports.db\"")));
     ASSERT_TRUE(q.next());
     const QSqlRecord row = q.record();
@@ -224,25 +207,31 @@ TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
     EXPECT_EQ(row.value(QStringLiteral("Model")).toInt(), tested);
     EXPECT_EQ(row.value(QStringLiteral("GovNumber")).toString(), QStringLiteral("КУ777X50"));
     EXPECT_EQ(row.value(QStringLiteral("Date")).toDate(), QDate::currentDate());
-    EXPECT_EQ(row.value(QStringLiteral("ZMNum")).toInt(), -1);
+    EXPECT_EQ(row.value(QStringLiteral("ZMNum")).toInt(), SerialNumber);
     for (int i = 0; i < 14; ++i)
         EXPECT_NEAR(row.value(QLatin1String(Fields[i])).toDouble(), Stored[i], 1e-9) << Fields[i];
+
+    EXPECT_EQ(state.OperationState, TestOperation::ReportSaved);
+    EXPECT_TRUE(state.ReportDone);
+    EXPECT_FALSE(state.VehicleSelected);
 }
 
 TEST_F(EmissionEndToEnd, SilentInstrumentAbandonsTheSpeedStep)
 {
-    ASSERT_TRUE(waitFor([&] { return state.WarmedUp; }));
+    TestState &state = main->State;
     state.VehicleSelected = true;
     state.ZeroDone = true;
-    page.c.btnMinRatio->click();
+    pressKey(Qt::Key_F2);
+    ASSERT_EQ(state.OperationState, TestOperation::MinSpeed);
     ASSERT_TRUE(waitFor([&] { return state.SampleCount >= 2; }));
 
     ASSERT_TRUE(sim->send("fault silent on"));
     ASSERT_TRUE(waitFor([&] { return state.OperationState == TestOperation::Live; }));
+    EXPECT_EQ(main->labZMStatus()->text(), QStringLiteral("Нет связи!"));
     EXPECT_EQ(state.SampleCount, 0);
     EXPECT_FALSE(state.MinSpeedDone);
-    EXPECT_FALSE(StepButtonLook::isRunning(page.c.btnMinRatio));
-    EXPECT_EQ(page.c.MainProgress->value(), 0);
+    EXPECT_FALSE(StepButtonLook::isRunning(page->btnMinRatio));
+    EXPECT_EQ(page->MainProgress->value(), 0);
 }
 
 } // namespace

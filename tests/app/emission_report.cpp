@@ -36,7 +36,7 @@ const char *const MinFields[7]
 const char *const MaxFields[7]
     = { "MaxCO", "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxTax", "MaxLambda" };
 
-const int CatalystRow = 2; // "Легковой, нейтрализатор": MinCO 0.5, MinTax 800 ± 50
+const int ChosenRow = 2; // the third model of the shipped list
 
 class EmissionReport : public ::testing::Test
 {
@@ -154,11 +154,13 @@ TEST_F(EmissionReport, SelectionStartsANewTestForTheChosenModel)
     state.TestMeans.fill(7);
     page.c.OKZero->show();
 
-    chooseVehicle(CatalystRow, QStringLiteral("ав123x77"));
+    chooseVehicle(ChosenRow, QStringLiteral("ав123x77"));
 
-    EXPECT_EQ(page.c.edModel->text(), QStringLiteral("Легковой, нейтрализатор"));
     EXPECT_EQ(page.c.edGosNum->text(), QStringLiteral("АВ123X77"));
-    EXPECT_EQ(state.ModelIndex, modelIndexAt(CatalystRow));
+    EXPECT_EQ(state.ModelIndex, modelIndexAt(ChosenRow));
+    const ModelRecord model = db.modelByIndex(state.ModelIndex);
+    const ModelLimits &l = model.limits;
+    EXPECT_EQ(page.c.edModel->text(), model.Name);
     EXPECT_EQ(state.OperationState, TestOperation::Live);
     EXPECT_TRUE(state.VehicleSelected);
     EXPECT_FALSE(state.ZeroDone || state.MinSpeedDone || state.RaisedSpeedDone || state.ReportDone);
@@ -166,19 +168,20 @@ TEST_F(EmissionReport, SelectionStartsANewTestForTheChosenModel)
         EXPECT_EQ(mean, 0);
     EXPECT_FALSE(page.c.OKZero->isVisible());
     // The model's limits and windows are in the gas graph.
-    EXPECT_FLOAT_EQ(graph.MinLimits[GASE_GRAPH::CO], 0.5f);
-    EXPECT_FLOAT_EQ(graph.MinLimits[GASE_GRAPH::CH], 200.0f);
-    EXPECT_FLOAT_EQ(graph.MaxLimits[GASE_GRAPH::CH], 100.0f);
-    EXPECT_FLOAT_EQ(graph.RangeLow[GASE_GRAPH::EngineSpeed], 750);
-    EXPECT_FLOAT_EQ(graph.RangeHigh[GASE_GRAPH::EngineSpeed], 850);
-    EXPECT_FLOAT_EQ(graph.RangeLow[GASE_GRAPH::Lambda], 0.5f);
-    EXPECT_FLOAT_EQ(graph.RangeHigh[GASE_GRAPH::Lambda], 1.5f);
+    EXPECT_FLOAT_EQ(graph.MinLimits[GASE_GRAPH::CO], float(l.MinCO));
+    EXPECT_FLOAT_EQ(graph.MinLimits[GASE_GRAPH::CH], float(l.MinCH));
+    EXPECT_FLOAT_EQ(graph.MaxLimits[GASE_GRAPH::CH], float(l.MaxCH));
+    EXPECT_FLOAT_EQ(graph.RangeLow[GASE_GRAPH::EngineSpeed], float(l.MinTax - l.MinTaxD));
+    EXPECT_FLOAT_EQ(graph.RangeHigh[GASE_GRAPH::EngineSpeed], float(l.MinTax + l.MinTaxD));
+    EXPECT_FLOAT_EQ(graph.RangeLow[GASE_GRAPH::Lambda], float(0.5 * l.MinLambda));
+    EXPECT_FLOAT_EQ(graph.RangeHigh[GASE_GRAPH::Lambda], float(1.5 * l.MinLambda));
 }
 
 TEST_F(EmissionReport, StoresTheRoundedMeansOfTheTestedModelAndOpensTheBrowserOnThem)
 {
-    chooseVehicle(CatalystRow, QStringLiteral("ав123x77"));
-    const int tested = modelIndexAt(CatalystRow);
+    chooseVehicle(ChosenRow, QStringLiteral("ав123x77"));
+    const int tested = modelIndexAt(ChosenRow);
+    const ModelRecord model = db.modelByIndex(tested);
     runSteps();
     // The operator looks at another model in between.
     db.tbModels()->setCurrentRow(5);
@@ -187,13 +190,13 @@ TEST_F(EmissionReport, StoresTheRoundedMeansOfTheTestedModelAndOpensTheBrowserOn
     script.then([&](QWidget *w) {
         auto *browser = qobject_cast<TFormReports *>(w);
         ASSERT_NE(browser, nullptr);
-        EXPECT_EQ(browser->labModel->text(), QStringLiteral("Легковой, нейтрализатор"));
+        EXPECT_EQ(browser->labModel->text(), model.Name);
         EXPECT_EQ(browser->labGosNum->text(), QStringLiteral("АВ123X77"));
         EXPECT_DOUBLE_EQ(numberIn(browser->measuredEdits[0][2]->text()), 0.46); // MinCO
         EXPECT_DOUBLE_EQ(numberIn(browser->measuredEdits[1][3]->text()), 12350); // MaxCH
         EXPECT_DOUBLE_EQ(numberIn(browser->measuredEdits[1][7]->text()), 0.99); // MaxLambda
-        EXPECT_DOUBLE_EQ(numberIn(browser->limitEdits[0][2]->text()), 0.5); // MinCO limit
-        EXPECT_DOUBLE_EQ(numberIn(browser->limitEdits[1][0]->text()), 2800); // MaxTax
+        EXPECT_DOUBLE_EQ(numberIn(browser->limitEdits[0][2]->text()), model.limits.MinCO);
+        EXPECT_DOUBLE_EQ(numberIn(browser->limitEdits[1][0]->text()), model.limits.MaxTax);
         EXPECT_EQ(state.OperationState, TestOperation::ReportSaved);
         browser->close();
     });
@@ -229,7 +232,7 @@ TEST_F(EmissionReport, StoresTheRoundedMeansOfTheTestedModelAndOpensTheBrowserOn
 
 TEST_F(EmissionReport, FailedStoreLeavesTheTestAsItWasAndARetryStoresTheRightValuesOnce)
 {
-    chooseVehicle(CatalystRow, QStringLiteral("ab1"));
+    chooseVehicle(ChosenRow, QStringLiteral("ab1"));
     runSteps();
 
     // Another program holds the database locked.
@@ -274,7 +277,7 @@ TEST_F(EmissionReport, FailedStoreLeavesTheTestAsItWasAndARetryStoresTheRightVal
 
 TEST_F(EmissionReport, CancelledSelectionLeavesTheStoredTestAndNeedsAVehicleForNewSteps)
 {
-    chooseVehicle(CatalystRow, QStringLiteral("x1"));
+    chooseVehicle(ChosenRow, QStringLiteral("x1"));
     runSteps();
     {
         ModalScript script;
@@ -324,7 +327,7 @@ TEST_F(EmissionReport, CancelledSelectionLeavesTheStoredTestAndNeedsAVehicleForN
 
 TEST_F(EmissionReport, NewVehicleDropsReadingsOfAnUnfinishedStep)
 {
-    chooseVehicle(CatalystRow, QStringLiteral("a1"));
+    chooseVehicle(ChosenRow, QStringLiteral("a1"));
     test->btnZeroClick();
     device.zeroFinished = true;
     test->onOtherTick();
