@@ -4,6 +4,8 @@
 #include <QEventLoop>
 #include <QThread>
 
+#include <thread>
+
 int callKeepingEventsFlowing(const std::function<int()> &call)
 {
     QCoreApplication *app = QCoreApplication::instance();
@@ -12,13 +14,14 @@ int callKeepingEventsFlowing(const std::function<int()> &call)
 
     int result = 0;
     QEventLoop loop;
-    QThread *worker = QThread::create([&result, &call] { result = call(); });
-    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    worker->start();
+    std::thread worker([&result, &call, &loop] {
+        result = call();
+        // Queued: the loop may not have started yet; the quit then waits for it.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
     // Input is left out so that a click cannot start a second call meanwhile;
     // painting and timers go on.
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker->wait();
-    delete worker;
+    worker.join();
     return result;
 }

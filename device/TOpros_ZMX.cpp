@@ -18,7 +18,7 @@ namespace {
 constexpr size_t MaxPendingRequests = 16;
 // Every exchange ends within about a second, so the thread is gone well
 // before this.
-constexpr auto ShutdownWait = std::chrono::seconds(5);
+constexpr std::chrono::milliseconds ShutdownWait(5000);
 
 } // namespace
 
@@ -48,8 +48,8 @@ TOpros_ZMX::~TOpros_ZMX()
         m_quit = true;
         m_pub.RunFlag = false;
         m_pending.clear();
-        m_wake.notify_all();
-        if (!m_idle.wait_for(lock, ShutdownWait, [this] { return m_finished; }))
+        m_wake.notifyAll();
+        if (!m_idle.waitFor(lock, ShutdownWait, [this] { return m_finished; }))
             qWarning("polling thread: still in an exchange at shutdown");
     }
     m_thread.join();
@@ -66,7 +66,7 @@ void TOpros_ZMX::StartCycle(int repeat)
     std::lock_guard lock(m_mutex);
     m_pub.RepeatFlag = repeat;
     m_pub.RunFlag = true;
-    m_wake.notify_all();
+    m_wake.notifyAll();
 }
 
 void TOpros_ZMX::StopCycle()
@@ -86,7 +86,7 @@ int TOpros_ZMX::RequestOperation(int code, int repeat, quint16 argument)
     if (m_pending.size() >= MaxPendingRequests)
         m_pending.pop_front();
     m_pending.push_back(std::move(request));
-    m_wake.notify_all();
+    m_wake.notifyAll();
     return 0;
 }
 
@@ -97,7 +97,7 @@ int TOpros_ZMX::RequestCommand(int code, int repeat, const QByteArray &payload)
     if (m_pending.size() >= MaxPendingRequests)
         m_pending.pop_front();
     m_pending.push_back(std::move(request));
-    m_wake.notify_all();
+    m_wake.notifyAll();
     return 0;
 }
 
@@ -236,14 +236,14 @@ void TOpros_ZMX::Execute()
             lock.lock();
             // The pause gives way only to shutdown and to a connect that waits
             // for the link.
-            m_wake.wait_for(lock, std::chrono::milliseconds(CyclePauseMs),
+            m_wake.waitFor(lock, std::chrono::milliseconds(CyclePauseMs),
                 [this] { return m_quit || m_linkWanted > 0; });
         }
         m_inCycle = false;
-        m_idle.notify_all();
+        m_idle.notifyAll();
     }
     m_finished = true;
-    m_idle.notify_all();
+    m_idle.notifyAll();
 }
 
 // ---------------------------------------------------------- link borrowing
@@ -254,7 +254,7 @@ void TOpros_ZMX::acquireLink()
     m_pub.RunFlag = false;
     m_pending.clear();
     ++m_linkWanted;
-    m_wake.notify_all();
+    m_wake.notifyAll();
     m_idle.wait(lock, [this] { return !m_inCycle && !m_linkBorrowed; });
     --m_linkWanted;
     m_linkBorrowed = true;
@@ -265,6 +265,6 @@ void TOpros_ZMX::releaseLink()
     std::lock_guard lock(m_mutex);
     m_pub.CommandIndex = m_link->commandIndex();
     m_linkBorrowed = false;
-    m_wake.notify_all();
-    m_idle.notify_all();
+    m_wake.notifyAll();
+    m_idle.notifyAll();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/MonotonicCondition.h"
 #include "device/Records.h"
 #include "device/ZmxSnapshot.h"
 
@@ -7,7 +8,6 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -146,8 +146,8 @@ private:
     const int m_capacity;
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_wake; // the thread waits here when suspended
-    std::condition_variable m_idle; // borrowers wait here for the cycle's end
+    MonotonicCondition m_wake; // the thread waits here when suspended
+    MonotonicCondition m_idle; // borrowers wait here for the cycle's end
 
     // Guarded by m_mutex.
     ZmxSnapshot m_pub;

@@ -6,7 +6,7 @@
 #include "device/SerialPortList.h"
 #include "device/TOpros_ZMX.h"
 #include "device/ui/TFrConnect.h"
-#include "tests/support/SimProcess.h"
+#include "tests/device/opros_sim.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -106,7 +106,7 @@ TEST_F(FrameTest, IniSelectsEntriesAndFallsBackToDefaults)
 
 TEST_F(FrameTest, ConnectButtonConnectsToATypedPathWhileTheWindowStaysAlive)
 {
-    SimProcess sim({}, SimProcess::DefaultStartTimeoutMs);
+    OprosSim sim;
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorString());
     TOpros_ZMX opros;
     TFrConnect frame;
