@@ -128,6 +128,20 @@ TEST(OprosCycle, OneShotRequestRunsOneCycleThenSuspends)
     EXPECT_EQ(sim.status("last_key"), "1");
 }
 
+TEST(OprosCycle, EveryRequestWakesTheThreadEvenWhileItSuspends)
+{
+    OPROS_CONNECTED(sim, opros);
+    // Each one-shot request comes about when the thread has just finished a
+    // cycle and is about to suspend; none of them may be lost.
+    for (int i = 1; i <= 8; ++i) {
+        opros.RequestOperation(ZMX_Dummy, 0, 0);
+        ASSERT_TRUE(waitFor(
+            opros, [i](const ZmxSnapshot &s) { return s.SendOkCount == i; }, Long))
+            << "request " << i;
+        EXPECT_EQ(opros.snapshot().StatusText, "Прибор подключен.");
+    }
+}
+
 TEST(OprosCycle, DataFilesFollowTheRecordIndex)
 {
     DataRoot root({ "warm_up", "result", "term_ratio", "drift" });
