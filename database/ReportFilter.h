@@ -18,8 +18,8 @@ class ReportFilter
 public:
     struct Row
     {
-        int index = 0;    // Index of the report
-        int model = 0;    // Model of the report
+        int index = 0; // Index of the report
+        int model = 0; // Model of the report
         QVariant column0; // value of the first visible column
         QVariant column1; // value of the second visible column
     };
@@ -54,8 +54,7 @@ public:
     QList<Row> run(const QSqlDatabase &db);
 
 private:
-    QString statement(const QString &columns, const QString &condition,
-                      const QString &tail) const;
+    QString statement(const QString &columns, const QString &condition, const QString &tail) const;
     void bind(QSqlQuery &q) const;
 
     int m_selectedModelIndex = 0;
