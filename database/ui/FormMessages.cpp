@@ -25,6 +25,12 @@ void FormMessages::refuse(QWidget *parent, const QString &text)
     box.exec();
 }
 
+void FormMessages::inform(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8(Title), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 bool FormMessages::guarded(QWidget *parent, const std::function<void()> &step)
 {
     try {

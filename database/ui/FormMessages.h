@@ -12,6 +12,8 @@ namespace FormMessages {
 
 bool confirm(QWidget *parent, const QString &text);
 void refuse(QWidget *parent, const QString &text);
+// A hint with OK and the information icon (nothing was refused, a field is missing).
+void inform(QWidget *parent, const QString &text);
 
 // Runs one handler step; a table error ends it and is shown to the operator,
 // so no exception crosses the widgets' signal machinery.

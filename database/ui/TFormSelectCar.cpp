@@ -137,7 +137,7 @@ void TFormSelectCar::cboxModelChange(int row)
 void TFormSelectCar::btnOKClick()
 {
     if (edGosNom->text().isEmpty()) {
-        FormMessages::refuse(this, QStringLiteral("Введите гос. номер автомобиля."));
+        FormMessages::inform(this, QStringLiteral("Введите гос. номер автомобиля."));
         return;
     }
     // The vehicle is the model the models table stands on, whatever the list shows.

@@ -96,6 +96,7 @@ TEST_F(SelectCarTest, EmptyNumberIsRefusedAndTheDialogStaysOpen)
     EXPECT_EQ(answer.text, QStringLiteral("Введите гос. номер автомобиля."));
     EXPECT_EQ(answer.title, QStringLiteral("Сообщение"));
     EXPECT_EQ(answer.buttons, QMessageBox::Ok);
+    EXPECT_EQ(answer.icon, QMessageBox::Information);
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(selected.isEmpty());
     EXPECT_TRUE(logLines().isEmpty());
