@@ -6,7 +6,7 @@
 #include "device/SerialPortList.h"
 #include "device/TOpros_ZMX.h"
 #include "device/ui/TFrConnect.h"
-#include "tests/device/opros_sim.h"
+#include "tests/support/SimProcess.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -106,7 +106,7 @@ TEST_F(FrameTest, IniSelectsEntriesAndFallsBackToDefaults)
 
 TEST_F(FrameTest, ConnectButtonConnectsToATypedPathWhileTheWindowStaysAlive)
 {
-    OprosSim sim;
+    SimProcess sim;
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorString());
     TOpros_ZMX opros;
     TFrConnect frame;

@@ -4,7 +4,7 @@
 // publishes, with generous time bounds.
 
 #include "device/TOpros_ZMX.h"
-#include "tests/device/opros_sim.h"
+#include "tests/support/SimProcess.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -40,7 +40,7 @@ inline bool waitForStatus(const TOpros_ZMX &opros, const QString &text, int time
 
 // Starts the simulator for one test.
 #define OPROS_START_SIM(sim, ...)                                                                  \
-    OprosSim sim { __VA_ARGS__ };                                                                  \
+    SimProcess sim { __VA_ARGS__ };                                                                \
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorString())
 
 // A thread connected to a fresh simulator, reading continuously.

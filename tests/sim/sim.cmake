@@ -11,3 +11,5 @@ target_link_libraries(zelmor_test_sim PUBLIC Qt6::Core)
 zelmor_add_test(NAME test_sim_link SOURCES sim_link_tests.cpp
   LIBS zelmor_device zelmor_test_sim TIMEOUT 120)
 zelmor_add_test(NAME test_sim_parts SOURCES sim_parts_tests.cpp LIBS zelmor_sim_core TIMEOUT 60)
+# The helper itself: a simulator that ends, hangs or is missing.
+zelmor_add_test(NAME test_sim_process SOURCES sim_process_tests.cpp LIBS zelmor_test_sim TIMEOUT 60)

@@ -9,13 +9,20 @@
 //
 // The binary comes from the environment variable ZELMOR_SIM (set by CTest).
 // The pseudo-terminal's link lives in a temporary folder of its own; the
-// simulator is stopped when the object goes. Use it from one thread.
+// simulator is stopped (and reaped) when the object goes. Use it from one
+// thread; no event loop is needed.
+//
+// The simulator is started with posix_spawn and steered through plain pipes,
+// not QProcess: after a QProcess child the thread sanitizer loses track of the
+// main thread's locks and reports races that are not there, so tests using
+// this helper could not run under it.
 
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <sys/types.h>
 
 class SimProcess
 {
@@ -58,17 +65,28 @@ public:
     // consumed yet; returns it ("" after `timeoutMs`).
     QString waitForLine(const QString &prefix, int timeoutMs);
 
-    // Stops the simulator ("quit", then a kill after a grace period).
+    // Stops the simulator ("quit", then a kill after a grace period) and
+    // reaps it.
     void stop();
 
     // The simulator binary: ZELMOR_SIM, else "" (errorString() tells).
     static QString executablePath();
 
 private:
+    bool start(const QString &program, const QStringList &arguments);
+    // Reads what the simulator wrote, waiting at most `timeoutMs` for the
+    // first bytes; false when nothing came (timeout or its output closed).
     bool readMore(int timeoutMs);
+    bool writeAll(const QByteArray &bytes, int timeoutMs);
+    // The child still runs; reaps it when it has ended.
+    bool isRunning();
+    void closeInput();
+    void closeOutput();
 
     QTemporaryDir m_dir;
-    QProcess m_process;
+    pid_t m_pid = -1;
+    int m_in = -1; // the simulator's standard input (our write end)
+    int m_out = -1; // its standard output (our read end, non-blocking)
     QString m_linkPath;
     QString m_slavePath;
     QString m_error;
