@@ -360,7 +360,10 @@ void TFormMain::FormShow()
         tabDiagnose->setBlackBackground();
     });
     runStartupStep([this] { createGasGraph(); });
-    runStartupStep([this] { GasGraph->Initialise(); });
+    runStartupStep([this] {
+        if (GasGraph)
+            GasGraph->Initialise();
+    });
     // Wiring point: the report template is loaded into the preview here once
     // the report engine is part of the program.
     runStartupStep([this] { loadSettings(); });
