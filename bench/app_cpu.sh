@@ -10,8 +10,10 @@ work=$(mktemp -d)
 sim_pid=
 app_pid=
 cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+    # The program ends in order on SIGTERM; let it finish before the folder goes.
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null || true
+    exec 3>&- 2>/dev/null || true
+    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
