@@ -121,6 +121,10 @@ private:
     void sendCycleCommand(int code);
     void readQueryAnswer();
     void readTermRatio();
+    // Receives the answer to a query; false (and the failure published) when none came.
+    bool receiveQueryAnswer();
+    // The receive counters and LinkState of an answer that came; m_mutex held.
+    void countAnswerLocked(int count);
     void followZeroCorrection(int count, uint8_t status);
     void probeLostProcedure();
     int nextRecordIndexLocked();

@@ -147,18 +147,34 @@ void TOpros_ZMX::sendCycleCommand(int code)
     ++m_pub.LinkErrorCount;
 }
 
-void TOpros_ZMX::readQueryAnswer()
+bool TOpros_ZMX::receiveQueryAnswer()
 {
     publish([](ZmxSnapshot &p) { p.LinkState = 4; });
     if (quitting())
-        return;
+        return false;
     if (receiveAnswer() != LinkStatus::Ok) {
         publish([](ZmxSnapshot &p) {
             p.LinkState = 6;
             ++p.RecvErrCount;
         });
-        return;
+        return false;
     }
+    return true;
+}
+
+void TOpros_ZMX::countAnswerLocked(int count)
+{
+    m_pub.LastAnswerLength = count;
+    ++m_pub.RecvOkCount;
+    if (count != 0)
+        ++m_pub.NonEmptyAnswerCount;
+    m_pub.LinkState = 5;
+}
+
+void TOpros_ZMX::readQueryAnswer()
+{
+    if (!receiveQueryAnswer())
+        return;
     const int count = m_link->answerCount();
     const uint8_t *buffer = m_link->buffer();
     int index = -1;
@@ -166,11 +182,7 @@ void TOpros_ZMX::readQueryAnswer()
     {
         // Record, kind, count and status go out together.
         std::lock_guard lock(m_mutex);
-        m_pub.LastAnswerLength = count;
-        ++m_pub.RecvOkCount;
-        if (count != 0)
-            ++m_pub.NonEmptyAnswerCount;
-        m_pub.LinkState = 5;
+        countAnswerLocked(count);
         if (count != 0)
             index = nextRecordIndexLocked();
         if (count == DriftInfoRecord::Size) {
@@ -213,23 +225,11 @@ void TOpros_ZMX::readQueryAnswer()
 
 void TOpros_ZMX::readTermRatio()
 {
-    publish([](ZmxSnapshot &p) { p.LinkState = 4; });
-    if (quitting())
+    if (!receiveQueryAnswer())
         return;
-    if (receiveAnswer() != LinkStatus::Ok) {
-        publish([](ZmxSnapshot &p) {
-            p.LinkState = 6;
-            ++p.RecvErrCount;
-        });
-        return;
-    }
     const int count = m_link->answerCount();
     std::lock_guard lock(m_mutex);
-    m_pub.LastAnswerLength = count;
-    ++m_pub.RecvOkCount;
-    if (count != 0)
-        ++m_pub.NonEmptyAnswerCount;
-    m_pub.LinkState = 5;
+    countAnswerLocked(count);
     m_pub.DataKind = DataKindTermRatio;
     m_pub.StatusText = QStringLiteral("Приём Term_Ratio...");
     m_pub.StatusSeverity = StatusInfo;
