@@ -81,24 +81,23 @@ int TOpros_ZMX::RequestOperation(int code, int repeat, quint16 argument)
     QByteArray payload(2, '\0');
     payload[0] = char(argument & 0xff);
     payload[1] = char(argument >> 8);
-    Request request { code, repeat, false, payload };
-    std::lock_guard lock(m_mutex);
-    if (m_pending.size() >= MaxPendingRequests)
-        m_pending.pop_front();
-    m_pending.push_back(std::move(request));
-    m_wake.notifyAll();
+    enqueueRequest({ code, repeat, false, payload });
     return 0;
 }
 
 int TOpros_ZMX::RequestCommand(int code, int repeat, const QByteArray &payload)
 {
-    Request request { code, repeat, true, payload.left(PacketBufferSize - PacketPayloadOffset) };
+    enqueueRequest({ code, repeat, true, payload.left(PacketBufferSize - PacketPayloadOffset) });
+    return 0;
+}
+
+void TOpros_ZMX::enqueueRequest(Request request)
+{
     std::lock_guard lock(m_mutex);
     if (m_pending.size() >= MaxPendingRequests)
         m_pending.pop_front();
     m_pending.push_back(std::move(request));
     m_wake.notifyAll();
-    return 0;
 }
 
 void TOpros_ZMX::requestRecordCountReset()

@@ -128,6 +128,8 @@ private:
     void followZeroCorrection(int count, uint8_t status);
     void probeLostProcedure();
     int nextRecordIndexLocked();
+    // Queues a request for the thread; the oldest goes when the queue is full.
+    void enqueueRequest(Request request);
     bool takeRequestLocked();
     bool mayRunLocked() const;
     bool quitting() const;
