@@ -5,7 +5,7 @@
 #include "device/FrameCodec.h"
 #include "device/FrameParser.h"
 #include "device/ProtocolLibrary.h"
-#include "device/Transport.h"
+#include "tests/support/ScriptedTransport.h"
 
 #include <cstdlib>
 #include <deque>
@@ -21,57 +21,6 @@ void check(bool condition)
     if (!condition)
         std::abort();
 }
-
-struct Arrival
-{
-    uint32_t afterMs;
-    std::vector<uint8_t> bytes;
-};
-
-class ScriptedTransport : public Transport
-{
-public:
-    explicit ScriptedTransport(uint32_t &clock)
-        : clock_(clock)
-    { }
-    std::deque<Arrival> arrivals;
-    size_t written = 0;
-
-    bool open(const std::string &) override { return true; }
-    void close() override { }
-    bool isOpen() const override { return true; }
-    bool configure(int) override { return true; }
-    IoResult write(const uint8_t *, size_t length, uint32_t) override
-    {
-        written += length;
-        return IoResult::Ok;
-    }
-    IoResult read(uint8_t *data, size_t capacity, uint32_t timeoutMs, size_t &received) override
-    {
-        received = 0;
-        if (arrivals.empty() || arrivals.front().afterMs > timeoutMs) {
-            clock_ += timeoutMs;
-            if (!arrivals.empty())
-                arrivals.front().afterMs -= timeoutMs;
-            return IoResult::Timeout;
-        }
-        Arrival &a = arrivals.front();
-        clock_ += a.afterMs;
-        a.afterMs = 0;
-        received = std::min(capacity, a.bytes.size());
-        std::copy(a.bytes.begin(), a.bytes.begin() + received, data);
-        a.bytes.erase(a.bytes.begin(), a.bytes.begin() + received);
-        if (a.bytes.empty())
-            arrivals.pop_front();
-        return IoResult::Ok;
-    }
-    IoResult drain() override { return IoResult::Ok; }
-    bool purge() override { return true; }
-    std::string errorString() const override { return {}; }
-
-private:
-    uint32_t &clock_;
-};
 
 void checkUnits(const std::vector<LinkUnit> &units)
 {
@@ -102,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FrameParser parser;
     std::vector<LinkUnit> units;
     uint32_t now = 0xFFFFF000u; // cross the tick's wrap now and then
-    std::deque<Arrival> arrivals;
+    std::deque<ScriptedTransport::Arrival> arrivals;
     uint32_t pendingStep = 0;
     std::vector<uint8_t> chunk;
     for (size_t i = 0; i + 1 < size; i += 2) {
@@ -124,6 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // The library: alternate sends and receives until the script is used up.
     uint32_t clock = 0;
     ScriptedTransport port(clock);
+    port.open("scripted");
     port.arrivals = std::move(arrivals);
     ProtocolLibrary lib([&] { return clock; });
     lib.SetCommPort(&port);

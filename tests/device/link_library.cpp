@@ -3,10 +3,10 @@
 #include "device/ProtocolLibrary.h"
 #include "device/SerialTransport.h"
 #include "link_PtyPeer.h"
+#include "tests/support/ScriptedTransport.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <thread>
 
 namespace {
@@ -215,61 +215,6 @@ TEST_F(LibraryOnPty, NoPortOrUnconfiguredPortIsStatusOne)
 }
 
 // ---- a frame split across two data_in calls, on a scripted port and clock
-
-namespace {
-
-// A port whose input arrives at scripted moments of a scripted clock.
-class ScriptedTransport : public Transport
-{
-public:
-    struct Arrival
-    {
-        uint32_t afterMs; // clock advance before these bytes arrive
-        Bytes bytes;
-    };
-
-    explicit ScriptedTransport(uint32_t &clock)
-        : clock_(clock)
-    { }
-
-    std::deque<Arrival> arrivals;
-    Bytes written;
-
-    bool open(const std::string &) override { return open_ = true; }
-    void close() override { open_ = false; }
-    bool isOpen() const override { return open_; }
-    bool configure(int) override { return true; }
-    IoResult write(const uint8_t *data, size_t length, uint32_t) override
-    {
-        written.insert(written.end(), data, data + length);
-        return IoResult::Ok;
-    }
-    IoResult read(uint8_t *data, size_t capacity, uint32_t timeoutMs, size_t &received) override
-    {
-        received = 0;
-        if (arrivals.empty() || arrivals.front().afterMs > timeoutMs) {
-            clock_ += timeoutMs;
-            if (!arrivals.empty())
-                arrivals.front().afterMs -= timeoutMs;
-            return IoResult::Timeout;
-        }
-        Arrival a = std::move(arrivals.front());
-        arrivals.pop_front();
-        clock_ += a.afterMs;
-        received = std::min(capacity, a.bytes.size());
-        std::copy(a.bytes.begin(), a.bytes.begin() + received, data);
-        return IoResult::Ok;
-    }
-    IoResult drain() override { return IoResult::Ok; }
-    bool purge() override { return true; }
-    std::string errorString() const override { return {}; }
-
-private:
-    uint32_t &clock_;
-    bool open_ = false;
-};
-
-} // namespace
 
 TEST(LibraryTiming, FrameStillArrivingWhenTheWaitEndsIsCompletedByTheNextCall)
 {
