@@ -1,8 +1,11 @@
 #include "app/MessageBoxes.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include "database/ui/FormMessages.h"
 
+#include <QApplication>
+
+// The boxes themselves are the database windows' ones, so every "Сообщение"
+// in the program looks and answers alike; here only the owner is chosen.
 namespace MessageBoxes {
 
 static QWidget *ownerOf(QWidget *parent)
@@ -12,16 +15,12 @@ static QWidget *ownerOf(QWidget *parent)
 
 void warning(const QString &text, QWidget *parent)
 {
-    QMessageBox box(
-        QMessageBox::Warning, QString::fromUtf8(Title), text, QMessageBox::Ok, ownerOf(parent));
-    box.exec();
+    FormMessages::refuse(ownerOf(parent), text);
 }
 
 bool confirm(const QString &text, QWidget *parent)
 {
-    QMessageBox box(QMessageBox::Information, QString::fromUtf8(Title), text,
-        QMessageBox::Yes | QMessageBox::No, ownerOf(parent));
-    return box.exec() == QMessageBox::Yes;
+    return FormMessages::confirm(ownerOf(parent), text);
 }
 
 } // namespace MessageBoxes

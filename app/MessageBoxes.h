@@ -8,8 +8,6 @@ class QWidget;
 // and the warning icon, confirmations with Yes/No and the information icon.
 namespace MessageBoxes {
 
-inline constexpr const char *Title = "Сообщение";
-
 void warning(const QString &text, QWidget *parent = nullptr);
 bool confirm(const QString &text, QWidget *parent = nullptr);
 
