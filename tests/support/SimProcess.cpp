@@ -53,6 +53,13 @@ bool pollUntil(int fd, short events, const QDeadlineTimer &deadline)
     }
 }
 
+// A line the simulator writes in reply to a steering line.
+bool isReply(const QString &line)
+{
+    return line == QLatin1String("ok") || line.startsWith(QLatin1String("error"))
+        || line.startsWith(QLatin1String("status "));
+}
+
 } // namespace
 
 QString SimProcess::executablePath()
@@ -271,12 +278,7 @@ bool SimProcess::send(const QString &line, int timeoutMs)
     }
     // Drop unread replies of earlier lines so this reply is the next one.
     readMore(0);
-    m_lines.erase(std::remove_if(m_lines.begin(), m_lines.end(),
-                      [](const QString &l) {
-                          return l == QLatin1String("ok") || l.startsWith(QLatin1String("error"))
-                              || l.startsWith(QLatin1String("status "));
-                      }),
-        m_lines.end());
+    m_lines.erase(std::remove_if(m_lines.begin(), m_lines.end(), isReply), m_lines.end());
     if (!writeAll(line.toUtf8() + '\n', timeoutMs)) {
         m_error = QStringLiteral("could not pass \"%1\" to zelmor-sim").arg(line);
         return false;
@@ -285,8 +287,7 @@ bool SimProcess::send(const QString &line, int timeoutMs)
     for (;;) {
         for (int i = 0; i < m_lines.size(); ++i) {
             const QString &l = m_lines[i];
-            if (l == QLatin1String("ok") || l.startsWith(QLatin1String("error"))
-                || l.startsWith(QLatin1String("status "))) {
+            if (isReply(l)) {
                 m_lastReply = l;
                 m_lines.removeAt(i);
                 if (l != QLatin1String("ok") && !l.startsWith(QLatin1String("status ")))
