@@ -9,17 +9,13 @@
 #include "device/FrameCodec.h"
 #include "device/PacketExchange.h"
 #include "link_PtyPeer.h"
+#include "tests/support/SimProcess.h"
 
 #include <benchmark/benchmark.h>
 
 #include <atomic>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -28,82 +24,14 @@ constexpr double LineSpeed = 38400.0;
 constexpr int ExchangeBytes = 7 + 2 + (ResultRecord::Size + FrameCodec::Overhead) + 2;
 const double LineTimeMs = ExchangeBytes * BitsPerByte / LineSpeed * 1000.0;
 
-std::string simulatorPath()
+// The simulator comes from ZELMOR_SIM, or else from this build.
+void findSimulator()
 {
-    if (const char *env = std::getenv("ZELMOR_SIM"))
-        return env;
 #ifdef ZELMOR_SIM_PATH
-    return ZELMOR_SIM_PATH;
-#else
-    return {};
+    if (qEnvironmentVariableIsEmpty("ZELMOR_SIM"))
+        qputenv("ZELMOR_SIM", ZELMOR_SIM_PATH);
 #endif
 }
-
-// zelmor-sim as a child process; it ends when its standard input closes.
-class Simulator
-{
-public:
-    explicit Simulator(bool paced)
-    {
-        const std::string path = simulatorPath();
-        if (path.empty() || ::access(path.c_str(), X_OK) != 0)
-            return;
-        int in[2], out[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(in[0], 0);
-            ::dup2(out[1], 1);
-            ::close(in[1]);
-            ::close(out[0]);
-            std::vector<const char *> args { path.c_str(), "--quit-on-eof", "--warmup", "0" };
-            if (!paced)
-                args.push_back("--no-pacing");
-            args.push_back(nullptr);
-            ::execv(path.c_str(), const_cast<char *const *>(args.data()));
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        stdin_ = in[1];
-        // The first output line is "ready <slave path>".
-        FILE *lines = ::fdopen(out[0], "r");
-        char line[512];
-        if (lines != nullptr && std::fgets(line, sizeof line, lines) != nullptr) {
-            std::string text(line);
-            while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-                text.pop_back();
-            const std::string ready = "ready ";
-            if (text.rfind(ready, 0) == 0)
-                slave_ = text.substr(ready.size());
-        }
-        output_ = lines;
-    }
-    ~Simulator()
-    {
-        if (stdin_ >= 0)
-            ::close(stdin_);
-        if (pid_ > 0) {
-            int status = 0;
-            for (int i = 0; i < 50 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            if (::waitpid(pid_, &status, WNOHANG) == 0) {
-                ::kill(pid_, SIGTERM);
-                ::waitpid(pid_, &status, 0);
-            }
-        }
-        if (output_ != nullptr)
-            std::fclose(output_);
-    }
-    const std::string &slavePath() const { return slave_; }
-
-private:
-    pid_t pid_ = -1;
-    int stdin_ = -1;
-    FILE *output_ = nullptr;
-    std::string slave_;
-};
 
 void runExchanges(benchmark::State &state, PacketExchange &exchange)
 {
@@ -120,13 +48,19 @@ void runExchanges(benchmark::State &state, PacketExchange &exchange)
 
 void roundTripWithSimulator(benchmark::State &state, bool paced)
 {
-    Simulator sim(paced);
-    if (sim.slavePath().empty()) {
-        state.SkipWithError("zelmor-sim not found (set ZELMOR_SIM)");
+    findSimulator();
+    QStringList arguments { QStringLiteral("--warmup"), QStringLiteral("0") };
+    if (!paced)
+        arguments << QStringLiteral("--no-pacing");
+    SimProcess sim(arguments);
+    if (!sim.isReady()) {
+        const std::string why = sim.errorString().toStdString();
+        state.SkipWithError(why.c_str());
         return;
     }
     PacketExchange exchange;
-    if (!exchange.OpenPort(sim.slavePath()) || !exchange.InitPort(PacketExchange::LineSpeedFast)) {
+    if (!exchange.OpenPort(sim.slavePath().toStdString())
+        || !exchange.InitPort(PacketExchange::LineSpeedFast)) {
         state.SkipWithError("cannot open the simulator's port");
         return;
     }
