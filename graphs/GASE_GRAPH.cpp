@@ -278,12 +278,16 @@ void GASE_GRAPH::drawBar(int gas, const GaseGraphFlags &flags, QChar separator)
     for (int k = 1; k <= GridLines; ++k)
         horizontalLine(painter, 1, pixel(unitsWide * s - 1), pixel(k * GridStep * s), GridColor);
 
-    if (MaxLimits[gas] != 0 && MaxLimits[gas] > MinLimits[gas] && ShowLimits
-        && usableSpan(low, high)) {
+    // Each limit the model sets gets its line, whatever the order of the two:
+    // in a two-speed idle test the raised-speed limits of CO and CH are the
+    // lower ones.
+    if (ShowLimits && usableSpan(low, high)) {
         painter.setFont(LimitFont);
         painter.setPen(pen(GridColor));
-        drawLimitLine(painter, MaxLimits[gas], gas, QStringLiteral("пов"));
-        drawLimitLine(painter, MinLimits[gas], gas, QStringLiteral("мин"));
+        if (MaxLimits[gas] != 0)
+            drawLimitLine(painter, MaxLimits[gas], gas, QStringLiteral("пов"));
+        if (MinLimits[gas] != 0)
+            drawLimitLine(painter, MinLimits[gas], gas, QStringLiteral("мин"));
     }
     painter.end();
 

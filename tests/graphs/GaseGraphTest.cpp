@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -208,48 +210,98 @@ TEST_F(GaseGraphTest, BeforeWarmUpBarsAndGaugesShowOnlyGridAndTicks)
     EXPECT_EQ(gaugeFill(GASE_GRAPH::EngineSpeed, Red).first, -1);
 }
 
-TEST_F(GaseGraphTest, LimitLinesOnlyForARaisedLimitAboveTheMinimumOne)
+// Rows of the bar's middle column that are red (the limit lines).
+std::vector<int> redRows(const QImage &bar)
 {
+    std::vector<int> rows;
+    for (int y = 0; y < bar.height(); ++y)
+        if (QColor(bar.pixel(BarColumn, y)) == Red)
+            rows.push_back(y);
+    return rows;
+}
+
+// Grey pixels of a line's name above row y, grid lines left out.
+int labelPixels(const QImage &bar, int y)
+{
+    int count = 0;
+    for (int row = std::max(0, y - 14); row < y - 1; ++row) {
+        if (QColor(bar.pixel(60, row)) == Grey)
+            continue; // a grid line crosses here
+        for (int x = 4; x < 30; ++x)
+            count += QColor(bar.pixel(x, row)) == Grey;
+    }
+    return count;
+}
+
+TEST_F(GaseGraphTest, EachSetLimitGetsItsLineWhateverTheOrderOfTheTwo)
+{
+    // CO 0..7 %: 40 pixels per percent, the bar's foot at row 280.
     struct Case
     {
         float minLimit, maxLimit;
         bool show;
-        bool lines;
+        bool raisedLine, minimumLine;
     };
     const Case cases[] = {
-        { 1.2f, 4.5f, true, true },
-        { 1.2f, 4.5f, false, false },
-        { 1.2f, 0.0f, true, false },
-        { 4.5f, 1.2f, true, false },
-        { 3.0f, 3.0f, true, false },
-        { -1.0f, 4.5f, true, true },
+        { 1.2f, 4.5f, true, true, true }, { 1.2f, 4.5f, false, false, false },
+        { 3.5f, 2.0f, true, true, true }, // two-speed idle test: raised limit lower
+        { 4.5f, 1.2f, true, true, true },
+        { 1.2f, 0.0f, true, false, true }, // no raised-speed limit
+        { 0.0f, 2.0f, true, true, false }, // no minimum-speed limit
+        { 0.0f, 0.0f, true, false, false }, { 3.0f, 3.0f, true, true, true }, // both on one row
     };
-    const int raisedRow = int(280 - 4.5 * 40); // 100
-    const int minimumRow = int(280 - 1.2 * 40); // 232
     for (const Case &c : cases) {
+        SCOPED_TRACE(
+            testing::Message() << c.minLimit << " / " << c.maxLimit << " shown " << c.show);
         wired.graph.MinLimits[GASE_GRAPH::CO] = c.minLimit;
         wired.graph.MaxLimits[GASE_GRAPH::CO] = c.maxLimit;
         wired.graph.ShowLimits = c.show;
         wired.graph.Draw();
-        const QImage &bar = wired.bars[GASE_GRAPH::CO].image;
-        const int redRows = countColor(bar, Red, QRect(BarColumn, 0, 1, bar.height()));
-        if (!c.lines) {
-            EXPECT_EQ(redRows, 0) << c.minLimit << " " << c.maxLimit << " " << c.show;
-            continue;
+        const QImage bar = wired.bars[GASE_GRAPH::CO].image;
+        const int raisedRow = int(280 - double(c.maxLimit) * 40);
+        const int minimumRow = int(280 - double(c.minLimit) * 40);
+
+        std::vector<int> expected;
+        if (c.raisedLine)
+            expected.push_back(raisedRow);
+        if (c.minimumLine)
+            expected.push_back(minimumRow);
+        // Every red row belongs to an expected line, and every line is there
+        // across the whole bar.
+        for (int row : redRows(bar)) {
+            EXPECT_TRUE(std::any_of(expected.begin(), expected.end(),
+                [row](int line) { return std::abs(row - line) <= 1; }))
+                << "stray red row " << row;
         }
-        EXPECT_EQ(QColor(bar.pixel(BarColumn, raisedRow)), Red);
-        EXPECT_EQ(QColor(bar.pixel(3, raisedRow)), Red);
-        EXPECT_EQ(QColor(bar.pixel(96, raisedRow)), Red);
-        // The name of the line stands in grey above it.
-        // (rows clear of the grid line 93)
-        EXPECT_GT(countColor(bar, Grey, QRect(4, raisedRow - 14, 25, 7)), 5);
-        if (c.minLimit > 0) {
-            EXPECT_EQ(QColor(bar.pixel(BarColumn, minimumRow)), Red);
-            EXPECT_GT(countColor(bar, Grey, QRect(4, minimumRow - 14, 25, 12)), 10);
+        for (int row : expected) {
+            EXPECT_EQ(QColor(bar.pixel(BarColumn, row)), Red) << row;
+            EXPECT_EQ(QColor(bar.pixel(3, row)), Red) << row;
+            EXPECT_EQ(QColor(bar.pixel(96, row)), Red) << row;
+            // The line's name stands in grey above it.
+            EXPECT_GT(labelPixels(bar, row), 5) << row;
+        }
+        if (expected.empty()) {
+            EXPECT_EQ(countColor(bar, Red), 0);
         }
         // The other bars have no limits.
         EXPECT_EQ(countColor(wired.bars[GASE_GRAPH::CH].image, Red), 0);
     }
+}
+
+TEST_F(GaseGraphTest, ShippedLikeLimitsDrawBothLinesOnCoAndCh)
+{
+    // A model as the shipped ones are: CO 3,5 % idle / 2,0 % raised, CH 1200 / 600 ppm.
+    std::array<float, 16> limits {};
+    limits[0] = 3.5f; // MinCO
+    limits[1] = 1200; // MinCH
+    limits[8] = 2.0f; // MaxCO
+    limits[9] = 600; // MaxCH
+    wired.graph.LoadLimitSet(limits);
+    wired.graph.ShowLimits = true;
+    wired.graph.Draw();
+    EXPECT_EQ(countColor(wired.bars[GASE_GRAPH::CO].image, Red, QRect(BarColumn, 0, 1, 280)), 6);
+    EXPECT_EQ(countColor(wired.bars[GASE_GRAPH::CH].image, Red, QRect(BarColumn, 0, 1, 280)), 6);
+    EXPECT_EQ(countColor(wired.bars[GASE_GRAPH::CO2].image, Red), 0);
 }
 
 TEST_F(GaseGraphTest, GaugeIsGreenInsideItsWindowAndRedOutside)
