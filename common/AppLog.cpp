@@ -8,10 +8,27 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <cstdio>
+
 namespace {
 
 // Two threads logging at once must not interleave their lines.
 QMutex logMutex;
+// Set while the log cannot be written and the operator's console has been told.
+bool unwritableToldOnStderr = false;
+
+void tellStderrOnce(const QFile &file)
+{
+    if (unwritableToldOnStderr)
+        return;
+    unwritableToldOnStderr = true;
+    const QByteArray text
+        = QStringLiteral("zelmor: cannot write the log %1: %2; log lines are lost\n")
+              .arg(file.fileName(), file.errorString())
+              .toLocal8Bit();
+    std::fputs(text.constData(), stderr);
+    std::fflush(stderr);
+}
 
 } // namespace
 
@@ -30,7 +47,16 @@ void WriteLog(const QString &text)
                              QDateTime::currentDateTime(), settings)
         + text + QLatin1Char('\n');
     QFile file(programFolder() + QLatin1String(LogFileName));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // The program goes on without its log, but somebody looking at the
+    // console learns why the log stays empty.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        tellStderrOnce(file);
         return;
-    file.write(line.toUtf8());
+    }
+    const QByteArray bytes = line.toUtf8();
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        tellStderrOnce(file);
+        return;
+    }
+    unwritableToldOnStderr = false;
 }

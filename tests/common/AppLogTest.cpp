@@ -2,11 +2,19 @@
 #include "common/FormatSettings.h"
 #include "common/ProgramFolder.h"
 
+#include "../config/TempFolder.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <thread>
 #include <vector>
@@ -78,6 +86,81 @@ TEST_F(AppLogTest, UnwritableLocationLosesTheLineSilently)
     setProgramFolder(dir.path());
     WriteLog(QStringLiteral("exit zelmor"));
     EXPECT_TRUE(logBytes().endsWith("] exit zelmor\n"));
+}
+
+// What the code under test writes to stderr while it lives.
+class StderrCapture
+{
+public:
+    StderrCapture()
+    {
+        std::fflush(stderr);
+        m_file.open();
+        m_saved = dup(STDERR_FILENO);
+        dup2(m_file.handle(), STDERR_FILENO);
+    }
+    ~StderrCapture()
+    {
+        std::fflush(stderr);
+        dup2(m_saved, STDERR_FILENO);
+        close(m_saved);
+    }
+    QString text()
+    {
+        std::fflush(stderr);
+        QFile f(m_file.fileName());
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+    }
+
+private:
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
+
+TEST_F(AppLogTest, ReadOnlyProgramFolderIsSaidOnceOnStderrAndNothingStops)
+{
+    // A program folder of the operator's own that he may not write.
+    const QString folder = dir.filePath(QStringLiteral("prog"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFileDevice::ExeOther);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(QFile::encodeName(folder).constData(), AsOrdinaryUser::nobody,
+                      AsOrdinaryUser::nogroup),
+            0);
+    }
+    ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    setProgramFolder(folder);
+    const QString log = folder + QStringLiteral("/zelmor.log");
+
+    QString said;
+    {
+        AsOrdinaryUser user;
+        if (!user.active())
+            GTEST_SKIP() << "cannot drop root rights to make the folder read-only";
+        StderrCapture capture;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NO_THROW(WriteLog(QStringLiteral("start zelmor")));
+        said = capture.text();
+        EXPECT_FALSE(QFileInfo::exists(log));
+
+        // Writable again: the line is written; read-only once more: said again once.
+        ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        WriteLog(QStringLiteral("exit zelmor"));
+        ASSERT_EQ(chmod(QFile::encodeName(log).constData(), 0444), 0);
+        WriteLog(QStringLiteral("start zelmor"));
+        WriteLog(QStringLiteral("start zelmor"));
+        said = capture.text();
+    }
+    const QStringList lines = said.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << said.toStdString();
+    for (const QString &line : lines) {
+        EXPECT_TRUE(line.startsWith(QStringLiteral("zelmor: cannot write the log ")))
+            << line.toStdString();
+        EXPECT_TRUE(line.contains(log)) << line.toStdString();
+    }
+    QFile f(log);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().endsWith("] exit zelmor\n"));
 }
 
 TEST_F(AppLogTest, LinesFromSeveralThreadsNeverInterleave)
