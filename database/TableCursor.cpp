@@ -1,6 +1,6 @@
 #include "database/TableCursor.h"
 
-#include "common/ZelmorError.h"
+#include "database/DatabaseError.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -35,12 +35,16 @@ void TableCursor::open(const QSqlDatabase &db, const QString &tableName)
                         .arg(tableName, m_model->lastError().text());
     }
     if (!error.isEmpty()) {
+        const QString engine = m_model->lastError().text();
         delete m_model;
         m_model = nullptr;
         m_row = -1;
-        throw ZelmorError(error);
+        throwDatabaseError(error,
+            QStringLiteral("cannot open table %1: %2")
+                .arg(tableName, engine.isEmpty() ? QStringLiteral("no such table") : engine));
     }
     m_inserting = false;
+    m_positionChosen = false;
     m_row = m_model->rowCount() > 0 ? 0 : -1;
     emit dataReloaded();
     emit currentRowChanged(m_row);
@@ -67,17 +71,25 @@ void TableCursor::fetchAll()
         m_model->fetchMore();
 }
 
+bool TableCursor::newRecordTouched() const
+{
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        if (!m_model->data(m_model->index(m_row, c), Qt::EditRole).isNull())
+            return true;
+    return false;
+}
+
 void TableCursor::setCurrentRow(int row)
 {
-    if (!m_model || row == m_row || row < 0 || row >= m_model->rowCount())
+    if (!m_model || row < 0 || row >= m_model->rowCount())
+        return;
+    m_positionChosen = true;
+    if (row == m_row)
         return;
     if (m_inserting) {
         // A new record that got no input is dropped when the cursor leaves it;
         // one with input is stored, as any edited record.
-        bool touched = false;
-        for (int c = 0; c < m_model->columnCount() && !touched; ++c)
-            touched = !m_model->data(m_model->index(m_row, c), Qt::EditRole).isNull();
-        if (!touched) {
+        if (!newRecordTouched()) {
             cancel();
             if (row >= m_model->rowCount())
                 row = m_model->rowCount() - 1;
@@ -121,6 +133,7 @@ bool TableCursor::locateIndex(int index)
     fetchAll();
     for (int r = 0; r < m_model->rowCount(); ++r) {
         if (m_model->data(m_model->index(r, key), Qt::EditRole).toInt() == index) {
+            m_positionChosen = true;
             if (r != m_row) {
                 m_row = r;
                 emit currentRowChanged(m_row);
@@ -137,13 +150,16 @@ void TableCursor::insert()
         return;
     if (m_inserting)
         return; // one pending new record at a time
+    refuseIfReadOnly();
     last();
     if (isModified())
         post();
     const int row = m_model->rowCount();
     if (!m_model->insertRow(row))
-        throwLastError(QStringLiteral("Ошибка добавления записи"));
+        throwLastError(QStringLiteral("Ошибка добавления записи"),
+            QStringLiteral("cannot add a record to %1").arg(m_tableName));
     m_inserting = true;
+    m_positionChosen = true;
     m_row = row;
     emit currentRowChanged(m_row);
 }
@@ -154,10 +170,12 @@ void TableCursor::post()
         m_inserting = false;
         return;
     }
+    refuseIfReadOnly();
     const bool wasInserting = m_inserting;
     const QVariant key = m_row >= 0 ? value(QLatin1String(KeyField)) : QVariant();
     if (!m_model->submitAll())
-        throwLastError(QStringLiteral("Ошибка записи в таблицу \"%1\"").arg(m_tableName));
+        throwLastError(QStringLiteral("Ошибка записи в таблицу \"%1\"").arg(m_tableName),
+            QStringLiteral("cannot write to table %1").arg(m_tableName));
     m_inserting = false;
     fetchAll();
     // The table re-read itself; stand on the stored record again.
@@ -169,6 +187,17 @@ void TableCursor::post()
     }
     emit dataReloaded();
     emit currentRowChanged(m_row);
+}
+
+void TableCursor::postPending()
+{
+    if (!m_model)
+        return;
+    if (m_inserting && m_row >= 0 && !newRecordTouched()) {
+        cancel();
+        return;
+    }
+    post();
 }
 
 void TableCursor::cancel()
@@ -199,6 +228,7 @@ void TableCursor::deleteCurrent()
         cancel();
         return;
     }
+    refuseIfReadOnly();
     if (isModified())
         revertPending();
     const int row = m_row;
@@ -206,8 +236,9 @@ void TableCursor::deleteCurrent()
     if (!m_model->submitAll()) {
         const QString error = m_model->lastError().text();
         revertPending();
-        throw ZelmorError(
-            QStringLiteral("Ошибка удаления записи из таблицы \"%1\": %2").arg(m_tableName, error));
+        throwDatabaseError(
+            QStringLiteral("Ошибка удаления записи из таблицы \"%1\": %2").arg(m_tableName, error),
+            QStringLiteral("cannot delete from table %1: %2").arg(m_tableName, error));
     }
     fetchAll();
     m_row = qMin(row, m_model->rowCount() - 1);
@@ -228,7 +259,8 @@ void TableCursor::refresh()
         post();
     const QVariant key = m_row >= 0 ? value(QLatin1String(KeyField)) : QVariant();
     if (!m_model->select())
-        throwLastError(QStringLiteral("Ошибка чтения таблицы \"%1\"").arg(m_tableName));
+        throwLastError(QStringLiteral("Ошибка чтения таблицы \"%1\"").arg(m_tableName),
+            QStringLiteral("cannot read table %1").arg(m_tableName));
     m_row = -1;
     // Only a key within the rows already read is looked for; a large table is
     // not read to its end just to keep the cursor.
@@ -241,8 +273,11 @@ void TableCursor::refresh()
             }
         }
     }
-    if (m_row < 0 && m_model->rowCount() > 0)
-        m_row = 0;
+    if (m_row < 0) {
+        m_positionChosen = false; // the chosen record is gone
+        if (m_model->rowCount() > 0)
+            m_row = 0;
+    }
     emit dataReloaded();
     emit currentRowChanged(m_row);
 }
@@ -295,10 +330,19 @@ void TableCursor::setValue(const QString &field, const QVariant &value)
     if (m_row < 0)
         throw ZelmorError(QStringLiteral("Таблица \"%1\" пуста").arg(m_tableName));
     if (!m_model->setData(m_model->index(m_row, col), value, Qt::EditRole))
-        throwLastError(QStringLiteral("Ошибка записи поля \"%1\"").arg(field));
+        throwLastError(QStringLiteral("Ошибка записи поля \"%1\"").arg(field),
+            QStringLiteral("cannot set field %1 of %2").arg(field, m_tableName));
 }
 
-void TableCursor::throwLastError(const QString &what) const
+void TableCursor::refuseIfReadOnly() const
 {
-    throw ZelmorError(what + QStringLiteral(": ") + m_model->lastError().text());
+    if (!m_readOnlyReason.isEmpty())
+        throw ZelmorError(m_readOnlyReason);
+}
+
+void TableCursor::throwLastError(const QString &what, const QString &logWhat) const
+{
+    const QString engine = m_model->lastError().text();
+    throwDatabaseError(
+        what + QStringLiteral(": ") + engine, logWhat + QStringLiteral(": ") + engine);
 }

@@ -33,6 +33,10 @@ public:
     int currentRow() const { return m_row; } // -1 when the table is empty
     int rowCount() const;
     void setCurrentRow(int row); // posts a pending change of the record it leaves
+    // False while the cursor stands where opening the table put it; true once
+    // somebody chose a record (setCurrentRow, locateIndex, insert). Lists that
+    // show "the chosen model" stay blank until then.
+    bool isPositionChosen() const { return m_positionChosen; }
     void first();
     void last();
     bool locateIndex(int index); // moves to the record with this Index
@@ -42,10 +46,19 @@ public:
     // them; deleteCurrent() removes the current record and stands on the next.
     void insert();
     void post();
+    // Settles what is pending as leaving the record would: an edited record is
+    // stored, a new record is stored when anything was typed into it and
+    // dropped otherwise.
+    void postPending();
     void cancel();
     void deleteCurrent();
     bool isModified() const;
     bool isInserting() const { return m_inserting; }
+
+    // A table that may only be read: insert, post and delete are refused with
+    // this reason (empty: writable).
+    void setReadOnlyReason(const QString &reason) { m_readOnlyReason = reason; }
+    QString readOnlyReason() const { return m_readOnlyReason; }
 
     // Re-reads the table after somebody changed it with a statement.
     void refresh();
@@ -67,10 +80,14 @@ private:
     int requireField(const QString &field) const;
     void fetchAll();
     void revertPending();
-    void throwLastError(const QString &what) const;
+    bool newRecordTouched() const;
+    void refuseIfReadOnly() const;
+    [[noreturn]] void throwLastError(const QString &what, const QString &logWhat) const;
 
     QSqlTableModel *m_model = nullptr;
     QString m_tableName;
     int m_row = -1;
     bool m_inserting = false;
+    bool m_positionChosen = false;
+    QString m_readOnlyReason;
 };

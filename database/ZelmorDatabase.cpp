@@ -3,6 +3,7 @@
 #include "common/AppLog.h"
 #include "common/NumberText.h"
 #include "common/ZelmorError.h"
+#include "database/DatabaseError.h"
 #include "database/FieldNames.h"
 #include "database/ShippedModels.h"
 #include "database/TableCursor.h"
@@ -15,6 +16,13 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
+#include <QUrl>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -74,6 +82,17 @@ QSqlDatabase openConnection(const QString &name, const QString &path)
     return db;
 }
 
+// Whether this process (its effective user) may do mode on path.
+bool allowed(const QString &path, int mode)
+{
+    return faccessat(AT_FDCWD, QFile::encodeName(path).constData(), mode, AT_EACCESS) == 0;
+}
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
 } // namespace
 
 ZelmorDatabase::ZelmorDatabase(QObject *parent)
@@ -85,6 +104,12 @@ ZelmorDatabase::ZelmorDatabase(QObject *parent)
 
 ZelmorDatabase::~ZelmorDatabase()
 {
+    // What an editor left pending is stored before the tables go.
+    try {
+        postPendingEdits();
+    } catch (const ZelmorError &) {
+        // Logged where it failed; nobody is left to tell.
+    }
     delete m_models;
     delete m_reports;
     m_models = m_reports = nullptr;
@@ -104,43 +129,114 @@ QString ZelmorDatabase::databasePath(const QString &programFolder)
 void ZelmorDatabase::open(const QString &programFolder)
 {
     const QString path = databasePath(programFolder);
-    if (!QFileInfo::exists(path))
+    const QString folder = QFileInfo(path).absolutePath();
+    m_readOnlyReason.clear();
+
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        const int error = errno;
+        if (error != ENOENT && error != ENOTDIR)
+            throwDatabaseError(
+                QStringLiteral("Нет доступа к папке базы данных %1.").arg(native(folder)),
+                QStringLiteral("cannot reach %1: %2")
+                    .arg(path, QString::fromLocal8Bit(std::strerror(error))));
         createDatabase(path);
+    } else if (!allowed(path, R_OK)) {
+        throwDatabaseError(
+            QStringLiteral("Нет права чтения файла базы данных %1.").arg(native(path)),
+            QStringLiteral("no read permission on %1").arg(path));
+    }
+
+    // SQLite writes its journal files beside the database: without the right
+    // to write there, or to the file itself, the database is only read, and
+    // read as unchangeable, so nothing is created in the folder.
+    if (!allowed(folder, W_OK | X_OK)) {
+        m_readOnlyReason = QStringLiteral(
+            "Нет права записи в папку базы данных %1: результаты не могут быть сохранены.")
+                               .arg(native(folder));
+    } else if (!allowed(path, W_OK)) {
+        m_readOnlyReason = QStringLiteral(
+            "Нет права записи в файл базы данных %1: результаты не могут быть сохранены.")
+                               .arg(native(path));
+    }
+    const bool readOnly = !m_readOnlyReason.isEmpty();
 
     if (!m_db.isValid())
-        m_db = openConnection(m_connectionName, path);
-    else
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs);
+    if (readOnly) {
+        // A log of changes left by an earlier run still holds stored results:
+        // read through it; without one the file is all there is.
+        const bool walLeft = QFileInfo(path + QStringLiteral("-wal")).size() > 0;
+        m_db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)
+            + (walLeft ? QStringLiteral("?mode=ro") : QStringLiteral("?immutable=1")));
+        options += QStringLiteral(";QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY");
+    } else {
         m_db.setDatabaseName(path);
+    }
+    m_db.setConnectOptions(options);
     if (!m_db.open())
-        throw ZelmorError(QStringLiteral("Не удалось открыть базу данных %1: %2")
-                              .arg(QDir::toNativeSeparators(path), m_db.lastError().text()));
+        throwDatabaseError(QStringLiteral("Не удалось открыть базу данных %1: %2")
+                               .arg(native(path), m_db.lastError().text()),
+            QStringLiteral("cannot open %1: %2").arg(path, m_db.lastError().text()));
     // SQLite opens any file; the first read shows whether it is a database.
     QSqlQuery probe(m_db);
     if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
         const QString error = probe.lastError().text();
         probe = QSqlQuery();
         m_db.close();
-        throw ZelmorError(QStringLiteral("Файл %1 не является базой данных: %2")
-                              .arg(QDir::toNativeSeparators(path), error));
+        throwDatabaseError(
+            QStringLiteral("Файл %1 не является базой данных: %2").arg(native(path), error),
+            QStringLiteral("%1 is not a database: %2").arg(path, error));
     }
-    exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    probe = QSqlQuery();
+    if (!readOnly)
+        exec(QStringLiteral("PRAGMA synchronous=FULL"));
 
     try {
         m_models->open(m_db, QLatin1String(ModelsTable));
         m_reports->open(m_db, QLatin1String(ReportsTable));
     } catch (const ZelmorError &e) {
         m_db.close();
-        throw ZelmorError(QStringLiteral("База данных %1 не годится: %2")
-                              .arg(QDir::toNativeSeparators(path), e.message()));
+        throw ZelmorError(
+            QStringLiteral("База данных %1 не годится: %2").arg(native(path), e.message()));
     }
+    m_models->setReadOnlyReason(m_readOnlyReason);
+    m_reports->setReadOnlyReason(m_readOnlyReason);
+    if (readOnly) {
+        WriteLog(
+            QStringLiteral("database error: %1 opened for reading only: no write permission on %2")
+                .arg(path, allowed(folder, W_OK | X_OK) ? path : folder));
+        throw DatabaseReadOnlyError(m_readOnlyReason);
+    }
+}
+
+void ZelmorDatabase::refuseIfReadOnly(const QString &what) const
+{
+    if (!m_readOnlyReason.isEmpty())
+        throwDatabaseError(m_readOnlyReason, what + QStringLiteral(": the database is read-only"));
+}
+
+void ZelmorDatabase::postPendingEdits()
+{
+    if (m_models && m_models->isOpen())
+        m_models->postPending();
 }
 
 void ZelmorDatabase::createDatabase(const QString &path)
 {
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
-        throw ZelmorError(QStringLiteral("Не удалось создать папку базы данных %1")
-                              .arg(QDir::toNativeSeparators(info.absolutePath())));
+        throwDatabaseError(QStringLiteral("Не удалось создать папку базы данных %1")
+                               .arg(native(info.absolutePath())),
+            QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
+    if (!allowed(info.absolutePath(), W_OK | X_OK))
+        throwDatabaseError(
+            QStringLiteral(
+                "Нет права записи в папку базы данных %1: база данных не может быть создана.")
+                .arg(native(info.absolutePath())),
+            QStringLiteral("cannot create %1: no write permission on %2")
+                .arg(path, info.absolutePath()));
     // Built under a temporary name and renamed when complete, so an
     // interrupted creation never leaves a half-made database behind.
     const QString temporary = path + QStringLiteral(".new");
@@ -198,8 +294,9 @@ void ZelmorDatabase::createDatabase(const QString &path)
         error = QStringLiteral("не удалось переименовать %1").arg(temporary);
     if (!error.isEmpty()) {
         QFile::remove(temporary);
-        throw ZelmorError(QStringLiteral("Не удалось создать базу данных %1: %2")
-                              .arg(QDir::toNativeSeparators(path), error));
+        throwDatabaseError(
+            QStringLiteral("Не удалось создать базу данных %1: %2").arg(native(path), error),
+            QStringLiteral("cannot create %1: %2").arg(path, error));
     }
     WriteLog(QStringLiteral("alias zelmor created"));
 }
@@ -213,7 +310,8 @@ void ZelmorDatabase::exec(const QString &statement)
 {
     QSqlQuery q(m_db);
     if (!q.exec(statement))
-        throw ZelmorError(QStringLiteral("Ошибка базы данных: ") + q.lastError().text());
+        throwDatabaseError(QStringLiteral("Ошибка базы данных: ") + q.lastError().text(),
+            statement + QStringLiteral(": ") + q.lastError().text());
 }
 
 ModelRecord ZelmorDatabase::CurrentModel() const
@@ -240,7 +338,8 @@ ModelRecord ZelmorDatabase::modelByIndex(int index) const
     q.prepare(QStringLiteral("SELECT * FROM \"models.DB\" WHERE \"Index\" = ?"));
     q.addBindValue(index);
     if (!q.exec())
-        throw ZelmorError(QStringLiteral("Ошибка чтения моделей: ") + q.lastError().text());
+        throwDatabaseError(QStringLiteral("Ошибка чтения моделей: ") + q.lastError().text(),
+            QStringLiteral("cannot read model %1: %2").arg(index).arg(q.lastError().text()));
     if (!q.next())
         return m;
     const QSqlRecord r = q.record();
@@ -257,7 +356,9 @@ ModelRecord ZelmorDatabase::modelByIndex(int index) const
 int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &now)
 {
     if (!isOpen())
-        throw ZelmorError(QStringLiteral("База данных не открыта"));
+        throwDatabaseError(QStringLiteral("База данных не открыта"),
+            QStringLiteral("result not stored: the database is not open"));
+    refuseIfReadOnly(QStringLiteral("result not stored"));
     QStringList fields { QStringLiteral("\"Date\""), QStringLiteral("\"Time\""),
         QStringLiteral("\"ZMNum\""), QStringLiteral("\"Model\""), QStringLiteral("\"GovNumber\"") };
     for (const char *f : FieldNames::Results)
@@ -267,7 +368,8 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
     QSqlQuery q(m_db);
     if (!q.prepare(QStringLiteral("INSERT INTO \"reports.db\" (%1) VALUES (%2)")
                        .arg(fields.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
-        throw ZelmorError(QStringLiteral("Ошибка записи результата: ") + q.lastError().text());
+        throwDatabaseError(QStringLiteral("Ошибка записи результата: ") + q.lastError().text(),
+            QStringLiteral("result not stored: ") + q.lastError().text());
     q.addBindValue(now.date());
     q.addBindValue(now.time().toString(QStringLiteral("HH:mm:ss")));
     q.addBindValue(double(result.instrumentNumber));
@@ -278,7 +380,8 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
     // One statement is one transaction: it is either on disk in full when
     // exec() returns or not stored at all.
     if (!q.exec())
-        throw ZelmorError(QStringLiteral("Результат не сохранён: ") + q.lastError().text());
+        throwDatabaseError(QStringLiteral("Результат не сохранён: ") + q.lastError().text(),
+            QStringLiteral("result not stored: ") + q.lastError().text());
     const int index = q.lastInsertId().toInt();
     try {
         m_reports->refresh();
@@ -290,10 +393,12 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
 
 void ZelmorDatabase::deleteReport(int index)
 {
+    refuseIfReadOnly(QStringLiteral("report %1 not deleted").arg(index));
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = ?"));
     q.addBindValue(index);
     if (!q.exec())
-        throw ZelmorError(QStringLiteral("Запись не удалена: ") + q.lastError().text());
+        throwDatabaseError(QStringLiteral("Запись не удалена: ") + q.lastError().text(),
+            QStringLiteral("report %1 not deleted: %2").arg(index).arg(q.lastError().text()));
     m_reports->refresh();
 }

@@ -37,9 +37,22 @@ public:
     // missing it is created with both tables and the shipped models, and
     // "alias zelmor created" is logged. An existing file is used as it is;
     // one that is not a usable database (or lacks a table) gives an error
-    // and is left untouched.
+    // and is left untouched. A file or folder the program may not write is
+    // opened for reading only, leaving nothing behind in the folder: the
+    // tables are open and can be browsed, and open() then throws
+    // DatabaseReadOnlyError saying that results cannot be stored and why.
+    // Every failure is also logged as "database error: ...".
     void open(const QString &programFolder);
     bool isOpen() const;
+    // Empty when results can be stored; otherwise why they cannot.
+    QString readOnlyReason() const { return m_readOnlyReason; }
+    bool isWritable() const { return isOpen() && m_readOnlyReason.isEmpty(); }
+
+    // Stores what an editor left pending in the models table (an edited
+    // model; a new model with input), so what the operator saw is what is
+    // stored. For the program's end; also done when the database is
+    // destroyed. Throws ZelmorError when the table refuses it.
+    void postPendingEdits();
     QSqlDatabase connection() const { return m_db; }
 
     // Always present; open after open(). Their model() is created by open(),
@@ -63,9 +76,11 @@ public:
 private:
     void createDatabase(const QString &path);
     void exec(const QString &statement);
+    void refuseIfReadOnly(const QString &what) const;
 
     QString m_connectionName;
     QSqlDatabase m_db;
+    QString m_readOnlyReason;
     TableCursor *m_models = nullptr;
     TableCursor *m_reports = nullptr;
 };

@@ -82,6 +82,7 @@ TEST_F(DatabaseFixture, LockedDatabaseGivesAnErrorAndNoRow)
 {
     openDb();
     storeReport(1, QStringLiteral("A1"), StoredAt);
+    clearLog();
     {
         QSqlDatabase other
             = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
@@ -109,6 +110,12 @@ TEST_F(DatabaseFixture, LockedDatabaseGivesAnErrorAndNoRow)
     QSqlDatabase::removeDatabase(QStringLiteral("other"));
     EXPECT_EQ(column(QStringLiteral("SELECT GovNumber FROM \"reports.db\"")),
         QVariantList { QStringLiteral("A1") });
+    // The failure is in the log with the engine's words.
+    const QStringList log = logLines();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].startsWith(QStringLiteral("database error: result not stored: ")))
+        << log[0].toStdString();
+    EXPECT_TRUE(log[0].contains(QStringLiteral("locked"))) << log[0].toStdString();
     // And once the other program lets go, storing works again.
     storeReport(1, QStringLiteral("B2"), StoredAt);
     EXPECT_EQ(column(QStringLiteral("SELECT count(*) FROM \"reports.db\"")), QVariantList { 2 });

@@ -1,5 +1,6 @@
 zelmor_add_test(NAME test_database
-  SOURCES DatabaseOpenTest.cpp StoreTestResultTest.cpp ReportFilterTest.cpp
+  SOURCES DatabaseOpenTest.cpp DatabasePermissionsTest.cpp StoreTestResultTest.cpp
+          ReportFilterTest.cpp
   LIBS zelmor_database
   TIMEOUT 60)
 
