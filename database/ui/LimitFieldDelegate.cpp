@@ -44,12 +44,21 @@ void LimitFieldDelegate::setModelData(
         return;
     }
     // Told after the focus change has settled; the edit keeps the typed text.
+    // Leaving the edit and closing the editor both hand the text over: the
+    // operator is told once.
+    const char *const pending = "refusalPending";
+    if (edit->property(pending).toBool())
+        return;
+    edit->setProperty(pending, true);
     QPointer<QLineEdit> guard(edit);
     const QString message = QStringLiteral("'%1' is not a valid floating point value").arg(text);
-    QTimer::singleShot(0, edit, [guard, message] {
+    QTimer::singleShot(0, edit, [guard, message, pending] {
         if (!guard)
             return;
         FormMessages::refuse(guard->window(), message);
-        guard->setFocus();
+        if (guard) {
+            guard->setProperty(pending, false);
+            guard->setFocus();
+        }
     });
 }

@@ -1,6 +1,7 @@
 #include "database/ui/TFormModels.h"
 
 #include "common/AppLog.h"
+#include "common/NumberText.h"
 #include "database/FieldNames.h"
 #include "database/TableCursor.h"
 #include "database/ZelmorDatabase.h"
@@ -192,7 +193,74 @@ void TFormModels::showEvent(QShowEvent *event)
     if (QWidget *owner = parentWidget())
         move(owner->window()->geometry().center() - rect().center());
     bindModels();
+    applyWritability();
     cursorMoved(m_db->tbModels()->currentRow());
+}
+
+void TFormModels::applyWritability()
+{
+    // A database that may only be read is shown, not edited: a change that
+    // could never be stored would keep the editor from closing.
+    const bool readOnly = !m_db->readOnlyReason().isEmpty();
+    for (QLineEdit *edit : DBEdit)
+        if (edit)
+            edit->setReadOnly(readOnly);
+    DBGrid1->setEditTriggers(readOnly ? QAbstractItemView::NoEditTriggers
+                                      : QAbstractItemView::DoubleClicked
+                | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+}
+
+QLineEdit *TFormModels::editWithUnreadableNumber() const
+{
+    for (QLineEdit *edit : DBEdit) {
+        if (!edit || edit->isReadOnly())
+            continue;
+        const QString text = edit->text().trimmed();
+        const int section = m_mapper->mappedSection(edit);
+        const QModelIndex index = m_mapper->model()
+            ? m_mapper->model()->index(m_mapper->currentIndex(), section)
+            : QModelIndex();
+        if (text.isEmpty() || !index.isValid()
+            || text == LimitFieldDelegate::displayText(index.data(Qt::EditRole)))
+            continue;
+        if (!tryStrToFloat(text))
+            return edit;
+    }
+    return nullptr;
+}
+
+void TFormModels::commitGridEditor()
+{
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && focus != DBGrid1 && DBGrid1->isAncestorOf(focus))
+        DBGrid1->setFocus(); // closes the grid's editor so the typed name is kept
+}
+
+bool TFormModels::postPendingEdits()
+{
+    if (!DBGrid1->model())
+        return true;
+    commitGridEditor();
+    // The edit refuses a text that is not a number itself (it says so and
+    // keeps the text); the editor must then stay open.
+    m_mapper->submit();
+    if (QLineEdit *edit = editWithUnreadableNumber()) {
+        edit->setFocus();
+        return false;
+    }
+    if (!FormMessages::guarded(this, [&] { m_db->tbModels()->postPending(); }))
+        return false;
+    if (m_adding && !m_db->tbModels()->isInserting())
+        setAdding(false);
+    return true;
+}
+
+void TFormModels::done(int result)
+{
+    // Every way of closing (the button, Escape, the close box) comes here.
+    if (!postPendingEdits())
+        return;
+    QDialog::done(result);
 }
 
 void TFormModels::cursorMoved(int row)
@@ -247,9 +315,7 @@ void TFormModels::btnAddClick()
 void TFormModels::btnOKClick()
 {
     m_mapper->submit();
-    QWidget *focus = QApplication::focusWidget();
-    if (focus && focus != DBGrid1 && DBGrid1->isAncestorOf(focus))
-        DBGrid1->setFocus(); // closes the grid's editor so the typed name is kept
+    commitGridEditor();
     // A record the table refuses stays pending, and the editor stays in adding.
     if (FormMessages::guarded(this, [&] { m_db->tbModels()->post(); }))
         setAdding(false);
@@ -278,6 +344,5 @@ void TFormModels::btnDeleteClick()
 
 void TFormModels::btnCloseClick()
 {
-    m_mapper->submit();
     close();
 }

@@ -20,8 +20,17 @@ public:
 
     bool isAdding() const { return m_adding; }
 
+    // Stores what the operator typed and has not yet stored (a changed limit
+    // or name, a new model with input; an untouched new model is dropped), so
+    // what the editor showed is what the table holds. Called whenever the
+    // editor closes, and by the main window when the program ends. A value
+    // that cannot be stored is shown in a message and false returned; the
+    // editor then stays open.
+    bool postPendingEdits();
+
 protected:
     void showEvent(QShowEvent *event) override;
+    void done(int result) override;
 
 public:
     QTableView *DBGrid1 = nullptr;
@@ -46,6 +55,9 @@ private:
     void gridRowChosen(int row);
     void buildLayout();
     void bindModels();
+    void applyWritability();
+    QLineEdit *editWithUnreadableNumber() const;
+    void commitGridEditor();
 
     ZelmorDatabase *m_db;
     QDataWidgetMapper *m_mapper = nullptr;

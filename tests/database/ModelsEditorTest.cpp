@@ -10,6 +10,8 @@
 #include <QTableView>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
 class ModelsEditorTest : public DatabaseFixture
@@ -134,7 +136,7 @@ TEST_F(ModelsEditorTest, TextThatIsNotANumberIsRefusedAndTheValueKept)
     MessageBoxAnswer answer(QMessageBox::Ok);
     typeInto(form->DBEdit[5], QStringLiteral("abc"));
     form->DBGrid1->setFocus();
-    QTRY_VERIFY_WITH_TIMEOUT(answer.shown(), 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answer.shown(); }, 5000));
     EXPECT_EQ(answer.text, QStringLiteral("'abc' is not a valid floating point value"));
     EXPECT_EQ(answer.icon, QMessageBox::Warning);
     chooseRow(1);
@@ -167,6 +169,102 @@ TEST_F(ModelsEditorTest, DeleteAsksFirst)
     EXPECT_EQ(db->CurrentModel().Name, next); // stands on the next model
     EXPECT_EQ(form->DBGrid1->currentIndex().row(), 2);
     EXPECT_EQ(logLines(), QStringList { QStringLiteral("delete model") });
+}
+
+// What the operator saw in the editor is what the table holds once the
+// editor is gone, however it went.
+TEST_F(ModelsEditorTest, EditIsStoredWhenTheEditorCloses)
+{
+    QLineEdit *maxCO = form->DBEdit[12];
+    struct Case
+    {
+        const char *how;
+        std::function<void()> close;
+        const char *typed;
+        double stored;
+    };
+    const Case cases[] = {
+        { "Закрыть", [&] { QTest::mouseClick(form->btnClose, Qt::LeftButton); }, "2,7", 2.7 },
+        { "Escape",
+            [&] {
+                form->DBGrid1->setFocus();
+                QTest::keyClick(form->DBGrid1, Qt::Key_Escape);
+            },
+            "2,6", 2.6 },
+        { "close box", [&] { form->close(); }, "2,4", 2.4 },
+        // The program ends while the editor still shows the typed value.
+        { "program end", [&] { EXPECT_TRUE(form->postPendingEdits()); }, "2,3", 2.3 },
+    };
+    const int index = db->CurrentModel().Index;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.how);
+        if (!form->isVisible()) {
+            form->show();
+            QApplication::setActiveWindow(form.get());
+        }
+        typeInto(maxCO, QString::fromUtf8(c.typed));
+        c.close();
+        EXPECT_EQ(form->isVisible(), QByteArray(c.how) == "program end");
+        EXPECT_EQ(stored("MaxCO", index).toDouble(), c.stored);
+        EXPECT_FLOAT_EQ(db->CurrentModel().limits.MaxCO, float(c.stored));
+        EXPECT_FALSE(db->tbModels()->isModified());
+    }
+    EXPECT_TRUE(form->isVisible()); // postPendingEdits() alone does not close the editor
+}
+
+TEST_F(ModelsEditorTest, ValueThatCannotBeStoredKeepsTheEditorOpenWithTheMessage)
+{
+    const int index = db->CurrentModel().Index;
+    {
+        MessageBoxAnswer answer(QMessageBox::Ok);
+        typeInto(form->DBEdit[12], QStringLiteral("2,7x"));
+        QTest::mouseClick(form->btnClose, Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answer.shown(); }, 5000));
+        EXPECT_EQ(answer.text, QStringLiteral("'2,7x' is not a valid floating point value"));
+        EXPECT_EQ(answer.icon, QMessageBox::Warning);
+    }
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->DBEdit[12]->text(), QStringLiteral("2,7x")); // what was typed stays for mending
+    EXPECT_EQ(stored("MaxCO", index).toDouble(), 2.0);
+
+    typeInto(form->DBEdit[12], QStringLiteral("2,7"));
+    QTest::mouseClick(form->btnClose, Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(stored("MaxCO", index).toDouble(), 2.7);
+}
+
+TEST_F(ModelsEditorTest, ClosingWhileAddingStoresATypedModelAndDropsAnUntouchedOne)
+{
+    QTest::mouseClick(form->btnAdd, Qt::LeftButton);
+    QTest::mouseClick(form->btnClose, Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(column(QStringLiteral("SELECT count(*) FROM \"models.DB\"")), QVariantList { count });
+
+    form->show();
+    EXPECT_FALSE(form->isAdding());
+    EXPECT_TRUE(form->btnAdd->isEnabled());
+    QTest::mouseClick(form->btnAdd, Qt::LeftButton);
+    typeInto(form->DBEdit[3], QStringLiteral("820"));
+    QTest::mouseClick(form->btnClose, Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->isAdding());
+    EXPECT_EQ(
+        column(QStringLiteral("SELECT MinTax FROM \"models.DB\" ORDER BY \"Index\" DESC LIMIT 1")),
+        QVariantList { 820.0 });
+    EXPECT_EQ(
+        column(QStringLiteral("SELECT count(*) FROM \"models.DB\"")), QVariantList { count + 1 });
+}
+
+TEST_F(ModelsEditorTest, EscapeInAnEditTakesBackWhatWasTyped)
+{
+    const int index = db->CurrentModel().Index;
+    typeInto(form->DBEdit[12], QStringLiteral("2,6"));
+    QTest::keyClick(form->DBEdit[12], Qt::Key_Escape);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->DBEdit[12]->text(), QStringLiteral("2"));
+    QTest::mouseClick(form->btnClose, Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(stored("MaxCO", index).toDouble(), 2.0);
 }
 
 } // namespace
