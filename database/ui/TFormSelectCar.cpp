@@ -87,8 +87,11 @@ TFormSelectCar::TFormSelectCar(ZelmorDatabase *database, QWidget *parent)
     btnCancel->setGeometry(208, 216, 91, 25);
     btnCancel->setAutoDefault(false);
 
-    // A re-read of the table resets the list; it keeps showing the last choice.
-    connect(m_db->tbModels(), &TableCursor::dataReloaded, this, &TFormSelectCar::restoreChosenName);
+    // The list shows the model the shared cursor stands on, whoever moved it;
+    // a re-read of the table resets the list, so it is put back.
+    connect(
+        m_db->tbModels(), &TableCursor::currentRowChanged, this, &TFormSelectCar::showCursorModel);
+    connect(m_db->tbModels(), &TableCursor::dataReloaded, this, &TFormSelectCar::showCursorModel);
 
     connect(cboxModel, &QComboBox::activated, this, &TFormSelectCar::cboxModelChange);
     connect(btnOK, &QPushButton::clicked, this, &TFormSelectCar::btnOKClick);
@@ -116,22 +119,26 @@ void TFormSelectCar::FormShow()
 {
     bindModels();
     edGosNom->clear();
-    restoreChosenName();
+    showCursorModel();
     edGosNom->setFocus();
     emit formShown();
 }
 
-void TFormSelectCar::restoreChosenName()
+void TFormSelectCar::showCursorModel()
 {
-    cboxModel->setCurrentIndex(m_chosenName.isEmpty() ? -1 : cboxModel->findText(m_chosenName));
+    bindModels();
+    const TableCursor *models = m_db->tbModels();
+    const int row = models->isPositionChosen() ? models->currentRow() : -1;
+    if (cboxModel->currentIndex() != row)
+        cboxModel->setCurrentIndex(row);
 }
 
 void TFormSelectCar::cboxModelChange(int row)
 {
     if (row < 0)
         return;
-    m_chosenName = cboxModel->itemText(row);
-    FormMessages::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); });
+    if (!FormMessages::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); }))
+        showCursorModel(); // the cursor could not leave its record: show where it stands
 }
 
 void TFormSelectCar::btnOKClick()
@@ -140,8 +147,22 @@ void TFormSelectCar::btnOKClick()
         FormMessages::inform(this, QStringLiteral("Введите гос. номер автомобиля."));
         return;
     }
-    // The vehicle is the model the models table stands on, whatever the list shows.
+    // The test is judged against the model the operator sees in the list.
+    const int row = cboxModel->currentIndex();
+    if (row < 0) {
+        FormMessages::refuse(this, QStringLiteral("Выберите модель автомобиля."));
+        cboxModel->setFocus();
+        return;
+    }
+    if (m_db->tbModels()->currentRow() != row
+        && !FormMessages::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); }))
+        return;
     const ModelRecord model = m_db->CurrentModel();
+    if (model.Index <= 0) {
+        // A model being added in the editor has no number yet to store with the result.
+        FormMessages::refuse(this, QStringLiteral("Выберите модель автомобиля."));
+        return;
+    }
     m_selected.modelIndex = model.Index;
     m_selected.modelName = model.Name;
     m_selected.govNumber = QLocale().toUpper(edGosNom->text());

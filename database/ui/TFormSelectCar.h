@@ -9,7 +9,11 @@ class QLineEdit;
 class QPushButton;
 class ZelmorDatabase;
 
-// Vehicle selection for a new emission test. Modal; the caller sets
+// Vehicle selection for a new emission test. The model list and the shared
+// models cursor move together: a name chosen here moves the cursor, a model
+// chosen elsewhere (editor, report filter) shows here, and the list is blank
+// until some model has been chosen; "Готово" takes the model the list shows
+// and refuses a blank list. Modal; the caller sets
 // OperationState Blank before exec() and Live after it (formClosed() fires
 // however the dialog closes). On "Готово" with a number typed, the chosen
 // vehicle is handed back (vehicleSelected() and selectedVehicle()) and
@@ -44,10 +48,9 @@ private:
     void btnOKClick();
     void btnCancelClick();
     void cboxModelChange(int row);
-    void restoreChosenName();
+    void showCursorModel();
     void bindModels();
 
     ZelmorDatabase *m_db;
     SelectedVehicle m_selected;
-    QString m_chosenName; // the name last chosen in the list, kept across model reloads
 };

@@ -70,10 +70,10 @@ TEST_F(SelectCarTest, ConfirmHandsBackTheChosenModelAndTheNumberInUpperCase)
     db->tbModels()->first();
     EXPECT_EQ(form->selectedVehicle().modelIndex, chosen.Index);
 
-    // Next opening: the number is cleared, the list still shows the last choice.
+    // Next opening: the number is cleared, the list shows where the cursor now stands.
     form->show();
     EXPECT_TRUE(form->edGosNom->text().isEmpty());
-    EXPECT_EQ(form->cboxModel->currentText(), chosen.Name);
+    EXPECT_EQ(form->cboxModel->currentText(), db->CurrentModel().Name);
 }
 
 TEST_F(SelectCarTest, ConfirmWithoutTouchingTheListTakesTheModelTheTableStandsOn)
@@ -118,6 +118,69 @@ TEST_F(SelectCarTest, CancelClosesWithoutSelecting)
     EXPECT_EQ(closed.size(), 1);
     EXPECT_TRUE(selected.isEmpty());
     EXPECT_TRUE(logLines().isEmpty());
+}
+
+// The model the list shows is the model the test is judged against and
+// stored with, whoever moved the shared cursor last.
+TEST_F(SelectCarTest, ListAndSharedCursorMoveTogether)
+{
+    QSignalSpy selected(form.get(), &TFormSelectCar::vehicleSelected);
+    form->show();
+    QApplication::setActiveWindow(form.get());
+
+    // Chosen here with the arrow keys: the cursor follows the list.
+    form->cboxModel->setFocus();
+    QTest::keyClick(form->cboxModel, Qt::Key_Down);
+    QTest::keyClick(form->cboxModel, Qt::Key_Down);
+    ASSERT_GE(form->cboxModel->currentIndex(), 0);
+    EXPECT_EQ(db->CurrentModel().Name, form->cboxModel->currentText());
+    EXPECT_EQ(db->tbModels()->currentRow(), form->cboxModel->currentIndex());
+    form->reject();
+
+    // Chosen elsewhere (the editor's grid, the report filter) while the
+    // dialog is closed or open: the list follows the cursor.
+    for (int row : { 3, 0, 2 }) {
+        SCOPED_TRACE(row);
+        db->tbModels()->setCurrentRow(row);
+        if (!form->isVisible())
+            form->show();
+        EXPECT_EQ(form->cboxModel->currentIndex(), row);
+        EXPECT_EQ(form->cboxModel->currentText(), db->CurrentModel().Name);
+    }
+
+    const QString shown = form->cboxModel->currentText();
+    type(form->edGosNom, QStringLiteral("A1"));
+    QTest::mouseClick(form->btnOK, Qt::LeftButton);
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(form->selectedVehicle().modelName, shown);
+    EXPECT_EQ(form->selectedVehicle().modelIndex, db->CurrentModel().Index);
+}
+
+TEST_F(SelectCarTest, ConfirmIsRefusedUntilAModelIsVisiblyChosen)
+{
+    QSignalSpy selected(form.get(), &TFormSelectCar::vehicleSelected);
+    form->show(); // after start: the cursor stands where opening put it, the list is blank
+    ASSERT_EQ(form->cboxModel->currentIndex(), -1);
+    type(form->edGosNom, QStringLiteral("A1"));
+    {
+        MessageBoxAnswer answer(QMessageBox::Ok);
+        QTest::mouseClick(form->btnOK, Qt::LeftButton);
+        EXPECT_TRUE(answer.shown());
+        EXPECT_EQ(answer.text, QStringLiteral("Выберите модель автомобиля."));
+        EXPECT_EQ(answer.title, QStringLiteral("Сообщение"));
+        EXPECT_EQ(answer.icon, QMessageBox::Warning);
+    }
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(selected.isEmpty());
+    EXPECT_TRUE(logLines().isEmpty());
+
+    // Choosing the first model, where the cursor already stood, is a choice too.
+    form->cboxModel->setCurrentIndex(0);
+    emit form->cboxModel->activated(0);
+    QTest::mouseClick(form->btnOK, Qt::LeftButton);
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(form->selectedVehicle().modelName, form->cboxModel->itemText(0));
+    EXPECT_EQ(logLines(), QStringList { QStringLiteral("start measure") });
 }
 
 } // namespace
