@@ -351,6 +351,9 @@ void TFormMain::FormShow()
             Database.open(programFolder());
         } catch (...) {
             m_databaseError = ZelmorApplication::messageOf(std::current_exception());
+            // Opened for reading only: the tables can still be looked at.
+            if (Database.isOpen())
+                Pages->bindTables(Database);
             throw;
         }
         Pages->bindTables(Database);
