@@ -1,4 +1,5 @@
 #include "DatabaseFixture.h"
+#include "DatabasePermissionsFixture.h"
 #include "MessageBoxAnswer.h"
 
 #include "common/FormatSettings.h"
@@ -265,6 +266,38 @@ TEST_F(ModelsEditorTest, EscapeInAnEditTakesBackWhatWasTyped)
     QTest::mouseClick(form->btnClose, Qt::LeftButton);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(stored("MaxCO", index).toDouble(), 2.0);
+}
+
+class ReadOnlyModelsEditorTest : public DatabasePermissionsTest
+{
+};
+
+// A database that may only be read shows its models but takes no edit that
+// could never be stored, so the editor always closes.
+TEST_F(ReadOnlyModelsEditorTest, ShowsTheModelsWithoutEditingAndRefusesChangesWithTheReason)
+{
+    ASSERT_EQ(chmod(encoded(dbPath()), 0444), 0);
+    AsOrdinaryUser user;
+    if (!user.active())
+        GTEST_SKIP() << "cannot drop root rights";
+    ASSERT_TRUE(openReporting().startsWith(QStringLiteral("read-only: ")));
+    TFormModels form(db.get());
+    form.show();
+    QApplication::setActiveWindow(&form);
+    EXPECT_EQ(form.DBEdit[5]->text(), QStringLiteral("3.5"));
+    EXPECT_TRUE(form.DBEdit[5]->isReadOnly());
+    EXPECT_EQ(form.DBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    {
+        MessageBoxAnswer answer(QMessageBox::Ok);
+        QTest::mouseClick(form.btnAdd, Qt::LeftButton);
+        EXPECT_TRUE(answer.shown());
+        EXPECT_EQ(answer.text, db->readOnlyReason());
+    }
+    EXPECT_FALSE(form.isAdding());
+    QTest::mouseClick(form.btnClose, Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
+    db.reset();
+    EXPECT_EQ(dbFolderEntries(), QStringList { QStringLiteral("zelmor.sqlite") });
 }
 
 } // namespace
