@@ -183,11 +183,20 @@ void ZelmorDatabase::open(const QString &programFolder)
     QSqlQuery probe(m_db);
     if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
         const QString error = probe.lastError().text();
+        const int code = probe.lastError().nativeErrorCode().toInt();
         probe = QSqlQuery();
         m_db.close();
+        // Only the engine's "not a database" and "damaged" mean the file
+        // itself is at fault; a lock or an I/O failure must not invite the
+        // operator to replace a good file.
+        constexpr int Corrupt = 11, NotADatabase = 26;
+        if (code == Corrupt || code == NotADatabase)
+            throwDatabaseError(
+                QStringLiteral("Файл %1 не является базой данных: %2").arg(native(path), error),
+                QStringLiteral("%1 is not a database: %2").arg(path, error));
         throwDatabaseError(
-            QStringLiteral("Файл %1 не является базой данных: %2").arg(native(path), error),
-            QStringLiteral("%1 is not a database: %2").arg(path, error));
+            QStringLiteral("Не удалось открыть базу данных %1: %2").arg(native(path), error),
+            QStringLiteral("cannot read %1: %2").arg(path, error));
     }
     probe = QSqlQuery();
     if (!readOnly)
