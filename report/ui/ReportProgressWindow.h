@@ -3,8 +3,8 @@
 #include "report/ReportProgress.h"
 
 #include <QPointer>
+#include <QProgressDialog>
 
-class QProgressDialog;
 class QWidget;
 
 // The report's progress display: a small window with a gauge, shown while
@@ -29,6 +29,7 @@ public:
 
 private:
     QPointer<QWidget> m_parent;
-    QProgressDialog *m_dialog = nullptr;
+    // Goes with its parent window when that closes for good.
+    QPointer<QProgressDialog> m_dialog;
     int m_shown = 0;
 };

@@ -2,11 +2,13 @@
 #include "MessageBoxAnswer.h"
 #include "PdfText.h"
 
+#include "app/TestState.h"
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"
 #include "database/ui/TFormReports.h"
 #include "report/ui/ReportPage.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPrintPreviewWidget>
@@ -49,7 +51,11 @@ protected:
 
         form = std::make_unique<TFormReports>(db.get());
         form->setReport(&page);
-        form->setReportPrinted([this] { ++printedCalls; });
+        // As the main window does: a print ends the test's live display.
+        form->setReportPrinted([this] {
+            state.OperationState = TestOperation::Blank;
+            ++printedCalls;
+        });
         form->prepareShow();
         form->show();
     }
@@ -77,6 +83,7 @@ protected:
 
     int stored = 0;
     int printedCalls = 0;
+    TestState state;
     ReportPage page;
     std::unique_ptr<QWidget> area;
     std::unique_ptr<TFormReports> form;
@@ -103,7 +110,7 @@ TEST_F(ReportPrintingTest, MissingTemplateAtStartUpIsAnErrorAndPrintingSaysSo)
     EXPECT_FALSE(page.Report().isPrepared());
 
     const QString text = pressPrint();
-    EXPECT_TRUE(text.contains(QLatin1String("Шаблон отчёта не загружен"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Шаблон отчёта не загружен"))) << text.toStdString();
     EXPECT_TRUE(reportFiles().isEmpty());
     EXPECT_EQ(printedCalls, 0);
     EXPECT_TRUE(logLines().isEmpty());
@@ -127,6 +134,7 @@ TEST_F(ReportPrintingTest, PrintWithoutPrinterSavesPdfTellsWhereLogsAndBlanksThe
     EXPECT_TRUE(text.contains(pdf)) << text.toStdString();
     EXPECT_TRUE(files.first().endsWith(QStringLiteral("_А123ВС77.pdf")));
     EXPECT_EQ(printedCalls, 1);
+    EXPECT_EQ(state.OperationState, TestOperation::Blank);
     EXPECT_EQ(logLines(), QStringList { QStringLiteral("print report") });
 
     const QString content = pdfText(pdf);
@@ -162,6 +170,7 @@ TEST_F(ReportPrintingTest, EmptyBrowserPrintsNothing)
     EXPECT_EQ(text, QStringLiteral("Не выбран отчёт для печати."));
     EXPECT_TRUE(reportFiles().isEmpty());
     EXPECT_EQ(printedCalls, 0);
+    EXPECT_EQ(state.OperationState, TestOperation::Live);
     EXPECT_TRUE(logLines().isEmpty());
 }
 
