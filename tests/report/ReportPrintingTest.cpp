@@ -212,3 +212,23 @@ TEST_F(ReportPrintingTest, MeasuredValuesAreColouredAsOnTheReport)
 }
 
 } // namespace
+
+namespace {
+
+// The page "report" as the operator sees it, the browser beside it and the
+// printed page, written when ZELMOR_SHOTS_DIR names a folder.
+TEST_F(ReportPrintingTest, Screenshots)
+{
+    const QString shots = qEnvironmentVariable("ZELMOR_SHOTS_DIR");
+    if (shots.isEmpty())
+        GTEST_SKIP() << "ZELMOR_SHOTS_DIR not set";
+    area->resize(1016, 700);
+    area->show();
+    page.setUp(area.get(), shippedTemplate());
+    QTest::qWait(50);
+    EXPECT_TRUE(area->grab().save(shots + QStringLiteral("/report-preview.png")));
+    EXPECT_TRUE(form->grab().save(shots + QStringLiteral("/report-browser.png")));
+    page.Report().exportPdf(shots + QStringLiteral("/report-page.pdf"));
+}
+
+} // namespace
