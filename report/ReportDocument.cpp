@@ -111,9 +111,11 @@ void ReportDocument::renderPages(
 {
     if (!m_prepared)
         throw ZelmorError(QStringLiteral("Отчёт не подготовлен."));
-    device.setPageLayout(a4Layout());
+    // Full page first: a printer's own minimum margins must not refuse the
+    // sheet layout; the report keeps its own margins.
     if (auto *printer = dynamic_cast<QPrinter *>(&device))
         printer->setFullPage(true);
+    device.setPageLayout(a4Layout());
     QPainter painter;
     if (!painter.begin(&device))
         throw ZelmorError(QStringLiteral("Не удалось начать печать отчёта."));
