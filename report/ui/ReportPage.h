@@ -17,9 +17,16 @@ class QWidget;
 // `ReportPreview` on the page "report", the process's printer and the
 // progress window. The report browser prints through it.
 //
-// The main window sets it up once (start-up) with setUp(area), connects its
-// button Button2 to Button2Click(), hands printer() to the options dialog and
-// the page itself to the report browser.
+// Use from the main window (it owns the page for the whole run):
+//   Report = new ReportPage(this);                                    // constructor
+//   connect(Pages->Button2, &QPushButton::clicked, Report, &ReportPage::Button2Click);
+//   FormReports->setReport(Report);                                   // setDialogs
+//   FormReports->setReportPrinted([this] { State.OperationState = TestOperation::Blank; });
+//   FormOptions->setReportPrinter(Report->printer());                 // before LoadSettings
+//   Report->setPlaceSource([options] { return options->AppliedOptions().Place; });
+//   runStartupStep([this] { Report->setUp(Pages->ReportPreviewArea); });  // start-up step 10
+// The template is looked for below the working directory, so a program (or a
+// test of the main window) started elsewhere reports it missing at start-up.
 class ReportPage : public QObject
 {
     Q_OBJECT
