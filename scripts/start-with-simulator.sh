@@ -4,7 +4,7 @@
 # setting at it (only when no settings file exists yet) and runs the
 # workstation. Without a display the workstation runs on a virtual one.
 set -euo pipefail
-stage="$1"; shift || true
+stage="$(cd "$1" && pwd)"; shift || true
 link_dir="${XDG_RUNTIME_DIR:-/tmp}/zelmor-$(id -u)"
 mkdir -p "$link_dir"
 link="$link_dir/ttyZM0"
@@ -25,9 +25,12 @@ if locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
 fi
 
 echo "Instrument simulator on $link (log: $link_dir/sim.log)"
+# The program looks for its report template "conf/report.frf" below the
+# working directory: it runs from its own folder.
+cd "$stage"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: the workstation runs on a virtual X display."
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$stage/zelmor"
+  xvfb-run -a -s "-screen 0 1280x1024x24" ./zelmor
 else
-  "$stage/zelmor"
+  ./zelmor
 fi

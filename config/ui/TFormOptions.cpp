@@ -105,6 +105,7 @@ int checkState(const QCheckBox *box)
 TFormOptions::TFormOptions(QWidget *parent, const QString &settingsPath)
     : QDialog(parent)
     , m_settings(settingsPath.isEmpty() ? Settings::defaultPath() : settingsPath)
+    , m_installedPrinters([] { return QPrinterInfo::availablePrinterNames(); })
 {
     buildView();
     controlsFromSettings();
@@ -319,12 +320,23 @@ void TFormOptions::LoadSettings()
     FillPortList();
     m_settings.LoadSettings();
     controlsFromSettings();
+    applyReportPrinter();
 }
 
 void TFormOptions::SaveSettings()
 {
     settingsFromControls();
     m_settings.SaveSettings();
+    applyReportPrinter();
+}
+
+void TFormOptions::applyReportPrinter()
+{
+    // A stored name of a printer that is gone leaves the report printer as
+    // it is; printing then tells the operator where the report went.
+    const QString name = m_settings.AppliedOptions.PrinterName;
+    if (m_reportPrinter && !name.isEmpty() && m_installedPrinters().contains(name))
+        m_reportPrinter->setPrinterName(name);
 }
 
 void TFormOptions::SaveDisplayRanges()
@@ -361,6 +373,16 @@ void TFormOptions::setReportPrinter(QPrinter *printer)
     m_reportPrinter = printer;
 }
 
+void TFormOptions::setInstalledPrinters(std::function<QStringList()> list)
+{
+    m_installedPrinters = std::move(list);
+}
+
+void TFormOptions::setPrinterSetupDialog(std::function<bool(QPrinter *, QWidget *)> dialog)
+{
+    m_printerSetupDialog = std::move(dialog);
+}
+
 void TFormOptions::setErrorDisplay(std::function<void(const QString &)> display)
 {
     m_errorDisplay = std::move(display);
@@ -382,7 +404,7 @@ void TFormOptions::FormShow()
 
     fillControlsFromAppliedOptions();
 
-    const QStringList printers = QPrinterInfo::availablePrinterNames();
+    const QStringList printers = m_installedPrinters();
     cboxPrinters->clear();
     cboxPrinters->addItems(printers);
     cboxPrinters->setEditText(QString());
@@ -444,9 +466,22 @@ void TFormOptions::btnPrinterSetupClick()
     }
     if (!m_chosenPrinter.isEmpty())
         printer->setPrinterName(m_chosenPrinter);
-    QPrintDialog dialog(printer, this);
-    dialog.setObjectName(QStringLiteral("PrintDialog"));
-    dialog.exec();
+    bool accepted = false;
+    if (m_printerSetupDialog) {
+        accepted = m_printerSetupDialog(printer, this);
+    } else {
+        QPrintDialog dialog(printer, this);
+        dialog.setObjectName(QStringLiteral("PrintDialog"));
+        accepted = dialog.exec() == QDialog::Accepted;
+    }
+    // The printer chosen in the set-up is the one OK keeps in the settings.
+    if (accepted && !printer->printerName().isEmpty()) {
+        const int entry = cboxPrinters->findText(printer->printerName(), Qt::MatchFixedString);
+        if (entry >= 0)
+            cboxPrinters->setCurrentIndex(entry);
+        cboxPrinters->setEditText(printer->printerName());
+        cboxPrintersCloseUp();
+    }
 }
 
 void TFormOptions::cboxPrintersCloseUp()

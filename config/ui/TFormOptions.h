@@ -51,8 +51,14 @@ public:
     void setDisplayLimitsSource(std::function<DisplayLimits()> source);
     // The main window's connect sequence, run by OK after a change of the link.
     void setConnectDevice(std::function<void()> connectDevice);
-    // The printer reports are printed on; the set-up button configures it.
+    // The printer reports are printed on: the set-up button configures it,
+    // and the printer chosen in the list and kept in the settings file
+    // ("Printer"/"Name") becomes it when the settings are loaded or saved.
     void setReportPrinter(QPrinter *printer);
+    // The system's printers (QPrinterInfo by default; tests replace it).
+    void setInstalledPrinters(std::function<QStringList()> list);
+    // Opens the print set-up on the printer; true when the operator accepted.
+    void setPrinterSetupDialog(std::function<bool(QPrinter *, QWidget *)> dialog);
     // How an error of OK is shown (the application's exception display);
     // a warning box titled "Сообщение" when not set.
     void setErrorDisplay(std::function<void(const QString &)> display);
@@ -110,6 +116,7 @@ private:
     void fillControlsFromAppliedOptions();
     LinkChoice currentLinkChoice() const;
     void runHandler(const std::function<void()> &handler);
+    void applyReportPrinter();
 
     Settings m_settings;
     LinkChoice ShownLinkChoice;
@@ -118,4 +125,6 @@ private:
     QPrinter *m_ownPrinter = nullptr;
     std::function<void()> m_connectDevice;
     std::function<void(const QString &)> m_errorDisplay;
+    std::function<QStringList()> m_installedPrinters;
+    std::function<bool(QPrinter *, QWidget *)> m_printerSetupDialog;
 };

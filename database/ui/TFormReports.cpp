@@ -10,10 +10,14 @@
 #include "database/ui/FormMessages.h"
 #include "database/ui/LimitFieldDelegate.h"
 #include "database/ui/ReportListModel.h"
+#include "report/ReportJudgement.h"
+#include "report/ui/ReportPage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -38,6 +42,9 @@ constexpr int ColumnLeft0 = 152;
 constexpr int ColumnStep = 64;
 const QDate InitialFilterDate(2007, 2, 20);
 const QColor Silver(0xC0, 0xC0, 0xC0);
+// "Измерено:" values as the printed report marks them.
+const QColor WithinColor(0x1B, 0x6E, 0x1B);
+const QColor BeyondColor(0xC0, 0x00, 0x00);
 const char *const Headings[8]
     = { "Об/мин", "Об/мин +/-", "CO, %", "CH, ppm", "CO2, %", "O2, %", "NOx, ppm", "λ" };
 // The fields a "Измерено:" row shows per column; the deviation column has none.
@@ -102,7 +109,8 @@ TFormReports::TFormReports(ZelmorDatabase *database, QWidget *parent)
     connect(FilterGosNum, &QLineEdit::returnPressed, this, [this] { RunFilter(); });
     connect(FilterResult, &QTableView::clicked, this, &TFormReports::FilterResultCellClick);
     connect(btnDelete, &QPushButton::clicked, this, &TFormReports::btnDeleteClick);
-    connect(Button1, &QPushButton::clicked, this, &TFormReports::printRequested);
+    connect(Button1, &QPushButton::clicked, this, &TFormReports::Button1Click);
+    connect(btnPdf, &QPushButton::clicked, this, &TFormReports::btnPdfClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
     connect(m_db->tbModels(), &TableCursor::dataReloaded, this, [this] {
         if (!m_chosenModelName.isEmpty())
@@ -206,11 +214,14 @@ void TFormReports::buildLayout()
     Button1 = new QPushButton(QStringLiteral("Печать"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(760, 600, 89, 25);
+    btnPdf = new QPushButton(QStringLiteral("PDF..."), this);
+    btnPdf->setObjectName(QStringLiteral("btnPdf"));
+    btnPdf->setGeometry(536, 600, 89, 25);
     btnClose = new QPushButton(QStringLiteral("Закрыть"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
     btnClose->setGeometry(872, 600, 91, 25);
     // Enter belongs to the number filter; it must never press "Удалить".
-    for (QPushButton *b : { btnDelete, Button1, btnClose })
+    for (QPushButton *b : { btnPdf, btnDelete, Button1, btnClose })
         b->setAutoDefault(false);
 }
 
@@ -362,6 +373,7 @@ void TFormReports::clearShownReport()
             limitEdits[block][col]->clear();
             measuredEdits[block][col]->clear();
         }
+    colourMeasured();
 }
 
 void TFormReports::ShowSelectedReport()
@@ -414,6 +426,108 @@ void TFormReports::ShowSelectedReport()
                     : QString());
         }
     }
+    colourMeasured();
+}
+
+void TFormReports::colourMeasured()
+{
+    const ReportData data = reportData();
+    const ReportJudgement judgement = ReportJudgement::judge(data.qrResult, data.qrModel);
+    for (int block = 0; block < 2; ++block) {
+        for (int col = 0; col < 8; ++col) {
+            QLineEdit *edit = measuredEdits[block][col];
+            const char *field = MeasuredFields[block][col];
+            const Verdict v = field ? judgement.verdict(QLatin1String(field)) : Verdict::NoValue;
+            QPalette pal = edit->palette();
+            pal.setColor(QPalette::Text,
+                v == Verdict::Beyond       ? BeyondColor
+                    : v == Verdict::Within ? WithinColor
+                                           : palette().color(QPalette::Text));
+            edit->setPalette(pal);
+            QFont f = edit->font();
+            f.setBold(v == Verdict::Beyond);
+            edit->setFont(f);
+        }
+    }
+}
+
+namespace {
+QVariantMap fieldsOf(const QSqlRecord &record)
+{
+    QVariantMap map;
+    for (int i = 0; i < record.count(); ++i)
+        map.insert(record.fieldName(i), record.value(i));
+    return map;
+}
+} // namespace
+
+ReportData TFormReports::reportData() const
+{
+    ReportData data;
+    data.qrResult = fieldsOf(m_result);
+    data.qrModel = fieldsOf(m_model);
+    return data;
+}
+
+void TFormReports::setReport(ReportPage *report)
+{
+    m_report = report;
+    if (m_report)
+        m_report->setDataSource([this] { return reportData(); });
+}
+
+void TFormReports::setReportPrinted(std::function<void()> printed)
+{
+    m_reportPrinted = std::move(printed);
+}
+
+void TFormReports::setSaveFileDialog(std::function<QString(QWidget *, const QString &)> dialog)
+{
+    m_saveFileDialog = std::move(dialog);
+}
+
+bool TFormReports::requireShownReport()
+{
+    if (!m_report) {
+        FormMessages::refuse(this, QStringLiteral("Печать отчёта недоступна."));
+        return false;
+    }
+    if (m_shownIndex <= 0 || m_result.isEmpty()) {
+        FormMessages::refuse(this, QStringLiteral("Не выбран отчёт для печати."));
+        return false;
+    }
+    return true;
+}
+
+void TFormReports::Button1Click()
+{
+    // The report printed is the one shown at the moment of the press.
+    if (!requireShownReport())
+        return;
+    if (!m_report->Print(this))
+        return;
+    if (m_reportPrinted)
+        m_reportPrinted();
+    WriteLog(QStringLiteral("print report"));
+}
+
+void TFormReports::btnPdfClick()
+{
+    if (!requireShownReport())
+        return;
+    QString number;
+    for (const QChar c : m_result.value(QStringLiteral("GovNumber")).toString())
+        if (c.isLetterOrNumber())
+            number += c;
+    const QString suggested = QDir::home().absoluteFilePath(
+        QStringLiteral("Протокол_%1_%2.pdf").arg(m_shownIndex).arg(number));
+    const QString path = m_saveFileDialog
+        ? m_saveFileDialog(this, suggested)
+        : QFileDialog::getSaveFileName(
+            this, QStringLiteral("Сохранить отчёт"), suggested, QStringLiteral("PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    m_report->savePdf(path, this);
 }
 
 void TFormReports::FilterResultCellClick()

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "report/ReportData.h"
+
 #include <QDialog>
 #include <QSqlRecord>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -11,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class ReportListModel;
+class ReportPage;
 class ZelmorDatabase;
 
 // Browser of the stored reports: filter, result list, the selected report
@@ -34,6 +38,21 @@ public:
     QSqlRecord qrResult() const { return m_result; }
     QSqlRecord qrModel() const { return m_model; }
 
+    // The shown report and its model as the printed report reads them.
+    ReportData reportData() const;
+
+    // The report that "Печать" and "PDF..." print; the browser becomes its
+    // data source. Without it both buttons say that printing is unavailable.
+    void setReport(ReportPage *report);
+    // Run after each print (the main window's test state goes Blank).
+    void setReportPrinted(std::function<void()> printed);
+    // Asks where to save the PDF (a file dialog by default; tests replace it).
+    // Returns the chosen path, empty when the operator cancels.
+    void setSaveFileDialog(std::function<QString(QWidget *, const QString &)> dialog);
+
+    void Button1Click();
+    void btnPdfClick();
+
     void RunFilter();
     void ShowSelectedReport();
     int selectedReportIndex() const; // Index of the shown report, 0 when none
@@ -53,10 +72,10 @@ public:
     QLineEdit *measuredEdits[2][8] = {}; // "Измерено:"; column 1 stays empty
     QPushButton *btnDelete = nullptr;
     QPushButton *Button1 = nullptr;
+    QPushButton *btnPdf = nullptr;
     QPushButton *btnClose = nullptr;
 
 signals:
-    void printRequested(); // "Печать": print the shown report
     void reportDeleted(int index);
 
 protected:
@@ -72,6 +91,8 @@ private:
     void buildLayout();
     void buildBlock(QWidget *group, int top, const QString &caption, int block);
     void bindModels();
+    void colourMeasured();
+    bool requireShownReport();
 
     ZelmorDatabase *m_db;
     ReportListModel *m_list;
@@ -79,4 +100,7 @@ private:
     QSqlRecord m_model;
     int m_shownIndex = 0;
     QString m_chosenModelName;
+    ReportPage *m_report = nullptr;
+    std::function<void()> m_reportPrinted;
+    std::function<QString(QWidget *, const QString &)> m_saveFileDialog;
 };

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -248,6 +249,36 @@ TEST_F(FormOptionsTest, WithoutPrintersTheListIsEmptyAndSetUpSaysSo)
     });
     form->btnPrinterSetupClick();
     EXPECT_EQ(shown, QStringLiteral("Сообщение|Принтер не найден."));
+}
+
+TEST_F(FormOptionsTest, SetUpWorksOnTheReportPrinterAndTheChosenPrinterIsKept)
+{
+    const QStringList installed = { QStringLiteral("Office"), QStringLiteral("Lab") };
+    folder.write(ini, "[Printer]\r\nName=Lab\r\n");
+    QPrinter reportPrinter;
+    auto form = std::make_unique<TFormOptions>(nullptr, folder.path(ini));
+    form->setInstalledPrinters([&] { return installed; });
+    form->setReportPrinter(&reportPrinter);
+    QPrinter *setUpOn = nullptr;
+    form->setPrinterSetupDialog([&](QPrinter *printer, QWidget *) {
+        setUpOn = printer;
+        return false;
+    });
+    form->LoadSettings();
+    form->show();
+    EXPECT_EQ(form->cboxPrinters->count(), 2);
+    EXPECT_EQ(form->cboxPrinters->currentText(), QStringLiteral("Lab"));
+
+    form->btnPrinterSetupClick();
+    EXPECT_EQ(setUpOn, &reportPrinter); // the printer reports are printed on, not a copy
+
+    // The printer chosen in the list is what OK keeps in the file.
+    form->cboxPrinters->setCurrentIndex(0);
+    form->cboxPrintersCloseUp();
+    QTest::mouseClick(form->btnOK, Qt::LeftButton);
+    EXPECT_EQ(
+        fileContents().value(QStringLiteral("Printer"), QStringLiteral("Name")).value_or(QString()),
+        QStringLiteral("Office"));
 }
 
 } // namespace

@@ -1,0 +1,405 @@
+#include "PdfText.h"
+
+#include "common/FormatSettings.h"
+#include "common/ZelmorError.h"
+#include "report/ReportDocument.h"
+#include "report/ReportJudgement.h"
+#include "report/ReportNames.h"
+#include "report/ReportPrintJob.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QTime>
+#include <gtest/gtest.h>
+#include <optional>
+
+namespace {
+
+// A stored result of model "Нейтрализатор": CO beyond its limit at minimum
+// speed, everything else within.
+ReportData storedReport()
+{
+    ReportData d;
+    d.qrResult = {
+        { "Index", 42 },
+        { "Date", QDate(2009, 2, 23) },
+        { "Time", QStringLiteral("14:03:27") },
+        { "ZMNum", 1234.0 },
+        { "Model", 3.0 },
+        { "GovNumber", QStringLiteral("А123ВС77") },
+        { "MinTax", 812.0 },
+        { "MinCO", 0.62 },
+        { "MinCH", 150.0 },
+        { "MinCO2", 14.2 },
+        { "MinO2", 0.8 },
+        { "MinNOx", 124.0 },
+        { "MinLambda", 1.0 },
+        { "MaxTax", 2810.0 },
+        { "MaxCO", 0.3 },
+        { "MaxCH", 60.0 },
+        { "MaxCO2", 14.6 },
+        { "MaxO2", 0.5 },
+        { "MaxNOx", 0.0 },
+        { "MaxLambda", 0.99 },
+    };
+    d.qrModel = {
+        { "Index", 3 },
+        { "Name", QStringLiteral("Нейтрализатор") },
+        { "SaveSystem", QStringLiteral("нейтрализатор, лямбда-зонд") },
+        { "Category", QStringLiteral("M1") },
+        { "MinTax", 800.0 },
+        { "MinTaxD", 50.0 },
+        { "MinCO", 0.5 },
+        { "MinCH", 200.0 },
+        { "MinCO2", 0.0 },
+        { "MinO2", 0.0 },
+        { "MinNOx", 0.0 },
+        { "MinLambda", 1.0 },
+        { "MaxTax", 2800.0 },
+        { "MaxTaxD", 100.0 },
+        { "MaxCO", 0.3 },
+        { "MaxCH", 100.0 },
+        { "MaxCO2", 0.0 },
+        { "MaxO2", 0.0 },
+        { "MaxNOx", 0.0 },
+        { "MaxLambda", 1.0 },
+    };
+    d.edReportPlace = QStringLiteral("НПФ \"Лумарис\"");
+    return d;
+}
+
+QString shippedTemplate()
+{
+    return qEnvironmentVariable("ZELMOR_SOURCE_DIR") + QStringLiteral("/report/conf/report.frf");
+}
+
+void writeFile(const QString &path, const QString &text)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text.toUtf8());
+}
+
+class ReportEngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        FormatSettings::setDecimalSeparator(QLatin1Char(','));
+    }
+    void TearDown() override { FormatSettings::setDecimalSeparator(QLatin1Char('.')); }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+};
+
+// ---- judgement ------------------------------------------------------------
+
+TEST(ReportJudgementTest, UpperLimitAndWindowCases)
+{
+    const std::optional<double> none;
+    struct Case
+    {
+        const char *what;
+        Verdict got;
+        Verdict expected;
+    };
+    const Case cases[] = {
+        { "gas below its limit", ReportJudgement::judgeUpperLimit(0.4, 0.5), Verdict::Within },
+        { "gas equal to its limit", ReportJudgement::judgeUpperLimit(0.5, 0.5), Verdict::Within },
+        { "gas above its limit", ReportJudgement::judgeUpperLimit(0.51, 0.5), Verdict::Beyond },
+        { "limit 0 sets no limit", ReportJudgement::judgeUpperLimit(99, 0), Verdict::NoLimit },
+        { "nothing measured", ReportJudgement::judgeUpperLimit(none, 0.5), Verdict::NoValue },
+        { "speed inside the window", ReportJudgement::judgeWindow(830, 800, 50), Verdict::Within },
+        { "speed on the window's edge", ReportJudgement::judgeWindow(750, 800, 50),
+            Verdict::Within },
+        { "speed below the window", ReportJudgement::judgeWindow(749, 800, 50), Verdict::Beyond },
+        { "speed above the window", ReportJudgement::judgeWindow(851, 800, 50), Verdict::Beyond },
+        { "no nominal speed", ReportJudgement::judgeWindow(3000, 0, 50), Verdict::NoLimit },
+        { "no allowed deviation", ReportJudgement::judgeWindow(3000, 800, 0), Verdict::NoLimit },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.got, c.expected) << c.what;
+}
+
+TEST_F(ReportEngineTest, StoredResultIsJudgedAgainstItsModel)
+{
+    const ReportData d = storedReport();
+    const ReportJudgement j = ReportJudgement::judge(d.qrResult, d.qrModel);
+    EXPECT_EQ(j.verdict("MinCO"), Verdict::Beyond); // 0.62 > 0.5
+    EXPECT_EQ(j.verdict("MinCH"), Verdict::Within);
+    EXPECT_EQ(j.verdict("MaxCO"), Verdict::Within); // equal to its limit
+    EXPECT_EQ(j.verdict("MinCO2"), Verdict::NoLimit);
+    EXPECT_EQ(j.verdict("MinTax"), Verdict::Within);
+    EXPECT_EQ(j.verdict("MaxLambda"), Verdict::Within);
+    EXPECT_EQ(j.overall(), Verdict::Beyond);
+    EXPECT_EQ(j.limitText("MinCO"), QStringLiteral("≤ 0,5"));
+    EXPECT_EQ(j.limitText("MinTax"), QStringLiteral("800 ± 50"));
+    EXPECT_EQ(j.limitText("MinLambda"), QStringLiteral("0,5 … 1,5"));
+    EXPECT_EQ(j.limitText("MinNOx"), QStringLiteral("—"));
+
+    ReportData lean = d;
+    lean.qrResult["MinCO"] = 0.4;
+    lean.qrResult["MinLambda"] = 1.6; // beyond the window 0.5 … 1.5
+    const ReportJudgement l = ReportJudgement::judge(lean.qrResult, lean.qrModel);
+    EXPECT_EQ(l.verdict("MinLambda"), Verdict::Beyond);
+    lean.qrResult["MinLambda"] = 1.2;
+    EXPECT_EQ(ReportJudgement::judge(lean.qrResult, lean.qrModel).overall(), Verdict::Within);
+
+    // A report whose model was deleted cannot be judged.
+    EXPECT_EQ(ReportJudgement::judge(d.qrResult, {}).overall(), Verdict::NoValue);
+    EXPECT_EQ(ReportJudgement::judge({}, {}).overall(), Verdict::NoValue);
+}
+
+// ---- names ----------------------------------------------------------------
+
+TEST_F(ReportEngineTest, EveryListedNameResolvesAndTheStoredValuesPrintAsTheProgramWritesThem)
+{
+    QString text;
+    for (const QString &name : ReportNames::all())
+        text += QStringLiteral("<p>%1=[%1]</p>\n").arg(name);
+    const ReportTemplate t = ReportTemplate::fromText(text, QStringLiteral("all names"));
+    const QString html = t.fill(storedReport());
+    EXPECT_FALSE(html.contains(QLatin1String("=[")));
+
+    const struct
+    {
+        const char *name;
+        QString text;
+    } expected[] = {
+        { "qrResult.Index", QStringLiteral("42") },
+        { "qrResult.Date", QStringLiteral("23.02.2009") },
+        { "qrResult.Time", QStringLiteral("14:03:27") },
+        { "qrResult.ZMNum", QStringLiteral("1234") },
+        { "qrResult.GovNumber", QStringLiteral("А123ВС77") },
+        { "qrResult.MinCO", QStringLiteral("0,62") },
+        { "qrResult.MaxLambda", QStringLiteral("0,99") },
+        { "qrModel.Name", QStringLiteral("Нейтрализатор") },
+        { "qrModel.SaveSystem", QStringLiteral("нейтрализатор, лямбда-зонд") },
+        { "qrModel.Category", QStringLiteral("M1") },
+        { "qrModel.MaxTaxD", QStringLiteral("100") },
+        { "edReportPlace", QStringLiteral("НПФ &quot;Лумарис&quot;") },
+        { "limit.MaxTax", QStringLiteral("2800 ± 100") },
+        { "verdict.MinCO", QStringLiteral("вне нормы") },
+        { "verdict.MinCH", QStringLiteral("в норме") },
+        { "verdict.MinNOx", QStringLiteral("—") },
+        { "verdict.Overall", QStringLiteral("не соответствует") },
+        { "mark.MinCO", QStringLiteral("beyond") },
+        { "mark.Overall", QStringLiteral("beyond") },
+    };
+    for (const auto &e : expected)
+        EXPECT_TRUE(
+            html.contains(QStringLiteral("<p>%1=%2</p>").arg(QLatin1String(e.name), e.text)))
+            << e.name;
+}
+
+TEST_F(ReportEngineTest, OperatorTextIsEscapedNotTakenAsMarkup)
+{
+    ReportData d = storedReport();
+    d.qrResult["GovNumber"] = QStringLiteral("<b>X</b>");
+    d.edReportPlace = QStringLiteral("A & B");
+    const QString html
+        = ReportTemplate::fromText(QStringLiteral("[qrResult.GovNumber]|[edReportPlace]"), "t")
+              .fill(d);
+    EXPECT_EQ(html, QStringLiteral("&lt;b&gt;X&lt;/b&gt;|A &amp; B"));
+}
+
+TEST_F(ReportEngineTest, EmptyBrowserGivesEmptyFieldsAndNoVerdict)
+{
+    const QString html = ReportTemplate::fromText(
+        QStringLiteral("[qrResult.GovNumber]|[qrModel.Name]|[verdict.MinCO]|[verdict.Overall]|"
+                       "[limit.MinCO]|[qrResult.Date]"),
+        "t")
+                             .fill(ReportData());
+    EXPECT_EQ(html, QStringLiteral("|||||"));
+}
+
+TEST_F(ReportEngineTest, UnknownNameIsRefusedAtLoadWithItsNameAndLine)
+{
+    writeFile(path("bad.frf"),
+        QStringLiteral("<p>[qrResult.MinCO]</p>\n<p>ok</p>\n<p>[qrResult.MinC0]</p>\n"));
+    try {
+        ReportTemplate::load(path("bad.frf"));
+        FAIL() << "an unknown name was accepted";
+    } catch (const ZelmorError &e) {
+        EXPECT_TRUE(e.message().contains(QLatin1String("[qrResult.MinC0]")))
+            << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("строка 3"))) << e.message().toStdString();
+    }
+    // Brackets that are no name (a number, a blank) stay text.
+    EXPECT_NO_THROW(ReportTemplate::fromText(QStringLiteral("[1] [ a ] &#91;x]"), "t"));
+}
+
+TEST_F(ReportEngineTest, ShippedTemplateLoadsAndNamesEveryValueOfTheProtocol)
+{
+    const ReportTemplate t = ReportTemplate::load(shippedTemplate());
+    for (const char *name : { "edReportPlace", "qrResult.Date", "qrResult.Time", "qrResult.ZMNum",
+             "qrModel.Name", "qrModel.Category", "qrModel.SaveSystem", "qrResult.GovNumber",
+             "limit.MinCO", "qrResult.MaxLambda", "verdict.MaxLambda", "verdict.Overall" })
+        EXPECT_TRUE(t.text().contains(QStringLiteral("[%1]").arg(QLatin1String(name)))) << name;
+}
+
+// ---- loading ----------------------------------------------------------------
+
+TEST_F(ReportEngineTest, TemplateIsFoundBelowTheWorkingDirectory)
+{
+    const QString before = QDir::currentPath();
+    writeFile(path("conf/report.frf"), QStringLiteral("<p>here [qrResult.GovNumber]</p>"));
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    ReportDocument report;
+    EXPECT_NO_THROW(report.LoadFromFile());
+    EXPECT_EQ(report.templatePath(), QDir(dir.path()).absoluteFilePath("conf/report.frf"));
+
+    // Elsewhere there is none: the error names the path looked at.
+    QTemporaryDir other;
+    ASSERT_TRUE(QDir::setCurrent(other.path()));
+    try {
+        report.LoadFromFile();
+        ADD_FAILURE() << "a missing template was loaded";
+    } catch (const IoError &e) {
+        EXPECT_TRUE(e.message().contains(other.path())) << e.message().toStdString();
+    }
+    // The template loaded before stays usable.
+    EXPECT_TRUE(report.hasTemplate());
+    EXPECT_TRUE(report.PrepareReport());
+    QDir::setCurrent(before);
+}
+
+// ---- pages and output ---------------------------------------------------------
+
+TEST(ReportPagesTest, PageRangeTexts)
+{
+    const struct
+    {
+        const char *range;
+        int pages;
+        QList<int> expected;
+    } cases[] = {
+        { "1", 3, { 0 } },
+        { "", 3, { 0, 1, 2 } },
+        { "2-3", 3, { 1, 2 } },
+        { "1,3", 3, { 0, 2 } },
+        { "3-9", 4, { 2, 3 } },
+        { "5", 3, {} },
+        { "x,2", 3, { 1 } },
+        { "1", 0, {} },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ReportDocument::pagesOf(QLatin1String(c.range), c.pages), c.expected) << c.range;
+}
+
+TEST_F(ReportEngineTest, TemplateOfSeveralPagesPrintsItsFirstPageOnly)
+{
+    ReportDocument report;
+    report.setTemplate(ReportTemplate::fromText(
+        QStringLiteral("<p>PAGEONE [qrResult.GovNumber]</p>"
+                       "<p style=\"page-break-before: always\">PAGETWO</p>"
+                       "<p style=\"page-break-before: always\">PAGETHREE</p>"),
+        "three pages"));
+    report.setData(storedReport());
+    ASSERT_TRUE(report.PrepareReport());
+    ASSERT_EQ(report.pageCount(), 3);
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path("printed.pdf"));
+    report.PrintPreparedReport(printer, QStringLiteral("1"), 1);
+    EXPECT_EQ(pdfPages(path("printed.pdf")), 1);
+    const QString text = pdfText(path("printed.pdf"));
+    EXPECT_TRUE(text.contains(QLatin1String("PAGEONE"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QLatin1String("PAGETWO")));
+
+    // Two copies on a printer that cannot make copies: each drawn.
+    printer.setOutputFileName(path("two.pdf"));
+    report.PrintPreparedReport(printer, QStringLiteral("1"), 2);
+    EXPECT_EQ(pdfPages(path("two.pdf")), 2);
+}
+
+TEST_F(ReportEngineTest, StoredResultAsPdfCarriesValuesAndVerdicts)
+{
+    ReportDocument report;
+    report.LoadFromFile(shippedTemplate());
+    report.setData(storedReport());
+    ASSERT_TRUE(report.PrepareReport());
+    EXPECT_EQ(report.pageCount(), 1);
+    report.exportPdf(path("report.pdf"));
+    if (!qEnvironmentVariableIsEmpty("ZELMOR_REPORT_SHOTS"))
+        QFile::copy(
+            path("report.pdf"), qEnvironmentVariable("ZELMOR_REPORT_SHOTS") + "/report.pdf");
+    const QString text = pdfText(path("report.pdf"));
+    for (const char *expected : { "ПРОТОКОЛ № 42", "НПФ \"Лумарис\"", "23.02.2009", "14:03:27",
+             "1234", "Нейтрализатор", "M1", "нейтрализатор, лямбда-зонд", "А123ВС77", "0,62",
+             "≤ 0,5", "вне нормы", "в норме", "800 ± 50", "2810", "не соответствует" })
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                << text.toStdString();
+}
+
+TEST_F(ReportEngineTest, StoredResultAsImageIsAWholeA4SheetWithText)
+{
+    ReportDocument report;
+    report.LoadFromFile(shippedTemplate());
+    report.setData(storedReport());
+    ASSERT_TRUE(report.PrepareReport());
+    const QImage image = report.renderImage(0, 96);
+    EXPECT_EQ(image.size(), QSize(794, 1123));
+    // Ink in the text area, none in the left margin.
+    int inkInText = 0, inkInMargin = 0;
+    for (int y = 0; y < image.height(); y += 2) {
+        for (int x = 0; x < image.width(); x += 2) {
+            if (qGray(image.pixel(x, y)) > 128)
+                continue;
+            if (x < 40)
+                ++inkInMargin;
+            else
+                ++inkInText;
+        }
+    }
+    EXPECT_GT(inkInText, 2000);
+    EXPECT_EQ(inkInMargin, 0);
+    // A page that is not there draws nothing.
+    const QImage blank = report.renderImage(5, 24);
+    EXPECT_EQ(blank.pixel(100, 100), qRgb(255, 255, 255));
+}
+
+TEST_F(ReportEngineTest, WithoutPrinterTheReportGoesIntoAPdfBelowTheProgramFolder)
+{
+    ReportDocument report;
+    report.LoadFromFile(shippedTemplate());
+    report.setData(storedReport());
+    ASSERT_TRUE(report.PrepareReport());
+    QPrinter printer; // no printer installed: nothing to print on
+    const QDateTime now(QDate(2009, 2, 23), QTime(14, 5, 0));
+    const QString folder = dir.path() + QLatin1Char('/');
+
+    const PrintOutcome first = ReportPrintJob::print(report, printer, "1", 1, {}, folder, now);
+    ASSERT_EQ(first.kind, PrintOutcome::Kind::SavedAsPdf) << first.error.toStdString();
+    EXPECT_EQ(first.path, folder + QStringLiteral("reports/2009-02-23_14-05-00_А123ВС77.pdf"));
+    EXPECT_TRUE(pdfText(first.path).contains(QStringLiteral("А123ВС77")));
+
+    // The same second again: a second file, the first kept.
+    const PrintOutcome second = ReportPrintJob::print(report, printer, "1", 1, {}, folder, now);
+    EXPECT_EQ(second.path, folder + QStringLiteral("reports/2009-02-23_14-05-00_А123ВС77_2.pdf"));
+    EXPECT_TRUE(QFileInfo::exists(first.path));
+
+    // A chosen printer that is gone is no printer either.
+    printer.setPrinterName(QStringLiteral("Office"));
+    EXPECT_FALSE(ReportPrintJob::canPrint(printer, { QStringLiteral("Lab") }));
+
+    // A number with characters a file name cannot hold keeps the rest.
+    EXPECT_EQ(ReportPrintJob::fallbackPath(folder, now, QStringLiteral("../A 1/2")),
+        folder + QStringLiteral("reports/2009-02-23_14-05-00_A12.pdf"));
+
+    // A folder that cannot be made: a failure with a reason, not a success.
+    writeFile(path("blocked/reports"), QStringLiteral("a file where the folder should be"));
+    const PrintOutcome blocked
+        = ReportPrintJob::print(report, printer, "1", 1, {}, path("blocked/"), now);
+    EXPECT_EQ(blocked.kind, PrintOutcome::Kind::Failed);
+    EXPECT_FALSE(blocked.error.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,234 @@
+#include "DatabaseFixture.h"
+#include "MessageBoxAnswer.h"
+#include "PdfText.h"
+
+#include "app/TestState.h"
+#include "common/FormatSettings.h"
+#include "common/ZelmorError.h"
+#include "database/ui/TFormReports.h"
+#include "report/ui/ReportPage.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPrintPreviewWidget>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+#include <QVBoxLayout>
+
+namespace {
+
+QString shippedTemplate()
+{
+    return qEnvironmentVariable("ZELMOR_SOURCE_DIR") + QStringLiteral("/report/conf/report.frf");
+}
+
+// The report page on a plain widget and the browser printing through it,
+// wired as the main window wires them.
+class ReportPrintingTest : public DatabaseFixture
+{
+protected:
+    void SetUp() override
+    {
+        DatabaseFixture::SetUp();
+        FormatSettings::setDecimalSeparator(QLatin1Char(','));
+        openDb();
+        TestResult r;
+        r.modelIndex = 3; // "Нейтрализатор": CO ≤ 0.5 % at minimum speed
+        r.govNumber = QStringLiteral("А123ВС77");
+        r.instrumentNumber = 1234;
+        r.means
+            = { 0.62f, 150, 14.2f, 0.8f, 124, 812, 1.0f, 0.3f, 60, 14.6f, 0.5f, 0, 2810, 0.99f };
+        stored = db->StoreTestResult(r, QDateTime(QDate(2009, 2, 23), QTime(14, 3, 27)));
+        clearLog();
+
+        area = std::make_unique<QWidget>();
+        auto *layout = new QVBoxLayout(area.get());
+        layout->addWidget(new QWidget); // the page's placeholder
+        area->resize(900, 700);
+        page.setPlaceSource([] { return QStringLiteral("Пункт ТО № 3"); });
+
+        form = std::make_unique<TFormReports>(db.get());
+        form->setReport(&page);
+        // As the main window does: a print ends the test's live display.
+        form->setReportPrinted([this] {
+            state.OperationState = TestOperation::Blank;
+            ++printedCalls;
+        });
+        form->prepareShow();
+        form->show();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        area.reset();
+        FormatSettings::setDecimalSeparator(QLatin1Char('.'));
+        DatabaseFixture::TearDown();
+    }
+
+    QStringList reportFiles() const
+    {
+        return QDir(folder() + QStringLiteral("reports"))
+            .entryList({ QStringLiteral("*.pdf") }, QDir::Files, QDir::Name);
+    }
+
+    // Presses "Печать" and answers the box it shows; returns the box's text.
+    QString pressPrint()
+    {
+        MessageBoxAnswer answer(QMessageBox::Ok);
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        return answer.shown() ? answer.text : QString();
+    }
+
+    int stored = 0;
+    int printedCalls = 0;
+    TestState state;
+    ReportPage page;
+    std::unique_ptr<QWidget> area;
+    std::unique_ptr<TFormReports> form;
+};
+
+TEST_F(ReportPrintingTest, StartUpPlacesThePreviewPreparesAndZooms)
+{
+    page.setUp(area.get(), shippedTemplate());
+    ASSERT_NE(page.ReportPreview, nullptr);
+    EXPECT_EQ(page.ReportPreview->parentWidget(), area.get());
+    EXPECT_EQ(area->layout()->count(), 1); // the placeholder gave way
+    EXPECT_DOUBLE_EQ(page.ReportPreview->zoomFactor(), 0.87);
+    EXPECT_TRUE(page.Report().isPrepared());
+    EXPECT_FALSE(page.Report().showProgress());
+    EXPECT_EQ(page.ReportPreview->pageCount(), 1);
+}
+
+TEST_F(ReportPrintingTest, MissingTemplateAtStartUpIsAnErrorAndPrintingSaysSo)
+{
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path())); // no conf/report.frf here
+    EXPECT_THROW(page.setUp(area.get()), IoError);
+    ASSERT_NE(page.ReportPreview, nullptr); // placed all the same
+    EXPECT_FALSE(page.Report().isPrepared());
+
+    const QString text = pressPrint();
+    EXPECT_TRUE(text.contains(QStringLiteral("Шаблон отчёта не загружен"))) << text.toStdString();
+    EXPECT_TRUE(reportFiles().isEmpty());
+    EXPECT_EQ(printedCalls, 0);
+    EXPECT_TRUE(logLines().isEmpty());
+
+    // Button2 loads it again once it is there.
+    QDir().mkpath(dir.filePath("conf"));
+    ASSERT_TRUE(QFile::copy(shippedTemplate(), dir.filePath("conf/report.frf")));
+    page.Button2Click();
+    EXPECT_TRUE(page.Report().isPrepared());
+    EXPECT_EQ(page.Report().templatePath(), QDir(dir.path()).absoluteFilePath("conf/report.frf"));
+    QDir::setCurrent(before);
+}
+
+TEST_F(ReportPrintingTest, PrintWithoutPrinterSavesPdfTellsWhereLogsAndBlanksTheTest)
+{
+    page.setUp(area.get(), shippedTemplate());
+    const QString text = pressPrint();
+    const QStringList files = reportFiles();
+    ASSERT_EQ(files.size(), 1);
+    const QString pdf = folder() + QStringLiteral("reports/") + files.first();
+    EXPECT_TRUE(text.contains(pdf)) << text.toStdString();
+    EXPECT_TRUE(files.first().endsWith(QStringLiteral("_А123ВС77.pdf")));
+    EXPECT_EQ(printedCalls, 1);
+    EXPECT_EQ(state.OperationState, TestOperation::Blank);
+    EXPECT_EQ(logLines(), QStringList { QStringLiteral("print report") });
+
+    const QString content = pdfText(pdf);
+    for (const char *expected :
+        { "Пункт ТО № 3", "А123ВС77", "Нейтрализатор", "0,62", "вне нормы", "не соответствует" })
+        EXPECT_TRUE(content.contains(QString::fromUtf8(expected))) << expected;
+    // The progress window was up while printing and is gone afterwards.
+    EXPECT_GE(page.progressWindow().shownCount(), 1);
+    EXPECT_EQ(page.progressWindow().window(), nullptr);
+    EXPECT_FALSE(page.Report().showProgress());
+}
+
+TEST_F(ReportPrintingTest, PrintTwiceGivesTwoPrintsAndTwoLogLines)
+{
+    page.setUp(area.get(), shippedTemplate());
+    pressPrint();
+    pressPrint();
+    EXPECT_EQ(reportFiles().size(), 2);
+    EXPECT_EQ(printedCalls, 2);
+    EXPECT_EQ(logLines(),
+        QStringList({ QStringLiteral("print report"), QStringLiteral("print report") }));
+}
+
+TEST_F(ReportPrintingTest, EmptyBrowserPrintsNothing)
+{
+    page.setUp(area.get(), shippedTemplate());
+    form->cboxFilterGosNum->setChecked(true);
+    form->FilterGosNum->setEnabled(true);
+    form->FilterGosNum->setText(QStringLiteral("NOSUCH"));
+    form->RunFilter();
+    ASSERT_EQ(form->selectedReportIndex(), 0);
+    const QString text = pressPrint();
+    EXPECT_EQ(text, QStringLiteral("Не выбран отчёт для печати."));
+    EXPECT_TRUE(reportFiles().isEmpty());
+    EXPECT_EQ(printedCalls, 0);
+    EXPECT_EQ(state.OperationState, TestOperation::Live);
+    EXPECT_TRUE(logLines().isEmpty());
+}
+
+TEST_F(ReportPrintingTest, PdfButtonSavesTheShownReportWhereTheOperatorChooses)
+{
+    page.setUp(area.get(), shippedTemplate());
+    const QString target = dir.filePath("chosen/protocol.pdf");
+    QString suggested;
+    form->setSaveFileDialog([&](QWidget *, const QString &s) {
+        suggested = s;
+        return target;
+    });
+    QTest::mouseClick(form->btnPdf, Qt::LeftButton);
+    EXPECT_TRUE(suggested.endsWith(QStringLiteral(".pdf")));
+    ASSERT_TRUE(QFileInfo::exists(target));
+    EXPECT_TRUE(pdfText(target).contains(QStringLiteral("А123ВС77")));
+    // Saving is not printing.
+    EXPECT_EQ(printedCalls, 0);
+    EXPECT_TRUE(logLines().isEmpty());
+
+    // Cancelled: nothing written.
+    form->setSaveFileDialog([](QWidget *, const QString &) { return QString(); });
+    QFile::remove(target);
+    QTest::mouseClick(form->btnPdf, Qt::LeftButton);
+    EXPECT_FALSE(QFileInfo::exists(target));
+}
+
+TEST_F(ReportPrintingTest, MeasuredValuesAreColouredAsOnTheReport)
+{
+    auto colour = [&](int block, int col) {
+        return form->measuredEdits[block][col]->palette().color(QPalette::Text);
+    };
+    const QColor normal = form->palette().color(QPalette::Text);
+    EXPECT_EQ(colour(0, 2), QColor(0xC0, 0x00, 0x00)); // CO 0.62 > 0.5
+    EXPECT_TRUE(form->measuredEdits[0][2]->font().bold());
+    EXPECT_EQ(colour(0, 3), QColor(0x1B, 0x6E, 0x1B)); // CH 150 ≤ 200
+    EXPECT_EQ(colour(0, 0), QColor(0x1B, 0x6E, 0x1B)); // 812 within 800 ± 50
+    EXPECT_EQ(colour(0, 4), normal); // CO2: no limit
+}
+
+} // namespace
+
+namespace {
+
+// The page "report" as the operator sees it, the browser beside it and the
+// printed page, written when ZELMOR_SHOTS_DIR names a folder.
+TEST_F(ReportPrintingTest, Screenshots)
+{
+    const QString shots = qEnvironmentVariable("ZELMOR_SHOTS_DIR");
+    if (shots.isEmpty())
+        GTEST_SKIP() << "ZELMOR_SHOTS_DIR not set";
+    area->resize(1016, 700);
+    area->show();
+    page.setUp(area.get(), shippedTemplate());
+    QTest::qWait(50);
+    EXPECT_TRUE(area->grab().save(shots + QStringLiteral("/report-preview.png")));
+    EXPECT_TRUE(form->grab().save(shots + QStringLiteral("/report-browser.png")));
+    page.Report().exportPdf(shots + QStringLiteral("/report-page.pdf"));
+}
+
+} // namespace

@@ -1,0 +1,12 @@
+zelmor_add_test(NAME test_report
+  SOURCES ReportEngineTest.cpp
+  LIBS zelmor_report
+  GUI
+  TIMEOUT 60)
+
+zelmor_add_test(NAME test_report_ui
+  SOURCES ReportPrintingTest.cpp
+  LIBS zelmor_report_ui zelmor_database_ui Qt6::Test
+  GUI
+  TIMEOUT 90)
+target_include_directories(test_report_ui PRIVATE ${PROJECT_SOURCE_DIR}/tests/database)
