@@ -34,6 +34,7 @@ constexpr int InputNameWidth = 110;
 constexpr int ProgressRange = 200;
 constexpr int InputTop = 40;
 constexpr int InputStep = 24;
+constexpr int ValueLeft = 544;
 
 const char *const GoodValueStyle = "QLabel { color: green; background: white; }";
 const char *const BadValueStyle = "QLabel { color: #800000; background: white; }";
@@ -57,6 +58,14 @@ QLabel *makeValue(
 {
     QLabel *label = makeLabel(parent, QLatin1String(name), QString(), left, top, width);
     label->setStyleSheet(QLatin1String(style));
+    return label;
+}
+
+// Names of the result values end just before the values' column.
+QLabel *makeNameLabel(QWidget *parent, const char *name, const QString &text, int left, int top)
+{
+    QLabel *label = makeLabel(parent, QLatin1String(name), text, left, top, ValueLeft - 2 - left);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
 }
 
@@ -173,8 +182,9 @@ void TFrame_SendCommand::buildView()
     Label4 = makeLabel(g, QStringLiteral("Label4"), QStringLiteral("Выходные параметры"), 440, 16);
     labOUT1 = makeLabel(g, QStringLiteral("labOUT1"), Unused, 456, 40, 84);
     labOUT2 = makeLabel(g, QStringLiteral("labOUT2"), Unused, 456, 56, 84);
-    labOUT3 = makeLabel(g, QStringLiteral("labOUT3"), QStringLiteral("Получено байт:"), 456, 72);
-    labOUT4 = makeLabel(g, QStringLiteral("labOUT4"), QStringLiteral("cnt != 0"), 497, 88);
+    // The longest name starts at the area's edge to stay whole in this type.
+    labOUT3 = makeNameLabel(g, "labOUT3", QStringLiteral("Получено байт:"), 440, 72);
+    labOUT4 = makeNameLabel(g, "labOUT4", QStringLiteral("cnt != 0"), 497, 88);
     labOUT11 = makeValue(g, "labOUT11", 544, 40, ValueWidth, ResultValueStyle);
     labOUT12 = makeValue(g, "labOUT12", 544, 56, ValueWidth, ResultValueStyle);
     labOUT13 = makeValue(g, "labOUT13", 544, 72, ValueWidth, ResultValueStyle);
@@ -183,11 +193,11 @@ void TFrame_SendCommand::buildView()
     labOUT2->setBuddy(labOUT12);
     labOUT3->setBuddy(labOUT13);
     labOUT4->setBuddy(labOUT14);
-    Label1 = makeLabel(g, QStringLiteral("Label1"), QStringLiteral("prg_info"), 495, 104);
+    Label1 = makeNameLabel(g, "Label1", QStringLiteral("prg_info"), 495, 104);
     labOUTinfo
         = makeLabel(g, QStringLiteral("labOUTinfo"), NotAvailable, 544, 104, ValueWidth + 20);
     Label1->setBuddy(labOUTinfo);
-    Label8 = makeLabel(g, QStringLiteral("Label8"), QStringLiteral("prg_cnt"), 497, 120);
+    Label8 = makeNameLabel(g, "Label8", QStringLiteral("prg_cnt"), 497, 120);
     labOUTcnt = makeLabel(g, QStringLiteral("labOUTcnt"), NotAvailable, 544, 120, ValueWidth);
     Label8->setBuddy(labOUTcnt);
     progrPrgCnt = new QProgressBar(g);

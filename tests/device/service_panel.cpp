@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -382,6 +383,16 @@ TEST(ServicePanelView, LinkStateIconsAreSevenDistinctPictures)
         for (const QImage &other : images)
             EXPECT_NE(image, other) << state;
         images.append(image);
+    }
+    const QString dir = qEnvironmentVariable("ZELMOR_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        QImage strip(LinkStateIcons::Count * 24, 20, QImage::Format_ARGB32);
+        strip.fill(Qt::white);
+        QPainter p(&strip);
+        for (int state = 0; state < LinkStateIcons::Count; ++state)
+            p.drawImage(state * 24, 0, images[state]);
+        p.end();
+        EXPECT_TRUE(strip.scaled(strip.size() * 4).save(QDir(dir).filePath("link-states.png")));
     }
 }
 
