@@ -29,7 +29,7 @@ foreach(program zelmor zelmor-sim)
     fail("${program} is not executable")
   endif()
 endforeach()
-foreach(file conf/zme.ini zelmor.svg 60-zelmor-serial.rules doc/README.md)
+foreach(file conf/zme.ini zelmor.svg 60-zelmor-serial.rules doc/README.md zm_manual.doc zm_manual.pdf)
   if(NOT EXISTS ${prefix}/${file})
     fail("${file} missing from the program folder")
   endif()
@@ -68,7 +68,7 @@ endif()
 run(${DPKG_DEB} -c ${debs})
 set(listing "${run_output}")
 foreach(file
-    ./opt/zelmor/zelmor ./opt/zelmor/zelmor-sim ./opt/zelmor/conf/zme.ini
+    ./opt/zelmor/zelmor ./opt/zelmor/zelmor-sim ./opt/zelmor/conf/zme.ini ./opt/zelmor/zm_manual.doc
     ./usr/bin/zelmor ./usr/bin/zelmor-sim ./usr/share/applications/zelmor.desktop
     ./usr/share/icons/hicolor/scalable/apps/zelmor.svg ./lib/udev/rules.d/60-zelmor-serial.rules)
   string(FIND "${listing}" " ${file}\n" at)
