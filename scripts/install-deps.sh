@@ -17,6 +17,11 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# Only for regenerating the operator's manual (scripts/make-manual.sh).
+if [ "${ZELMOR_MANUAL_TOOLS:-0}" = 1 ]; then
+  PACKAGES+=(libreoffice-writer-nogui python3)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,327 @@
+#include "device/ui/TFrame_SendCommand.h"
+
+#include "device/ServiceCommand.h"
+#include "device/TOpros_ZMX.h"
+#include "device/ui/LinkStateIcons.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString Unused = QStringLiteral("---");
+const QString NotAvailable = QStringLiteral("n/a");
+const QString StartCaption = QStringLiteral("Старт");
+const QString StopCaption = QStringLiteral("Стоп");
+
+// The panel's small type keeps its fixed positions from overlapping.
+constexpr int FontPixels = 11;
+constexpr int LineHeight = 15;
+constexpr int EditWidth = 81;
+constexpr int EditHeight = 21;
+constexpr int ValueWidth = 100;
+constexpr int CounterWidth = 40;
+constexpr int InputNameWidth = 110;
+constexpr int ProgressRange = 200;
+constexpr int InputTop = 40;
+constexpr int InputStep = 24;
+constexpr int ValueLeft = 544;
+
+const char *const GoodValueStyle = "QLabel { color: green; background: white; }";
+const char *const BadValueStyle = "QLabel { color: #800000; background: white; }";
+const char *const ResultValueStyle = "QLabel { background: silver; }";
+
+QLabel *makeLabel(
+    QWidget *parent, const QString &name, const QString &text, int left, int top, int width = 0)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(left, top);
+    if (width > 0)
+        label->resize(width, LineHeight);
+    else
+        label->adjustSize();
+    return label;
+}
+
+QLabel *makeValue(
+    QWidget *parent, const char *name, int left, int top, int width, const char *style)
+{
+    QLabel *label = makeLabel(parent, QLatin1String(name), QString(), left, top, width);
+    label->setStyleSheet(QLatin1String(style));
+    return label;
+}
+
+// Names of the result values end just before the values' column.
+QLabel *makeNameLabel(QWidget *parent, const char *name, const QString &text, int left, int top)
+{
+    QLabel *label = makeLabel(parent, QLatin1String(name), text, left, top, ValueLeft - 2 - left);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+QFrame *makeArea(QWidget *parent, const QRect &geometry)
+{
+    auto *area = new QFrame(parent);
+    area->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    area->setGeometry(geometry);
+    return area;
+}
+
+} // namespace
+
+TFrame_SendCommand::TFrame_SendCommand(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("SendCommand"));
+    buildView();
+    cbCommandsChange();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(TimerIntervalMs);
+    connect(Timer1, &QTimer::timeout, this, &TFrame_SendCommand::Timer1Timer);
+    Timer1->start();
+}
+
+TFrame_SendCommand *TFrame_SendCommand::placeInto(QWidget *area, TOpros_ZMX *opros)
+{
+    QLayout *layout = area->layout();
+    if (!layout)
+        layout = new QVBoxLayout(area);
+    // The area's placeholder makes way for the panel.
+    while (QLayoutItem *item = layout->takeAt(0)) {
+        if (QWidget *widget = item->widget())
+            widget->deleteLater();
+        delete item;
+    }
+    auto *panel = new TFrame_SendCommand(area);
+    panel->setOpros(opros);
+    layout->addWidget(panel);
+    layout->setAlignment(panel, Qt::AlignLeft | Qt::AlignTop);
+    return panel;
+}
+
+void TFrame_SendCommand::buildView()
+{
+    setFixedSize(FrameWidth, FrameHeight);
+    QFont small = font();
+    small.setPixelSize(FontPixels);
+    setFont(small);
+
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(0, 0, FrameWidth, FrameHeight);
+    QWidget *g = GroupBox1;
+
+    makeArea(g, QRect(4, 8, 196, 134));
+    makeArea(g, QRect(202, 8, 230, 134));
+    makeArea(g, QRect(434, 8, 234, 160));
+
+    // Command area.
+    Label2 = makeLabel(g, QStringLiteral("Label2"), QStringLiteral("Команда:"), 8, 16);
+    cbCommands = new QComboBox(g);
+    cbCommands->setObjectName(QStringLiteral("cbCommands"));
+    for (int code = 0; code < CommandCount; ++code) {
+        // Commands the workstation itself never sends carry a "--" mark.
+        const bool raw
+            = (code >= ZMX_get_constant && code <= ZMX_set_s_vector) || code == ZMX_Baud38400;
+        cbCommands->addItem(
+            (raw ? QStringLiteral("--") : QString()) + QString::fromLatin1(commandName(code)));
+    }
+    cbCommands->setGeometry(16, 40, 169, EditHeight);
+    cbCommands->setMaxVisibleItems(CommandCount);
+    Label2->setBuddy(cbCommands);
+    connect(
+        cbCommands, &QComboBox::currentIndexChanged, this, &TFrame_SendCommand::cbCommandsChange);
+
+    cbRepeat = new QCheckBox(QStringLiteral("повторять"), g);
+    cbRepeat->setObjectName(QStringLiteral("cbRepeat"));
+    cbRepeat->setGeometry(16, 76, 78, 17);
+
+    btnStart = new QPushButton(QStringLiteral("старт"), g);
+    btnStart->setObjectName(QStringLiteral("btnStart"));
+    btnStart->setGeometry(96, 72, 65, 25);
+    connect(btnStart, &QPushButton::clicked, this, &TFrame_SendCommand::btnStartClick);
+
+    PaintBox1 = new QLabel(g);
+    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+    PaintBox1->setGeometry(171, 74, LinkStateIcons::Size, LinkStateIcons::Size);
+
+    Label7 = makeLabel(g, QStringLiteral("Label7"), QStringLiteral("DataOut"), 16, 104);
+    labOutOK = makeValue(g, "labOutOK", 64, 104, CounterWidth, GoodValueStyle);
+    labOutErr = makeValue(g, "labOutErr", 108, 104, CounterWidth, BadValueStyle);
+    Label7->setBuddy(labOutOK);
+    Label5 = makeLabel(g, QStringLiteral("Label5"), QStringLiteral("DataIn"), 24, 120);
+    labInOK = makeValue(g, "labInOK", 64, 120, CounterWidth, GoodValueStyle);
+    labInErr = makeValue(g, "labInErr", 108, 120, CounterWidth, BadValueStyle);
+    Label5->setBuddy(labInOK);
+
+    // Input parameters.
+    Label3 = makeLabel(g, QStringLiteral("Label3"), QStringLiteral("Входные параметры:"), 208, 16);
+    for (int i = 0; i < InputCount; ++i) {
+        const int top = InputTop + i * InputStep;
+        labIN[i] = makeLabel(
+            g, QStringLiteral("labIN%1").arg(i + 1), Unused, 224, top + 4, InputNameWidth);
+        edIN[i] = new QLineEdit(g);
+        edIN[i]->setObjectName(QStringLiteral("edIN%1").arg(i + 1));
+        edIN[i]->setGeometry(336, top, EditWidth, EditHeight);
+        labIN[i]->setBuddy(edIN[i]);
+    }
+
+    // Output parameters.
+    Label4 = makeLabel(g, QStringLiteral("Label4"), QStringLiteral("Выходные параметры"), 440, 16);
+    labOUT1 = makeLabel(g, QStringLiteral("labOUT1"), Unused, 456, 40, 84);
+    labOUT2 = makeLabel(g, QStringLiteral("labOUT2"), Unused, 456, 56, 84);
+    // The longest name starts at the area's edge to stay whole in this type.
+    labOUT3 = makeNameLabel(g, "labOUT3", QStringLiteral("Получено байт:"), 440, 72);
+    labOUT4 = makeNameLabel(g, "labOUT4", QStringLiteral("cnt != 0"), 497, 88);
+    labOUT11 = makeValue(g, "labOUT11", 544, 40, ValueWidth, ResultValueStyle);
+    labOUT12 = makeValue(g, "labOUT12", 544, 56, ValueWidth, ResultValueStyle);
+    labOUT13 = makeValue(g, "labOUT13", 544, 72, ValueWidth, ResultValueStyle);
+    labOUT14 = makeValue(g, "labOUT14", 544, 88, ValueWidth, ResultValueStyle);
+    labOUT1->setBuddy(labOUT11);
+    labOUT2->setBuddy(labOUT12);
+    labOUT3->setBuddy(labOUT13);
+    labOUT4->setBuddy(labOUT14);
+    Label1 = makeNameLabel(g, "Label1", QStringLiteral("prg_info"), 495, 104);
+    labOUTinfo
+        = makeLabel(g, QStringLiteral("labOUTinfo"), NotAvailable, 544, 104, ValueWidth + 20);
+    Label1->setBuddy(labOUTinfo);
+    Label8 = makeNameLabel(g, "Label8", QStringLiteral("prg_cnt"), 497, 120);
+    labOUTcnt = makeLabel(g, QStringLiteral("labOUTcnt"), NotAvailable, 544, 120, ValueWidth);
+    Label8->setBuddy(labOUTcnt);
+    progrPrgCnt = new QProgressBar(g);
+    progrPrgCnt->setObjectName(QStringLiteral("progrPrgCnt"));
+    progrPrgCnt->setGeometry(440, 150, 217, 11);
+    progrPrgCnt->setRange(0, ProgressRange);
+    progrPrgCnt->setValue(0);
+    progrPrgCnt->setTextVisible(false);
+
+    Label9 = makeLabel(g, QStringLiteral("Label9"), QStringLiteral("Status:"), 8, 149);
+    labStatusText = makeLabel(g, QStringLiteral("labStatusText"), QString(), 49, 149, 380);
+    Label9->setBuddy(labStatusText);
+}
+
+void TFrame_SendCommand::cbCommandsChange()
+{
+    const int code = cbCommands->currentIndex();
+    qint16 o2Shift = -1;
+    if (m_opros && code == ZMX_Ku_O2)
+        o2Shift = m_opros->snapshot().O2Shift;
+    const ServiceCommandFields fields = serviceCommandFields(code, o2Shift);
+    for (int i = 0; i < InputCount; ++i) {
+        labIN[i]->setText(fields.inputNames[i]);
+        edIN[i]->setText(fields.inputValues[i]);
+    }
+    // labOUT3 keeps naming the byte count that labOUT13 goes on showing.
+    labOUT1->setText(fields.resultName);
+    labOUT2->setText(Unused);
+    labOUT11->clear();
+    labOUT12->clear();
+    labOUT13->clear();
+    cbRepeat->setChecked(fields.repeat);
+}
+
+ServiceCommandRequest TFrame_SendCommand::CollectArguments() const
+{
+    std::array<QString, InputCount> inputs;
+    for (int i = 0; i < InputCount; ++i)
+        inputs[i] = edIN[i]->text();
+    ZmxSnapshot published;
+    if (m_opros && cbCommands->currentIndex() == ZMX_set_constant)
+        published = m_opros->snapshot();
+    const bool constantsRead = published.ConstantsResult == TOpros_ZMX::ConstantsRead;
+    return packServiceCommand(
+        cbCommands->currentIndex(), inputs, constantsRead ? &published.Constants : nullptr);
+}
+
+void TFrame_SendCommand::btnStartClick()
+{
+    if (m_opros && m_opros->snapshot().RunFlag)
+        StopCommand();
+    else
+        StartCommand();
+}
+
+void TFrame_SendCommand::StartCommand()
+{
+    // Parameters are converted first: one that is not a number leaves the
+    // panel as it was and sends nothing.
+    const ServiceCommandRequest request = CollectArguments();
+    const int repeat = cbRepeat->isChecked() ? 1 : 0;
+    if (repeat)
+        setRepeating(true);
+    // One request per click: a single command goes out once, a repeated one
+    // is repeated by the thread until StopCommand.
+    if (m_opros)
+        m_opros->RequestCommand(request.code, repeat, request.payload);
+}
+
+void TFrame_SendCommand::StopCommand()
+{
+    if (m_opros)
+        m_opros->StopCycle();
+    setRepeating(false);
+}
+
+int TFrame_SendCommand::RequestOperation(ZmxCommand code, int repeat, quint16 argument)
+{
+    if (m_opros)
+        m_opros->RequestOperation(code, repeat, argument);
+    return 0;
+}
+
+void TFrame_SendCommand::setRepeating(bool repeating)
+{
+    btnStart->setText(repeating ? StopCaption : StartCaption);
+    cbRepeat->setEnabled(!repeating);
+    cbCommands->setEnabled(!repeating);
+}
+
+void TFrame_SendCommand::Timer1Timer()
+{
+    if (!m_opros)
+        return;
+    const ZmxSnapshot s = m_opros->snapshot();
+
+    if (s.LinkState != m_shownLinkState) {
+        PaintBox1->setPixmap(LinkStateIcons::icon(s.LinkState));
+        m_shownLinkState = s.LinkState;
+    }
+
+    labOUT13->setText(QString::number(s.LastAnswerLength));
+    labOUT14->setText(QString::number(s.NonEmptyAnswerCount));
+    labOutOK->setText(QString::number(s.SendOkCount));
+    labOutErr->setText(QString::number(s.LinkErrorCount));
+    labInOK->setText(QString::number(s.RecvOkCount));
+    labInErr->setText(QString::number(s.RecvErrCount));
+
+    if (s.ProcedureActive != 0) {
+        const QString status = TOpros_ZMX::programStatusNameAt(s.ProcedureStatus);
+        labOUTinfo->setText(status.isEmpty() ? QString::number(s.ProcedureStatus) : status);
+        labOUTcnt->setText(QString::number(s.ProcedureStep));
+        // A procedure that sets no maximum of its own runs on the bar's
+        // usual range; a zero maximum would turn the bar into a busy sign.
+        progrPrgCnt->setMaximum(s.ProcedureMax > 0 ? s.ProcedureMax : ProgressRange);
+        progrPrgCnt->setValue(qMin(int(s.ProcedureStep), progrPrgCnt->maximum()));
+    } else {
+        progrPrgCnt->setValue(0);
+        labOUTinfo->setText(NotAvailable);
+        labOUTcnt->setText(NotAvailable);
+    }
+
+    if (cbCommands->currentIndex() == ZMX_Shift_O2)
+        labOUT11->setText(QString::number(s.O2Shift));
+    else if (cbCommands->currentIndex() == ZMX_Ku_O2)
+        labOUT11->setText(QString::number(s.O2Gain));
+}
