@@ -1,0 +1,172 @@
+#pragma once
+
+#include "config/DisplayLimits.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class GraphPaintBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QTableWidget;
+class QTimer;
+class TGraphBox;
+class TGraphBoxAxes;
+class TOpros_ZMX;
+struct MeasurementRecording;
+
+// The research page "tabDiscovery": the five gases as curves over time on the
+// strip chart, the legend with the latest values, the choice of the channel
+// whose scale the Y axis shows, start and stop of a recording, and saving
+// and reopening a recording as a measurement file (through the data grid
+// "grData" of the page "TabSheet3").
+//
+// The main window wires it (see the report of this class's commit for the
+// whole list):
+//
+//   Discovery = new DiscoveryPage({ Pages->tabDiscovery, Pages->labDStatus,
+//                                   Pages->TabSheet3, Pages->grData }, *Opros, this);
+//   start-up step 8:   Discovery->CreateChart();
+//   after the settings are read (step 11) and on every apply of the ranges
+//   dialog:            Discovery->setChannelRanges(limits);
+//   start-up step 14:  Discovery->ConfigureChart();
+//   FormClose:         Discovery->DestroyChart();
+//   menu "Исследовательский": Discovery->enterResearchMode();
+//   menu "Диагностический":   Discovery->leaveResearchMode();
+//   menu "Сохранить как...":  Discovery->NSaveAsClick();
+//   menu "Открыть...":        Discovery->NOpenClick();
+//   once the service panel exists: Discovery->setStopPolling(... StopCommand ...);
+//
+// The chart feed timer TimerUpdateDiscoverGraph belongs to the page and runs
+// from its construction; it feeds the chart only once the chart exists.
+class DiscoveryPage : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int FeedIntervalMs = 500;
+    static constexpr int PlotWidth = 945;
+    static constexpr int PlotHeight = 497;
+    static constexpr int ScrollMaximum = 10000;
+    static constexpr int GasCount = 5;
+
+    // The existing widgets the page builds into.
+    struct Widgets
+    {
+        QWidget *tabDiscovery = nullptr; // the page; its placeholder content is replaced
+        QLabel *labDStatus = nullptr; // the thread's status text, written by the main window
+        QWidget *TabSheet3 = nullptr; // page 6: gets the hidden start button and Label28
+        QTableWidget *grData = nullptr; // page 6's data grid; row 0 holds the header
+    };
+
+    // The file dialogs, replaceable for tests. Each returns the chosen path,
+    // or an empty text when the operator cancels.
+    struct FileDialogs
+    {
+        std::function<QString(QWidget *parent, const QString &folder, const QString &proposedName)>
+            saveFileName;
+        std::function<QString(QWidget *parent, const QString &folder)> openFileName;
+    };
+
+    DiscoveryPage(const Widgets &widgets, TOpros_ZMX &opros, QObject *parent = nullptr);
+    ~DiscoveryPage() override;
+
+    // Start-up: create the chart on pboxDisco; configure it (five channels,
+    // colours, title, the CO scale) and draw it; destroy it at close.
+    void CreateChart();
+    void ConfigureChart();
+    void DestroyChart();
+    TGraphBox *chart() const { return m_chart.get(); }
+
+    // The display limits of the five gases become the channels' ranges; the
+    // chart shows them at its next drawing.
+    void setChannelRanges(const DisplayLimits &limits);
+
+    // The research mode is entered (the chart starts afresh) or left (the
+    // hidden start button reads "Старт" again). Enabling the file commands
+    // and switching the page stay with the menu.
+    void enterResearchMode();
+    void leaveResearchMode();
+
+    // "Сохранить как..." and "Открыть...": both stop the polling first and
+    // do not restart it.
+    void NSaveAsClick();
+    void NOpenClick();
+
+    // How the polling is stopped (the service panel's StopCommand); the
+    // thread's StopCycle when not set.
+    void setStopPolling(std::function<void()> stop);
+    void setFileDialogs(FileDialogs dialogs);
+    // How a refusal is shown; a warning box titled "Сообщение" when not set.
+    void setMessageDisplay(std::function<void(const QString &)> display);
+
+    // The folder both file dialogs start in: "reports" in the current folder.
+    static QString fileFolder();
+
+    // Handlers.
+    void SetDiscoverChannel(int channel, int decimals);
+    void labDCOClick() { SetDiscoverChannel(0, 2); }
+    void labDCHClick() { SetDiscoverChannel(1, 0); }
+    void labDCO2Click() { SetDiscoverChannel(2, 2); }
+    void labDO2Click() { SetDiscoverChannel(3, 2); }
+    void labDNOxClick() { SetDiscoverChannel(4, 0); }
+    void btnDStartClick();
+    void btnDStopClick();
+    void ScrollBar1Change(int position);
+    void TimerUpdateDiscoverGraphTimer();
+    void btnStartDiscoverClick();
+
+    // Controls, named as the operator's documentation names them.
+    QFrame *PanelDiscover = nullptr;
+    QLabel *Image3 = nullptr;
+    GraphPaintBox *pboxDisco = nullptr;
+    QLabel *labCurrA = nullptr;
+    QLabel *labCurrAxis = nullptr;
+    QScrollBar *ScrollBar1 = nullptr;
+    QFrame *GroupBox6 = nullptr;
+    std::array<QLabel *, GasCount> legendLabels {}; // labDCO ... labDNOx
+    std::array<QLineEdit *, GasCount> legendValues {}; // ed1 ... ed5
+    std::array<QFrame *, GasCount> legendSwatches {}; // Shape7, Shape11 ... Shape14
+    QFrame *Shape15 = nullptr;
+    QFrame *Shape16 = nullptr;
+    QPushButton *btnDStart = nullptr;
+    QPushButton *btnDStop = nullptr;
+    QLabel *Label24 = nullptr;
+    QLabel *labDStatus = nullptr;
+    QPushButton *btnStartDiscover = nullptr; // page 6, hidden from the operator
+    QLabel *Label28 = nullptr; // page 6: length of the last saved recording, ms
+    QTimer *TimerUpdateDiscoverGraph = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildPage(QWidget *page);
+    void buildLegend();
+    void buildDataPageControls(QWidget *dataPage);
+    // Drops the recording and shows the empty chart from its start.
+    void startAfresh();
+    MeasurementRecording recordingFromChart() const;
+    void fillGrid(const MeasurementRecording &recording);
+    void loadIntoChart(const MeasurementRecording &recording);
+    void stopPolling();
+    void showMessage(const QString &text);
+    QWidget *dialogParent() const;
+
+    TOpros_ZMX &m_opros;
+    QWidget *m_page = nullptr;
+    QTableWidget *m_grid = nullptr;
+    std::unique_ptr<TGraphBox> m_chart;
+    TGraphBoxAxes *m_axes = nullptr;
+    DisplayLimits m_ranges;
+    std::function<void()> m_stopPolling;
+    FileDialogs m_dialogs;
+    std::function<void(const QString &)> m_messageDisplay;
+};

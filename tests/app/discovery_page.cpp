@@ -1,0 +1,309 @@
+// The research page on real widgets without an instrument: its controls, the
+// Y-axis choice, start afresh, and saving and reopening recordings through
+// the data grid with the file dialogs answered by the test.
+#include "discovery_support.h"
+
+#include "common/Win1251.h"
+#include "files/MeasurementFile.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+class ResearchPageTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        saved = FormatSettings::current();
+        FormatSettings::setDecimalSeparator(QLatin1Char(','));
+        r = std::make_unique<ResearchPage>(opros);
+        r->tabs.show();
+    }
+    void TearDown() override
+    {
+        r.reset();
+        FormatSettings::setCurrent(saved);
+    }
+
+    // Points with known values at 500 ms steps from the chart's start.
+    void record(const std::vector<TGraphBox::Values> &points)
+    {
+        TGraphBox &c = r->chart();
+        c.Reset();
+        for (size_t n = 0; n < points.size(); ++n)
+            c.AppendPoint(points[n], c.StartTick + quint32(n) * 500);
+        c.ScrollTo(0);
+    }
+
+    std::vector<TGraphBox::Values> points() const
+    {
+        std::vector<TGraphBox::Values> all;
+        const TGraphBox &c = r->chart();
+        for (int n = 0; n < c.PointCount(); ++n)
+            all.push_back(
+                { c.Point(0, n), c.Point(1, n), c.Point(2, n), c.Point(3, n), c.Point(4, n) });
+        return all;
+    }
+
+    QString gridText(int row, int column) const
+    {
+        const QTableWidgetItem *item = r->pages->grData->item(row, column);
+        return item ? item->text() : QString();
+    }
+
+    FormatSettings saved;
+    TOpros_ZMX opros;
+    std::unique_ptr<ResearchPage> r;
+};
+
+const std::vector<TGraphBox::Values> Three {
+    { 0.12f, 350, 13.5f, 0.8f, 120 },
+    { 2.3f, 1500.5f, 14.25f, 1.5f, 35 },
+    { 4.5f, 20, 0.1f, 20.9f, 4999 },
+};
+
+TEST_F(ResearchPageTest, PageHoldsItsControls)
+{
+    DiscoveryPage &p = *r->page;
+    EXPECT_EQ(p.pboxDisco->size(), QSize(945, 497));
+    EXPECT_EQ(p.pboxDisco->parentWidget(), p.PanelDiscover);
+    EXPECT_EQ(p.labDStatus->parentWidget(), p.PanelDiscover);
+    EXPECT_EQ(p.labCurrAxis->text(), QStringLiteral("CO, %"));
+    const QStringList captions { "CO, %", "CH, ppm", "CO2, %", "O2, %", "NOx, ppm" };
+    for (int gas = 0; gas < 5; ++gas) {
+        EXPECT_EQ(p.legendLabels[gas]->text(), captions[gas]);
+        EXPECT_EQ(p.legendValues[gas]->text(), QStringLiteral("-.--"));
+        EXPECT_EQ(p.legendValues[gas]->objectName(), QStringLiteral("ed%1").arg(gas + 1));
+    }
+    EXPECT_EQ(p.btnDStart->text(), QStringLiteral("Старт"));
+    EXPECT_EQ(p.btnDStop->text(), QStringLiteral("Стоп"));
+    EXPECT_EQ(p.btnStartDiscover->parentWidget(), r->pages->TabSheet3);
+    EXPECT_EQ(p.ScrollBar1->maximum(), 10000);
+    EXPECT_TRUE(p.TimerUpdateDiscoverGraph->isActive());
+    EXPECT_EQ(p.TimerUpdateDiscoverGraph->interval(), 500);
+    // The configured chart: title, CO scale, black plot.
+    EXPECT_EQ(r->chart().Title, QStringLiteral("Показания газов."));
+    EXPECT_EQ(r->chart().ValueLabels[9].Text, QStringLiteral("4,50"));
+    EXPECT_EQ(QColor(p.pboxDisco->image().pixel(10, 10)), QColor(0, 0, 0));
+    // Nothing of the placeholder is left on the page.
+    for (QLabel *label : r->pages->tabDiscovery->findChildren<QLabel *>())
+        EXPECT_FALSE(label->styleSheet().contains(QStringLiteral("dashed")));
+}
+
+TEST_F(ResearchPageTest, LegendLabelsChooseTheYAxis)
+{
+    DiscoveryPage &p = *r->page;
+    struct Case
+    {
+        int gas;
+        const char *caption;
+        QStringList labels;
+    };
+    const Case cases[] = {
+        { 1, "CH, ppm",
+            { "0", "300", "600", "900", "1200", "1500", "1800", "2100", "2400", "2700" } },
+        { 3, "O2, %",
+            { "0,00", "2,20", "4,40", "6,60", "8,80", "11,00", "13,20", "15,40", "17,60",
+                "19,80" } },
+        { 4, "NOx, ppm",
+            { "0", "500", "1000", "1500", "2000", "2500", "3000", "3500", "4000", "4500" } },
+        { 0, "CO, %",
+            { "0,00", "0,70", "1,40", "2,10", "2,80", "3,50", "4,20", "4,90", "5,60", "6,30" } },
+    };
+    for (const Case &c : cases) {
+        QTest::mouseClick(p.legendLabels[c.gas], Qt::LeftButton);
+        EXPECT_EQ(p.labCurrAxis->text(), QLatin1String(c.caption));
+        QStringList labels;
+        for (int k = 0; k <= r->chart().YTickCount(); ++k)
+            labels << r->chart().ValueLabels[k].Text;
+        EXPECT_EQ(labels, c.labels) << c.caption;
+    }
+
+    // An empty range leaves the axis; the caption follows the click.
+    DisplayLimits empty;
+    empty.Low[2] = 16;
+    r->page->setChannelRanges(empty);
+    QTest::mouseClick(p.legendLabels[2], Qt::LeftButton);
+    EXPECT_EQ(p.labCurrAxis->text(), QStringLiteral("CO2, %"));
+    EXPECT_EQ(r->chart().ValueLabels[9].Text, QStringLiteral("6,30"));
+}
+
+TEST_F(ResearchPageTest, HoverLightsTheLabel)
+{
+    QLabel *label = r->page->legendLabels[2];
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(label, &enter);
+    EXPECT_TRUE(label->styleSheet().contains(QStringLiteral("#fffbf0")));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(label, &leave);
+    EXPECT_TRUE(label->styleSheet().contains(QStringLiteral("#00ff00")));
+}
+
+TEST_F(ResearchPageTest, StartBeginsAfreshFromTheLeftEdge)
+{
+    std::vector<TGraphBox::Values> many(2000, TGraphBox::Values { 1, 1, 1, 1, 1 });
+    record(many);
+    r->page->ScrollBar1->setValue(1000);
+    EXPECT_EQ(r->chart().ScrollOffset, 1000);
+    QTest::mouseClick(r->page->btnDStart, Qt::LeftButton);
+    EXPECT_EQ(r->chart().PointCount(), 0);
+    EXPECT_EQ(r->chart().ScrollOffset, 0);
+    EXPECT_EQ(r->page->ScrollBar1->value(), 0);
+    EXPECT_EQ(r->chart().TimeLabels[0].Text, QStringLiteral("--:--"));
+    QTest::mouseClick(r->page->btnDStop, Qt::LeftButton);
+    EXPECT_EQ(r->stops, 1);
+}
+
+TEST_F(ResearchPageTest, HiddenStartButtonTogglesTheFeed)
+{
+    DiscoveryPage &p = *r->page;
+    p.btnStartDiscover->click();
+    EXPECT_FALSE(p.TimerUpdateDiscoverGraph->isActive());
+    EXPECT_EQ(p.btnStartDiscover->text(), QStringLiteral("Старт"));
+    p.btnStartDiscover->click();
+    EXPECT_TRUE(p.TimerUpdateDiscoverGraph->isActive());
+    EXPECT_EQ(p.btnStartDiscover->text(), QStringLiteral("Стоп"));
+    p.leaveResearchMode();
+    EXPECT_EQ(p.btnStartDiscover->text(), QStringLiteral("Старт"));
+    EXPECT_TRUE(p.TimerUpdateDiscoverGraph->isActive());
+}
+
+TEST_F(ResearchPageTest, SavedRecordingReopensPointForPoint)
+{
+    record(Three);
+    r->answer = r->path(QStringLiteral("run.zm"));
+    r->page->NSaveAsClick();
+    EXPECT_TRUE(r->messages.isEmpty()) << qPrintable(r->messages.join('\n'));
+    EXPECT_EQ(r->stops, 1);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d__\\d\\d-\\d\\d-\\d\\d$"))
+                    .match(r->proposedName)
+                    .hasMatch())
+        << qPrintable(r->proposedName);
+    EXPECT_EQ(r->dialogFolder, DiscoveryPage::fileFolder());
+    EXPECT_EQ(r->page->Label28->text(), QStringLiteral("1000"));
+
+    // The grid holds what was written; the file its Windows-1251 bytes.
+    EXPECT_EQ(r->pages->grData->rowCount(), 4);
+    EXPECT_EQ(gridText(0, 0), QStringLiteral("Время, мс"));
+    EXPECT_EQ(gridText(1, 1), QStringLiteral("0,119999997317791"));
+    EXPECT_EQ(gridText(2, 0), QStringLiteral("500"));
+    const QByteArray bytes = r->read(QStringLiteral("run.zm"));
+    EXPECT_TRUE(bytes.startsWith(QByteArray("\xC2\xF0\xE5\xEC\xFF, \xEC\xF1\tCO, %\t")));
+    EXPECT_TRUE(bytes.contains("\r\n500\t2,29999995231628\t1500,5\t14,25\t1,5\t35\r\n"));
+    EXPECT_TRUE(bytes.endsWith("\r\n"));
+
+    // Something else on the chart, then the file again.
+    record({ { 9, 9, 9, 9, 9 } });
+    r->page->ScrollBar1->setValue(3);
+    r->page->NOpenClick();
+    EXPECT_TRUE(r->messages.isEmpty()) << qPrintable(r->messages.join('\n'));
+    EXPECT_EQ(r->stops, 2);
+    const auto back = points();
+    ASSERT_EQ(back.size(), Three.size());
+    EXPECT_EQ(std::memcmp(back.data(), Three.data(), sizeof(TGraphBox::Values) * Three.size()), 0);
+    const TGraphBox &c = r->chart();
+    EXPECT_EQ(c.PointTick(2) - c.StartTick, 1000u); // each point keeps its time
+    EXPECT_TRUE(c.RedrawOnAdd);
+    EXPECT_EQ(c.ScrollOffset, 0);
+    EXPECT_EQ(r->page->ScrollBar1->value(), 0);
+    EXPECT_EQ(c.TimeLabels[0].Text, QStringLiteral("00:00"));
+}
+
+TEST_F(ResearchPageTest, HeaderOfAnOpenedFileIsKeptOnSaving)
+{
+    MeasurementRecording recording;
+    recording.HeaderRow
+        = { QStringLiteral("Время, мс"), QStringLiteral("CO, % об."), QStringLiteral("CH, ppm"),
+              QStringLiteral("CO2, %"), QStringLiteral("O2, %"), QStringLiteral("NOx, ppm") };
+    recording.Points = { { 0, { 1, 2, 3, 4, 5 } } };
+    r->write(QStringLiteral("in.zm"), MeasurementFile::encode(recording, QLatin1Char(',')));
+    r->answer = r->path(QStringLiteral("in.zm"));
+    r->page->NOpenClick();
+    EXPECT_EQ(gridText(0, 1), QStringLiteral("CO, % об."));
+    r->answer = r->path(QStringLiteral("out.zm"));
+    r->page->NSaveAsClick();
+    EXPECT_TRUE(r->read(QStringLiteral("out.zm"))
+                    .startsWith(Win1251::encode(QStringLiteral("Время, мс\tCO, % об.\t"))));
+}
+
+TEST_F(ResearchPageTest, FileThatIsNotARecordingLeavesTheChart)
+{
+    record(Three);
+    const int rows = r->pages->grData->rowCount();
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *says;
+    };
+    const QByteArray header = MeasurementFile::encode(MeasurementRecording(), QLatin1Char(','));
+    const Case cases[] = {
+        { "bad.zm", header + "0\t1\t2\t3\t4\t5\r\n500\t1.5\t2\t3\t4\t5\r\n", "Строка 3" },
+        { "short.zm", header + "0\t1\t2\t3\t4\t5\r\n500\t1,5\t2", "Строка 3" },
+        { "binary.zm", QByteArray("\x89PNG\r\n\x1A\n\0\0", 10), "Строка 1" },
+        { "missing.zm", QByteArray(), "не читается" },
+    };
+    for (const Case &c : cases) {
+        if (!c.bytes.isNull())
+            r->write(QLatin1String(c.name), c.bytes);
+        r->answer = r->path(QLatin1String(c.name));
+        r->messages.clear();
+        r->page->NOpenClick();
+        ASSERT_EQ(r->messages.size(), 1) << c.name;
+        EXPECT_TRUE(r->messages[0].contains(QString::fromUtf8(c.says)))
+            << qPrintable(r->messages[0]);
+        EXPECT_TRUE(r->messages[0].contains(QLatin1String(c.name))) << qPrintable(r->messages[0]);
+        EXPECT_EQ(points().size(), Three.size()) << c.name;
+        EXPECT_EQ(r->chart().Point(1, 1), 1500.5f) << c.name;
+        EXPECT_EQ(r->pages->grData->rowCount(), rows) << c.name;
+    }
+}
+
+TEST_F(ResearchPageTest, CancelledDialogsChangeNothing)
+{
+    record(Three);
+    r->answer.clear();
+    r->page->NSaveAsClick();
+    r->page->NOpenClick();
+    EXPECT_EQ(r->stops, 2); // the polling stops all the same
+    EXPECT_TRUE(r->messages.isEmpty());
+    EXPECT_EQ(points().size(), Three.size());
+    EXPECT_TRUE(QDir(r->folder.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(ResearchPageTest, FileThatCannotBeWrittenIsReported)
+{
+    record(Three);
+    r->answer = r->path(QStringLiteral("no-such-folder/run.zm"));
+    r->page->NSaveAsClick();
+    ASSERT_EQ(r->messages.size(), 1);
+    EXPECT_TRUE(r->messages[0].contains(QStringLiteral("не сохранён")))
+        << qPrintable(r->messages[0]);
+}
+
+TEST_F(ResearchPageTest, LongerFileFillsTheChartAndSaysSo)
+{
+    MeasurementRecording recording;
+    recording.Points.resize(TGraphBox::Capacity + 2);
+    for (size_t n = 0; n < recording.Points.size(); ++n)
+        recording.Points[n] = { quint32(n * 500), { float(n % 7), 0, 0, 0, 0 } };
+    r->write(QStringLiteral("long.zm"), MeasurementFile::encode(recording, QLatin1Char(',')));
+    r->answer = r->path(QStringLiteral("long.zm"));
+    r->page->NOpenClick();
+    EXPECT_EQ(r->chart().PointCount(), TGraphBox::Capacity);
+    ASSERT_EQ(r->messages.size(), 1);
+    EXPECT_TRUE(r->messages[0].contains(QStringLiteral("54002"))) << qPrintable(r->messages[0]);
+}
+
+} // namespace
