@@ -79,7 +79,7 @@ constexpr int OutOfSightLeft = 1100; // beyond the page's right edge
 constexpr int UnusedTimeLabels = 7;
 constexpr int UnusedBevels = 8;
 
-// Axis of the chart until a channel is chosen: CO from 0 to 5 %.
+// Axis of the chart when the CO range cannot be shown: 0 to 5 %.
 constexpr float StartAxisMin = 0;
 constexpr float StartAxisMax = 5.0f;
 constexpr float TimeGridStep = 60;
@@ -352,7 +352,11 @@ void DiscoveryPage::ConfigureChart()
         c.PenColors[gas][TGraphBox::MainPass] = GasColours[gas];
     c.DeriveHaloColours();
     c.SetTitle(ChartTitle);
-    c.SetAxes(StartAxisMin, StartAxisMax, TimeGridStep, StartValueGridStep);
+    // The Y axis starts on the CO scale, as "CO, %" under "Шкала Y:" says: the
+    // CO channel's own range, so the labels read what the red curve shows.
+    const float top = c.ChannelMax[0];
+    if (c.SetAxes(c.ChannelMin[0], top, TimeGridStep, top * ValueGridShare) != 0)
+        c.SetAxes(StartAxisMin, StartAxisMax, TimeGridStep, StartValueGridStep);
     c.DrawGrid();
     c.DrawCurves();
     c.Present();

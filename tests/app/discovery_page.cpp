@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -92,9 +93,10 @@ TEST_F(ResearchPageTest, PageHoldsItsControls)
     EXPECT_EQ(p.ScrollBar1->maximum(), 10000);
     EXPECT_TRUE(p.TimerUpdateDiscoverGraph->isActive());
     EXPECT_EQ(p.TimerUpdateDiscoverGraph->interval(), 500);
-    // The configured chart: title, CO scale, black plot.
+    // The configured chart: title, the CO channel's scale, black plot.
     EXPECT_EQ(r->chart().Title, QStringLiteral("Показания газов."));
-    EXPECT_EQ(r->chart().ValueLabels[9].Text, QStringLiteral("4,50"));
+    EXPECT_EQ(r->chart().ValueLabels[1].Text, QStringLiteral("0,70"));
+    EXPECT_EQ(r->chart().ValueLabels[9].Text, QStringLiteral("6,30"));
     EXPECT_EQ(QColor(p.pboxDisco->image().pixel(10, 10)), QColor(0, 0, 0));
     // Nothing of the placeholder is left on the page.
     for (QLabel *label : r->pages->tabDiscovery->findChildren<QLabel *>())
@@ -304,6 +306,46 @@ TEST_F(ResearchPageTest, LongerFileFillsTheChartAndSaysSo)
     EXPECT_EQ(r->chart().PointCount(), TGraphBox::Capacity);
     ASSERT_EQ(r->messages.size(), 1);
     EXPECT_TRUE(r->messages[0].contains(QStringLiteral("54002"))) << qPrintable(r->messages[0]);
+}
+
+// An engine run of 900 points (idle, raised speed, idle again) reopened from
+// its file: all five curves are on the plot, each in its colour.
+TEST_F(ResearchPageTest, OpenedRecordingIsDrawnInTheGasColours)
+{
+    MeasurementRecording recording;
+    for (int n = 0; n < 900; ++n) {
+        const bool raised = n > 300 && n < 600;
+        const float settle = 1 - std::exp(-float(n % 300) / 40.0f);
+        const float wobble = std::sin(float(n) * 0.37f) * 0.5f + std::sin(float(n) * 0.11f);
+        const float co = raised ? 0.9f - 0.5f * settle : 1.6f + 0.3f * settle;
+        const float ch = raised ? 160 - 60 * settle : 420 + 40 * settle;
+        const float co2 = raised ? 12.8f + 1.4f * settle : 13.6f - 0.8f * settle;
+        const float o2 = raised ? 1.4f - 0.6f * settle : 0.9f + 0.3f * settle;
+        const float nox = raised ? 900 + 500 * settle : 300 - 80 * settle;
+        recording.Points.push_back({ quint32(n) * 500,
+            { co + 0.04f * wobble, ch + 6 * wobble, co2 + 0.08f * wobble, o2 + 0.05f * wobble,
+                nox + 15 * wobble } });
+    }
+    r->write(QStringLiteral("run.zm"), MeasurementFile::encode(recording, QLatin1Char(',')));
+    r->answer = r->path(QStringLiteral("run.zm"));
+    r->page->NOpenClick();
+    ASSERT_TRUE(r->messages.isEmpty()) << qPrintable(r->messages.join('\n'));
+
+    const QImage plot = r->page->pboxDisco->image();
+    const QColor colours[] = { Qt::red, Qt::green, Qt::yellow, Qt::cyan, Qt::magenta };
+    for (const QColor &colour : colours) {
+        int count = 0;
+        for (int y = 0; y < plot.height(); ++y)
+            for (int x = 0; x < plot.width(); ++x)
+                count += QColor(plot.pixel(x, y)) == colour;
+        EXPECT_GT(count, 800) << qPrintable(colour.name());
+    }
+    EXPECT_EQ(r->chart().TimeLabels[1].Text, QStringLiteral("01:00"));
+
+    // The picture of the page, for the documentation.
+    const QByteArray shot = qgetenv("ZELMOR_SCREENSHOT");
+    if (!shot.isEmpty())
+        r->tabs.grab().save(QString::fromLocal8Bit(shot));
 }
 
 } // namespace

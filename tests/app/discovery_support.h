@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -25,7 +26,10 @@ struct ResearchPage
 {
     explicit ResearchPage(TOpros_ZMX &opros)
     {
+        // As in the main window: the pages fill the window, the tab strip is hidden.
         tabs.resize(1024, 743);
+        tabs.setDocumentMode(true);
+        tabs.tabBar()->hide();
         pages = new SecondaryPages(&tabs, &diagnose);
         pages->writeDataHeader();
         tabs.setCurrentIndex(SecondaryPages::DiscoveryIndex);
