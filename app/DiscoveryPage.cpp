@@ -364,8 +364,7 @@ void DiscoveryPage::ConfigureChart()
 
 void DiscoveryPage::DestroyChart()
 {
-    delete m_axes;
-    m_axes = nullptr;
+    delete m_axes.data();
     m_chart.reset();
 }
 

@@ -3,6 +3,7 @@
 #include "config/DisplayLimits.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -164,7 +165,8 @@ private:
     QWidget *m_page = nullptr;
     QTableWidget *m_grid = nullptr;
     std::unique_ptr<TGraphBox> m_chart;
-    TGraphBoxAxes *m_axes = nullptr;
+    // A child of the panel: gone already when the window's widgets go first.
+    QPointer<TGraphBoxAxes> m_axes;
     DisplayLimits m_ranges;
     std::function<void()> m_stopPolling;
     FileDialogs m_dialogs;

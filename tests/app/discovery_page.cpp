@@ -348,4 +348,21 @@ TEST_F(ResearchPageTest, OpenedRecordingIsDrawnInTheGasColours)
         r->tabs.grab().save(QString::fromLocal8Bit(shot));
 }
 
+
+// In the main window the page is a child of the window, whose pages (and the
+// chart's axes on them) go before it.
+TEST(ResearchPageLifetime, WindowsWidgetsMayGoFirst)
+{
+    TOpros_ZMX opros;
+    auto *tabs = new QTabWidget;
+    auto *pages = new SecondaryPages(tabs, new QWidget);
+    auto *page = new DiscoveryPage(
+        { pages->tabDiscovery, pages->labDStatus, pages->TabSheet3, pages->grData }, opros, tabs);
+    page->CreateChart();
+    page->ConfigureChart();
+    page->chart()->AddPoint({ 1, 2, 3, 4, 5 });
+    delete tabs;
+    SUCCEED();
+}
+
 } // namespace
