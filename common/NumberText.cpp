@@ -4,6 +4,8 @@
 #include "common/ZelmorError.h"
 
 #include <QLocale>
+#include <QVarLengthArray>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -30,9 +32,12 @@ Decimal toDecimal(double value)
     d.negative = std::signbit(value);
     if (value == 0.0)
         return d;
+    // "d.dddddddddddddde[+-]xx", correctly rounded like printf's "%.14e" but
+    // without its locale and format parsing (recordings write 270000 of these).
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*e", maxDigits - 1, std::fabs(value));
-    // buffer: "d.dddddddddddddde[+-]xx"
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer - 1, std::fabs(value),
+        std::chars_format::scientific, maxDigits - 1);
+    *written.ptr = '\0';
     const char *e = std::strchr(buffer, 'e');
     d.digits.append(buffer[0]);
     d.digits.append(buffer + 2, int(e - buffer - 2));
@@ -84,26 +89,33 @@ QString specialText(double value)
 // as it is when decimals < 0).
 QString plainText(const Decimal &d, int decimals, QChar separator)
 {
-    QString integer;
-    QString fraction;
+    // Built in place: a recording writes hundreds of thousands of these.
+    QVarLengthArray<char, 64> integer;
+    QVarLengthArray<char, 64> fraction;
     const int size = d.digits.size();
     for (int i = 0; i < qMax(d.exponent, 0); ++i)
-        integer += i < size ? QLatin1Char(d.digits.at(i)) : QLatin1Char('0');
+        integer.append(i < size ? d.digits.at(i) : '0');
     if (integer.isEmpty())
-        integer = QStringLiteral("0");
+        integer.append('0');
     for (int i = qMin(d.exponent, 0); i < 0; ++i)
-        fraction += QLatin1Char('0');
+        fraction.append('0');
     for (int i = qMax(d.exponent, 0); i < size; ++i)
-        fraction += QLatin1Char(d.digits.at(i));
+        fraction.append(d.digits.at(i));
     if (decimals >= 0) {
-        fraction.truncate(decimals);
+        if (fraction.size() > decimals)
+            fraction.resize(decimals);
         while (fraction.size() < decimals)
-            fraction += QLatin1Char('0');
+            fraction.append('0');
     }
-    QString text = d.negative && !d.digits.isEmpty() ? QStringLiteral("-") : QString();
-    text += integer;
-    if (!fraction.isEmpty())
-        text += separator + fraction;
+    QString text;
+    text.reserve(integer.size() + fraction.size() + 2);
+    if (d.negative && !d.digits.isEmpty())
+        text += QLatin1Char('-');
+    text += QLatin1StringView(integer.constData(), integer.size());
+    if (!fraction.isEmpty()) {
+        text += separator;
+        text += QLatin1StringView(fraction.constData(), fraction.size());
+    }
     return text;
 }
 
@@ -204,6 +216,7 @@ std::optional<double> tryStrToFloat(const QString &text, QChar decimalSeparator)
 {
     const QString t = trimmedNumberText(text);
     QByteArray plain; // the number in C notation
+    plain.reserve(t.size());
     int i = 0;
     const int n = t.size();
     auto isDigit = [&](int at) {
@@ -238,9 +251,21 @@ std::optional<double> tryStrToFloat(const QString &text, QChar decimalSeparator)
     }
     if (i != n)
         return std::nullopt;
-    bool ok = false;
-    const double value = QLocale::c().toDouble(QString::fromLatin1(plain), &ok);
-    if (!ok || !std::isfinite(value))
+    // The text is plain C notation by now; a leading "+" is all from_chars
+    // does not take. Out-of-range texts go the long way, as they always went.
+    const char *first = plain.constData();
+    const char *last = first + plain.size();
+    if (*first == '+')
+        ++first;
+    double value = 0;
+    const auto parsed = std::from_chars(first, last, value);
+    if (parsed.ec != std::errc() || parsed.ptr != last) {
+        bool ok = false;
+        value = QLocale::c().toDouble(QString::fromLatin1(plain), &ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    if (!std::isfinite(value))
         return std::nullopt;
     return value;
 }

@@ -45,6 +45,16 @@ std::optional<quint32> timeValue(QByteArrayView cell)
     return quint32(value);
 }
 
+// Numbers are plain ASCII, where the code page and Latin-1 agree.
+QString cellText(QByteArrayView cell)
+{
+    for (char c : cell) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return Win1251::decode(cell.toByteArray());
+    }
+    return QString::fromLatin1(cell.data(), cell.size());
+}
+
 QString columnName(const MeasurementRecording::Header &header, int column)
 {
     const QString name = header[column].trimmed();
@@ -121,7 +131,10 @@ QByteArray encode(const MeasurementRecording &recording, QChar decimalSeparator)
         }
         text += lineBreak;
     }
-    return Win1251::encode(header) + Win1251::encode(text);
+    // The numbers are ASCII but for the separator: Latin-1 is the same bytes
+    // as the code page then, and much quicker to produce.
+    const bool latin = decimalSeparator.unicode() < 0x80;
+    return Win1251::encode(header) + (latin ? text.toLatin1() : Win1251::encode(text));
 }
 
 MeasurementReadResult decode(const QByteArray &bytes, QChar decimalSeparator, qint64 maxPoints)
@@ -181,7 +194,7 @@ MeasurementReadResult decode(const QByteArray &bytes, QChar decimalSeparator, qi
                 point.TimeMs = *time;
                 continue;
             }
-            const QString text = Win1251::decode(cell.toByteArray());
+            const QString text = cellText(cell);
             std::optional<double> value = tryStrToFloat(text, decimalSeparator);
             if (!value)
                 value = specialValue(text);
