@@ -88,6 +88,7 @@ constexpr float ValueGridShare = 0.1f; // value grid step: a tenth of the channe
 constexpr int ValueDigits = 5;
 
 constexpr auto WaitAfterStop = std::chrono::milliseconds(100);
+constexpr int GridSliceRows = 2000; // about 10 ms of the event loop
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QRect &rect)
 {
@@ -143,6 +144,11 @@ DiscoveryPage::DiscoveryPage(const Widgets &widgets, TOpros_ZMX &opros, QObject 
     connect(TimerUpdateDiscoverGraph, &QTimer::timeout, this,
         &DiscoveryPage::TimerUpdateDiscoverGraphTimer);
     TimerUpdateDiscoverGraph->start();
+
+    m_gridTimer = new QTimer(this);
+    m_gridTimer->setSingleShot(true);
+    m_gridTimer->setInterval(0);
+    connect(m_gridTimer, &QTimer::timeout, this, &DiscoveryPage::fillGridSlice);
 }
 
 DiscoveryPage::~DiscoveryPage()
@@ -538,26 +544,41 @@ MeasurementRecording DiscoveryPage::recordingFromChart() const
     return recording;
 }
 
-void DiscoveryPage::fillGrid(const MeasurementRecording &recording)
+void DiscoveryPage::fillGrid(MeasurementRecording recording)
 {
     if (!m_grid)
         return;
-    const QChar separator = FormatSettings::current().decimalSeparator;
     const int rows = int(recording.Points.size()) + 1;
-    m_grid->setUpdatesEnabled(false);
-    m_grid->clearContents();
     m_grid->setColumnCount(MeasurementRecording::ColumnCount);
     m_grid->setRowCount(rows);
     for (int column = 0; column < MeasurementRecording::ColumnCount; ++column)
         m_grid->setItem(0, column, new QTableWidgetItem(recording.HeaderRow[column]));
-    for (int n = 0; n < rows - 1; ++n) {
-        const MeasurementPoint &point = recording.Points[size_t(n)];
+    m_gridContent = std::make_shared<const MeasurementRecording>(std::move(recording));
+    m_gridRowsDone = 0;
+    fillGridSlice();
+}
+
+void DiscoveryPage::fillGridSlice()
+{
+    if (!m_gridContent || !m_grid)
+        return;
+    const QChar separator = FormatSettings::current().decimalSeparator;
+    const std::vector<MeasurementPoint> &points = m_gridContent->Points;
+    const int end = std::min(int(points.size()), m_gridRowsDone + GridSliceRows);
+    m_grid->setUpdatesEnabled(false);
+    for (int n = m_gridRowsDone; n < end; ++n) {
+        const MeasurementPoint &point = points[size_t(n)];
         m_grid->setItem(n + 1, 0, new QTableWidgetItem(QString::number(point.TimeMs)));
         for (int gas = 0; gas < GasCount; ++gas)
             m_grid->setItem(n + 1, gas + 1,
                 new QTableWidgetItem(generalText(double(point.Values[gas]), separator)));
     }
     m_grid->setUpdatesEnabled(true);
+    m_gridRowsDone = end;
+    if (m_gridRowsDone >= int(points.size()))
+        m_gridContent.reset();
+    else
+        m_gridTimer->start();
 }
 
 void DiscoveryPage::loadIntoChart(const MeasurementRecording &recording)
@@ -592,15 +613,16 @@ void DiscoveryPage::NSaveAsClick()
     if (path.isEmpty())
         return;
 
-    const MeasurementRecording recording = recordingFromChart();
-    fillGrid(recording);
+    MeasurementRecording recording = recordingFromChart();
     if (Label28)
         Label28->setText(
             QString::number(recording.Points.empty() ? 0 : recording.Points.back().TimeMs));
 
     QString error;
-    if (!MeasurementFile::save(
-            path, recording, FormatSettings::current().decimalSeparator, &error)) {
+    const bool saved = MeasurementFile::save(
+        path, recording, FormatSettings::current().decimalSeparator, &error);
+    fillGrid(std::move(recording));
+    if (!saved) {
         showMessage(
             QStringLiteral("Файл %1 не сохранён: %2").arg(QDir::toNativeSeparators(path), error));
     }
@@ -615,17 +637,18 @@ void DiscoveryPage::NOpenClick()
 
     // The whole file is read before anything changes: a file that is not a
     // recording leaves the chart and the grid as they were.
-    const MeasurementReadResult result = MeasurementFile::load(
+    MeasurementReadResult result = MeasurementFile::load(
         path, FormatSettings::current().decimalSeparator, TGraphBox::Capacity);
     if (!result.Ok) {
         showMessage(QStringLiteral("Файл %1 не открыт, это не запись измерений.\n%2.")
                         .arg(QDir::toNativeSeparators(path), result.Error));
         return;
     }
-    fillGrid(result.Recording);
     if (m_chart)
         loadIntoChart(result.Recording);
-    if (result.PointsInFile > qint64(result.Recording.Points.size())) {
+    const bool cut = result.PointsInFile > qint64(result.Recording.Points.size());
+    fillGrid(std::move(result.Recording));
+    if (cut) {
         showMessage(QStringLiteral("В файле %1 точек, график вмещает %2: показаны первые %2.")
                         .arg(result.PointsInFile)
                         .arg(TGraphBox::Capacity));

@@ -111,6 +111,10 @@ public:
     // The folder both file dialogs start in: "reports" in the current folder.
     static QString fileFolder();
 
+    // The data grid gets the last saved or opened recording in slices from
+    // the event loop, so a long recording does not hold up the command.
+    bool isGridComplete() const { return !m_gridContent; }
+
     // Handlers.
     void SetDiscoverChannel(int channel, int decimals);
     void labDCOClick() { SetDiscoverChannel(0, 2); }
@@ -155,7 +159,8 @@ private:
     // Drops the recording and shows the empty chart from its start.
     void startAfresh();
     MeasurementRecording recordingFromChart() const;
-    void fillGrid(const MeasurementRecording &recording);
+    void fillGrid(MeasurementRecording recording);
+    void fillGridSlice();
     void loadIntoChart(const MeasurementRecording &recording);
     void stopPolling();
     void showMessage(const QString &text);
@@ -163,11 +168,14 @@ private:
 
     TOpros_ZMX &m_opros;
     QWidget *m_page = nullptr;
-    QTableWidget *m_grid = nullptr;
+    QPointer<QTableWidget> m_grid;
     std::unique_ptr<TGraphBox> m_chart;
     // A child of the panel: gone already when the window's widgets go first.
     QPointer<TGraphBoxAxes> m_axes;
     DisplayLimits m_ranges;
+    std::shared_ptr<const MeasurementRecording> m_gridContent; // still being written into the grid
+    int m_gridRowsDone = 0;
+    QTimer *m_gridTimer = nullptr;
     std::function<void()> m_stopPolling;
     FileDialogs m_dialogs;
     std::function<void(const QString &)> m_messageDisplay;

@@ -196,6 +196,7 @@ TEST_F(ResearchPageTest, SavedRecordingReopensPointForPoint)
     EXPECT_EQ(r->page->Label28->text(), QStringLiteral("1000"));
 
     // The grid holds what was written; the file its Windows-1251 bytes.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r->page->isGridComplete(); }, 5000));
     EXPECT_EQ(r->pages->grData->rowCount(), 4);
     EXPECT_EQ(gridText(0, 0), QStringLiteral("Время, мс"));
     EXPECT_EQ(gridText(1, 1), QStringLiteral("0,119999997317791"));
@@ -233,6 +234,8 @@ TEST_F(ResearchPageTest, HeaderOfAnOpenedFileIsKeptOnSaving)
     r->answer = r->path(QStringLiteral("in.zm"));
     r->page->NOpenClick();
     EXPECT_EQ(gridText(0, 1), QStringLiteral("CO, % об."));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r->page->isGridComplete(); }, 5000));
+    EXPECT_EQ(gridText(1, 5), QStringLiteral("5"));
     r->answer = r->path(QStringLiteral("out.zm"));
     r->page->NSaveAsClick();
     EXPECT_TRUE(r->read(QStringLiteral("out.zm"))
@@ -304,6 +307,11 @@ TEST_F(ResearchPageTest, LongerFileFillsTheChartAndSaysSo)
     r->answer = r->path(QStringLiteral("long.zm"));
     r->page->NOpenClick();
     EXPECT_EQ(r->chart().PointCount(), TGraphBox::Capacity);
+    // The grid fills from the event loop, a slice at a time.
+    EXPECT_FALSE(r->page->isGridComplete());
+    EXPECT_EQ(r->pages->grData->rowCount(), TGraphBox::Capacity + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r->page->isGridComplete(); }, 60000));
+    EXPECT_EQ(gridText(TGraphBox::Capacity, 0), QString::number((TGraphBox::Capacity - 1) * 500));
     ASSERT_EQ(r->messages.size(), 1);
     EXPECT_TRUE(r->messages[0].contains(QStringLiteral("54002"))) << qPrintable(r->messages[0]);
 }
@@ -347,7 +355,6 @@ TEST_F(ResearchPageTest, OpenedRecordingIsDrawnInTheGasColours)
     if (!shot.isEmpty())
         r->tabs.grab().save(QString::fromLocal8Bit(shot));
 }
-
 
 // In the main window the page is a child of the window, whose pages (and the
 // chart's axes on them) go before it.
