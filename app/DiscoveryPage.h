@@ -29,24 +29,27 @@ struct MeasurementRecording;
 // and reopening a recording as a measurement file (through the data grid
 // "grData" of the page "TabSheet3").
 //
-// The main window wires it (see the report of this class's commit for the
-// whole list):
+// The main window wires it:
 //
-//   Discovery = new DiscoveryPage({ Pages->tabDiscovery, Pages->labDStatus,
-//                                   Pages->TabSheet3, Pages->grData }, *Opros, this);
-//   start-up step 8:   Discovery->CreateChart();
-//   after the settings are read (step 11) and on every apply of the ranges
-//   dialog:            Discovery->setChannelRanges(limits);
-//   start-up step 14:  Discovery->ConfigureChart();
-//   FormClose:         Discovery->DestroyChart();
-//   menu "Исследовательский": Discovery->enterResearchMode();
-//   menu "Диагностический":   Discovery->leaveResearchMode();
-//   menu "Сохранить как...":  Discovery->NSaveAsClick();
-//   menu "Открыть...":        Discovery->NOpenClick();
-//   once the service panel exists: Discovery->setStopPolling(... StopCommand ...);
+//   constructor, after Pages:
+//     Discovery = new DiscoveryPage({ Pages->tabDiscovery, Pages->labDStatus,
+//                                     Pages->TabSheet3, Pages->grData }, *Opros, this);
+//   start-up step 8, after the gas graph:   Discovery->CreateChart();
+//   step 11, after the settings are read:   Discovery->setChannelRanges(limits);
+//   step 14:                                Discovery->ConfigureChart();
+//   FormClose, beside GasGraph.reset():     Discovery->DestroyChart();
+//   "Исследовательский" (NDiscover):  enable NOpen/NSaveAs, show page 5, then
+//                                     Discovery->enterResearchMode();
+//   "Диагностический" (NDiagnose):    disable NOpen/NSaveAs, show page 4, then
+//                                     Discovery->leaveResearchMode();
+//   "Сохранить как..." / "Открыть...": Discovery->NSaveAsClick() / NOpenClick();
+//   the service panel's stop:  Discovery->setStopPolling([panel] { panel->StopCommand(); });
+//   the ranges dialog:         FormDiap->setChartSink([this](const DisplayLimits &l) {
+//                                  Discovery->setChannelRanges(l); });
 //
 // The chart feed timer TimerUpdateDiscoverGraph belongs to the page and runs
-// from its construction; it feeds the chart only once the chart exists.
+// from its construction; it feeds the chart only once the chart exists. The
+// window's TimerOperation keeps writing labDStatus, which the page shows.
 class DiscoveryPage : public QObject
 {
     Q_OBJECT
