@@ -133,8 +133,9 @@ struct Page
     {
         pages = new SecondaryPages(&tabs, &diagnose);
         pages->writeDataHeader();
-        page = std::make_unique<DiscoveryPage>(DiscoveryPage::Widgets { pages->tabDiscovery,
-                                                   pages->labDStatus, pages->TabSheet3, pages->grData },
+        page = std::make_unique<DiscoveryPage>(
+            DiscoveryPage::Widgets {
+                pages->tabDiscovery, pages->labDStatus, pages->TabSheet3, pages->grData },
             opros);
         page->CreateChart();
         page->ConfigureChart();
