@@ -17,9 +17,10 @@ void LinkLog::write(const QString &line)
 
 void LinkLog::portState(PortProblem problem, const QString &port)
 {
-    if (problem == m_problem)
+    if (problem == m_problem && (problem == PortProblem::None || port == m_problemPort))
         return;
     m_problem = problem;
+    m_problemPort = port;
     if (problem != PortProblem::None)
         write(QStringLiteral("port error: ") + portProblemLogText(problem) + QStringLiteral(" (")
             + port + QLatin1Char(')'));

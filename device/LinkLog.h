@@ -41,5 +41,6 @@ private:
 
     Writer m_write;
     PortProblem m_problem = PortProblem::None;
+    QString m_problemPort;
     Link m_link = Link::Unknown;
 };

@@ -152,6 +152,10 @@ bool ProtocolLibrary::dropStale()
 
 int32_t ProtocolLibrary::dropWaitingUnits()
 {
+    // Bytes left over from an earlier read came in right behind the unit
+    // that ended that read, not when we come back to them: stamped with the
+    // old time, the rest of their frame read now would look like a gap.
+    pendingMs_ = clock_();
     if (hasKept_) {
         hasKept_ = false;
         kept_.clear();

@@ -165,6 +165,7 @@ void TOpros_ZMX::readQueryAnswer(int code)
     if (!receiveQueryAnswer())
         return;
     const int count = m_link->answerCount();
+
     const uint8_t *buffer = m_link->buffer();
     const AnswerKind answer = classifyAnswer(code, count);
     bool warmUp = false;
