@@ -38,4 +38,7 @@ public:
     // Discards the port's pending data in both directions and the kept frame;
     // false when the system refuses.
     virtual bool purge() = 0;
+    // Frames dropped because they were there before a packet went out: late
+    // answers to earlier commands, never the answer to the packet sent.
+    virtual uint32_t staleFrames() const { return 0; }
 };

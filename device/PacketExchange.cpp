@@ -6,6 +6,7 @@
 #include "device/SerialTransport.h"
 
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -64,6 +65,16 @@ std::string PacketExchange::portError() const
     return transport_->errorString();
 }
 
+PortProblem PacketExchange::portProblem() const
+{
+    return transport_->problem();
+}
+
+bool PacketExchange::takePortFailure()
+{
+    return std::exchange(portFailed_, false);
+}
+
 void PacketExchange::setArgument(uint16_t argument)
 {
     LittleEndian::writeU16(buffer_.data() + PacketPayloadOffset, argument);
@@ -78,8 +89,10 @@ int32_t PacketExchange::sendWithRetry(int length)
     while (MsClock::before(clock_(), deadline) && lastSendStatus_ != LinkStatus::Ok) {
         lastSendStatus_ = library_->data_out(
             buffer_.data(), static_cast<uint16_t>(length), SendWaitTicks, SendTransmissions);
-        if (failsAtOnce(lastSendStatus_))
+        if (failsAtOnce(lastSendStatus_)) {
+            portFailed_ = true;
             std::this_thread::sleep_for(FailedCallPause);
+        }
     }
     return lastSendStatus_;
 }
@@ -104,8 +117,10 @@ int32_t PacketExchange::ReceiveAnswer()
     while (MsClock::before(clock_(), deadline) && lastReceiveStatus_ != LinkStatus::Ok) {
         lastReceiveStatus_ = library_->data_in(
             buffer_.data(), PacketBufferSize, &answerCount_, &secondAnswerWord_);
-        if (failsAtOnce(lastReceiveStatus_))
+        if (failsAtOnce(lastReceiveStatus_)) {
+            portFailed_ = true;
             std::this_thread::sleep_for(FailedCallPause);
+        }
     }
     return lastReceiveStatus_;
 }

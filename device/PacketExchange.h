@@ -51,6 +51,14 @@ public:
     bool InitPort(int speed);
     bool isPortOpen() const;
     std::string portError() const;
+    // What the last port failure means (open refused, device gone); None
+    // while the port works.
+    PortProblem portProblem() const;
+    // True once after a send or receive met a dead or missing port (library
+    // status 1 or 2); cleared by the call.
+    bool takePortFailure();
+    // Late frames the library dropped since the port was set up.
+    uint32_t staleFrames() const { return library_->staleFrames(); }
 
     // Writes `code` at offset 0 and into CommandIndex, then sends the command's
     // out length from the buffer. Returns the last library status; 15 = sent.
@@ -101,4 +109,5 @@ private:
     int32_t lastReceiveStatus_ = 0;
     uint16_t answerCount_ = 0;
     uint16_t secondAnswerWord_ = 0;
+    bool portFailed_ = false;
 };

@@ -31,6 +31,7 @@ uint8_t ProtocolLibrary::InitCommPort(int32_t speed, int32_t, int32_t)
     configured_ = false;
     forgetInput();
     damaged_ = 0;
+    stale_ = 0;
     if (port_ == nullptr || !port_->isOpen())
         return 0;
     if (!port_->configure(speed))
@@ -56,6 +57,7 @@ void ProtocolLibrary::forgetInput()
     unitPos_ = 0;
     hasKept_ = false;
     kept_.clear();
+    staleInParser_ = false;
 }
 
 bool ProtocolLibrary::purge()
@@ -90,8 +92,15 @@ ProtocolLibrary::Pump ProtocolLibrary::nextUnit(uint32_t deadline, LinkUnit &uni
     for (;;) {
         while (unitPos_ < units_.size()) {
             unit = std::move(units_[unitPos_++]);
+            if (unit.kind == LinkUnit::Frame && staleInParser_) {
+                staleInParser_ = false;
+                if (!dropStale())
+                    return Pump::IoError;
+                continue;
+            }
             if (unit.kind != LinkUnit::Damaged)
                 return Pump::Unit;
+            staleInParser_ = false;
             ++damaged_;
             // The sender repeats a frame we NAK; one we did not see end is
             // given up on by the sender's own time-out.
@@ -135,18 +144,36 @@ void ProtocolLibrary::keep(std::vector<uint8_t> &&frame)
     hasKept_ = true;
 }
 
-int32_t ProtocolLibrary::takeWaitingUnits()
+bool ProtocolLibrary::dropStale()
 {
+    ++stale_;
+    return sendToken(FrameCodec::AckToken);
+}
+
+int32_t ProtocolLibrary::dropWaitingUnits()
+{
+    // Bytes left over from an earlier read came in right behind the unit
+    // that ended that read, not when we come back to them: stamped with the
+    // old time, the rest of their frame read now would look like a gap.
+    pendingMs_ = clock_();
+    if (hasKept_) {
+        hasKept_ = false;
+        kept_.clear();
+        if (!dropStale())
+            return LinkStatus::IoError;
+    }
     LinkUnit unit;
     for (;;) {
         const Pump pump = nextUnit(clock_(), unit);
         if (pump == Pump::Timeout)
-            return LinkStatus::Ok;
+            break;
         if (pump != Pump::Unit)
             return statusOf(pump);
-        if (unit.kind == LinkUnit::Frame)
-            keep(std::move(unit.data));
+        if (unit.kind == LinkUnit::Frame && !dropStale())
+            return LinkStatus::IoError;
     }
+    staleInParser_ = parser_.inFrame();
+    return LinkStatus::Ok;
 }
 
 int32_t ProtocolLibrary::data_out(
@@ -163,9 +190,9 @@ int32_t ProtocolLibrary::data_out(
     bool refused = false;
 
     for (int32_t attempt = 0; attempt < std::max(transmissions, 1); ++attempt) {
-        // A token already waiting answers an earlier frame (one whose wait ran
-        // out), never this one: taking it would shift every later answer.
-        const int32_t early = takeWaitingUnits();
+        // What is already waiting answers an earlier packet, never this one:
+        // taking it would shift every later answer by one.
+        const int32_t early = dropWaitingUnits();
         if (early != LinkStatus::Ok)
             return early;
 

@@ -34,6 +34,7 @@ public:
         const uint8_t *packet, uint16_t length, int32_t waitTicks, int32_t transmissions) override;
     int32_t data_in(uint8_t *buffer, uint16_t capacity, uint16_t *count, uint16_t *second) override;
     bool purge() override;
+    uint32_t staleFrames() const override { return stale_; }
 
     // Damaged units dropped since InitCommPort (the full count; data_in hands
     // out its low 16 bits).
@@ -48,9 +49,15 @@ private:
     // Waits until `deadline` for the next unit; handles damaged frames itself
     // (count, NAK) and returns Unit with the unit in `unit`.
     Pump nextUnit(uint32_t deadline, LinkUnit &unit);
-    // Reads what is already waiting without waiting: drops tokens, keeps
-    // frames. 15, or the status of a port failure.
-    int32_t takeWaitingUnits();
+    // Before a packet goes out: reads what is already waiting without
+    // waiting and drops it. Tokens answer an earlier packet; frames (and the
+    // kept one) answer an earlier command, so they are acknowledged, counted
+    // and dropped, and a frame still arriving is dropped when it completes.
+    // 15, or the status of a port failure.
+    int32_t dropWaitingUnits();
+    // Acknowledges a frame that will never be an answer, so that the
+    // instrument sends its next one at once.
+    bool dropStale();
     void keep(std::vector<uint8_t> &&frame);
     bool sendToken(const std::array<uint8_t, 2> &token);
     int32_t statusOf(Pump pump) const;
@@ -70,4 +77,7 @@ private:
     bool hasKept_ = false;
     std::vector<uint8_t> kept_;
     uint32_t damaged_ = 0;
+    // A frame had begun when the last packet went out: it is stale.
+    bool staleInParser_ = false;
+    uint32_t stale_ = 0;
 };

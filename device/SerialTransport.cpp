@@ -73,6 +73,27 @@ Transport::IoResult waitFor(int fd, bool forWrite, uint32_t timeoutMs)
     }
 }
 
+PortProblem problemOfOpenError(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+    case ENOTDIR:
+        return PortProblem::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return PortProblem::NoAccess;
+    case EBUSY:
+        return PortProblem::InUse;
+    case EISDIR:
+        return PortProblem::NotSerial;
+    default:
+        return PortProblem::OpenFailed;
+    }
+}
+
 } // namespace
 
 SerialTransport::~SerialTransport()
@@ -94,30 +115,35 @@ bool SerialTransport::open(const std::string &name)
 {
     close();
     error_.clear();
-    if (name.empty()) {
-        error_ = "no port name";
-        return false;
-    }
+    problem_ = PortProblem::None;
+    if (name.empty())
+        return failOpen(-1, PortProblem::NoName, "no port name");
     const std::string path = devicePath(name);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error_ = path + ": " + std::strerror(errno);
-        return false;
-    }
+    if (fd < 0)
+        return failOpen(-1, problemOfOpenError(errno), path + ": " + std::strerror(errno));
     // flock rather than TIOCEXCL: the kernel's exclusive flag does not stop root.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error_ = path + ": " + (errno == EWOULDBLOCK ? "port is in use" : std::strerror(errno));
-        ::close(fd);
-        return false;
+        if (errno == EWOULDBLOCK)
+            return failOpen(fd, PortProblem::InUse, path + ": port is in use");
+        return failOpen(fd, PortProblem::OpenFailed, path + ": " + std::strerror(errno));
     }
     termios tio {};
     if (::tcgetattr(fd, &tio) != 0) {
-        error_ = path + ": not a serial port (" + std::strerror(errno) + ")";
-        ::close(fd);
-        return false;
+        return failOpen(fd, PortProblem::NotSerial,
+            path + ": not a serial port (" + std::strerror(errno) + ")");
     }
     fd_ = fd;
     return true;
+}
+
+bool SerialTransport::failOpen(int fd, PortProblem problem, const std::string &text)
+{
+    if (fd >= 0)
+        ::close(fd);
+    problem_ = problem;
+    error_ = text;
+    return false;
 }
 
 void SerialTransport::close()
@@ -168,6 +194,7 @@ bool SerialTransport::configure(int baud)
 Transport::IoResult SerialTransport::fail(const char *what)
 {
     error_ = std::string(what) + ": " + std::strerror(errno);
+    problem_ = PortProblem::Lost;
     return IoResult::Error;
 }
 
@@ -220,6 +247,7 @@ Transport::IoResult SerialTransport::read(
         }
         if (n == 0) {
             error_ = "read: the device hung up";
+            problem_ = PortProblem::Lost;
             return IoResult::Error;
         }
         if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)

@@ -27,12 +27,15 @@ public:
     IoResult drain() override;
     bool purge() override;
     std::string errorString() const override { return error_; }
+    PortProblem problem() const override { return problem_; }
 
     int fd() const { return fd_; }
 
 private:
     IoResult fail(const char *what);
+    bool failOpen(int fd, PortProblem problem, const std::string &text);
 
     int fd_ = -1;
     std::string error_;
+    PortProblem problem_ = PortProblem::None;
 };

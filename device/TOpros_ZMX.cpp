@@ -1,6 +1,7 @@
 #include "device/TOpros_ZMX.h"
 
 #include "common/FormatSettings.h"
+#include "device/LinkConnector.h"
 #include "device/PacketExchange.h"
 #include "device/SeriesFileWriter.h"
 #include "device/ZmxSeries.h"
@@ -32,6 +33,16 @@ TOpros_ZMX::TOpros_ZMX(std::unique_ptr<PacketExchange> link, int seriesCapacity)
     , m_link(std::move(link))
     , m_files(std::make_unique<SeriesFileWriter>())
 {
+    m_connector = std::make_unique<LinkConnector>(
+        *m_link, [this](const QString &text, int severity) { SetStatus(text, severity); });
+    m_follower = std::make_unique<ProcedureFollower>(
+        *m_link,
+        [this](const ProcedureFollower::Change &change) {
+            std::lock_guard lock(m_mutex);
+            change(m_pub, m_marks);
+        },
+        [this] { return quitting(); });
+
     // Short dates print like 2008-05-12 from here on, until someone sets
     // other separators.
     FormatSettings::setDateSeparator(QLatin1Char('-'));
@@ -133,7 +144,17 @@ ZmxSnapshot TOpros_ZMX::snapshot() const
 bool TOpros_ZMX::takeZeroCorrectionFinished()
 {
     std::lock_guard lock(m_mutex);
-    return std::exchange(m_zeroFinishedMark, false);
+    return std::exchange(m_marks.zeroFinished, false);
+}
+
+bool TOpros_ZMX::takeZeroCorrectionFailed(QString *errorText)
+{
+    std::lock_guard lock(m_mutex);
+    if (!std::exchange(m_marks.zeroFailed, false))
+        return false;
+    if (errorText)
+        *errorText = m_marks.zeroError;
+    return true;
 }
 
 bool TOpros_ZMX::takeNewResult(ResultRecord *record)
@@ -200,6 +221,10 @@ bool TOpros_ZMX::takeRequestLocked()
     m_pub.CommandIndex = request.code;
     m_pub.RepeatFlag = request.repeat;
     m_pub.RunFlag = true;
+    // A procedure lost with the link is not waited for any longer: the new
+    // request is carried out as asked (a one-shot command goes out once).
+    if (m_pub.ProcedureActive == -1)
+        m_pub.ProcedureActive = 0;
     // The thread owns the buffer between cycles, so the payload goes in here.
     std::memcpy(m_link->buffer() + PacketPayloadOffset, request.payload.constData(),
         size_t(request.payload.size()));
@@ -231,7 +256,6 @@ void TOpros_ZMX::Execute()
                 break;
             lock.unlock();
             runCycle();
-            reopenPortIfDead();
             lock.lock();
             // The pause gives way only to shutdown and to a connect that waits
             // for the link.

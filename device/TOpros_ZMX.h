@@ -1,6 +1,8 @@
 #pragma once
 
+#include "device/LinkLog.h"
 #include "device/MonotonicCondition.h"
+#include "device/ProcedureFollower.h"
 #include "device/Records.h"
 #include "device/ZmxSnapshot.h"
 
@@ -15,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+class LinkConnector;
 class PacketExchange;
 class SeriesFileWriter;
 class ZmxSeries;
@@ -25,6 +28,10 @@ class ZmxSeries;
 // itself. Connecting and reading the constants borrow the link from the
 // thread: they wait until its running cycle has ended and keep it suspended
 // while they talk to the instrument.
+//
+// The thread keeps the loop, the request queue, the lock and the published
+// snapshot; the readings cycle is its own. Following a procedure is the
+// ProcedureFollower's job, establishing the link the LinkConnector's.
 class TOpros_ZMX
 {
 public:
@@ -80,6 +87,11 @@ public:
     // back to 1200 bit/s and switching the instrument up. Blocks the caller for
     // up to about three seconds plus the end of a running cycle: call it off
     // the user interface thread. Leaves the cycle stopped. 0 or -1.
+    //
+    // A port that cannot be opened publishes why in PortError / PortState.
+    // The thread then keeps trying it once a second while it cycles (the
+    // connect sequence always asks for readings afterwards) and, once the
+    // port is free, connects and reads the constants by itself.
     int ConnectPort(const QString &portName);
     // Reads the instrument's constants (serial number, firmware version). Stops
     // the cycle and does not restart it; blocks like ConnectPort (up to about
@@ -88,9 +100,14 @@ public:
 
     // A consistent copy of everything published.
     ZmxSnapshot snapshot() const;
-    // True once after each finished zero correction, until taken; cleared
-    // when a new zero correction is accepted.
+    // True once after each zero correction that ended well, until taken;
+    // cleared when a new zero correction is accepted.
     bool takeZeroCorrectionFinished();
+    // True once after each zero correction the instrument ended with an
+    // error, until taken; `errorText` gets the message (also in StatusText).
+    // Cleared when a new zero correction is accepted. Readings go on by
+    // themselves as after a good end.
+    bool takeZeroCorrectionFailed(QString *errorText = nullptr);
     // Returns and clears NewResult; with a record pointer also hands over the
     // LastResult that went with it.
     bool takeNewResult(ResultRecord *record = nullptr);
@@ -117,16 +134,13 @@ private:
     // Thread body and cycle.
     void Execute();
     void runCycle();
-    void RunProcedure();
     void sendCycleCommand(int code);
-    void readQueryAnswer();
+    void readQueryAnswer(int code);
     void readTermRatio();
     // Receives the answer to a query; false (and the failure published) when none came.
     bool receiveQueryAnswer();
     // The receive counters and LinkState of an answer that came; m_mutex held.
     void countAnswerLocked(int count);
-    void followZeroCorrection(int count, uint8_t status);
-    void probeLostProcedure();
     int nextRecordIndexLocked();
     // Queues a request for the thread; the oldest goes when the queue is full.
     void enqueueRequest(Request request);
@@ -138,10 +152,17 @@ private:
     void acquireLink();
     void releaseLink();
 
-    // Exchanges that also watch for an unplugged adapter.
-    int sendPacket(int code);
-    int receiveAnswer();
-    void reopenPortIfDead();
+    // The port between cycles: a dead one is reopened, one that could not be
+    // opened is tried again (both at most once a second). False when there
+    // is still no port to talk through.
+    bool watchPort();
+    void reopenDeadPort();
+    void retryPort();
+    void publishConstants(int result, const ConstantsRecord &constants);
+    // PortError / PortState and the log after an open or a failed exchange.
+    void notePortState(PortProblem problem, const QString &port);
+    void noteLinkUp();
+    void noteLinkDown();
 
     template <typename F> void publish(F &&change)
     {
@@ -157,6 +178,7 @@ private:
 
     // Guarded by m_mutex.
     ZmxSnapshot m_pub;
+    ProcedureMarks m_marks;
     std::deque<Request> m_pending;
     bool m_quit = false;
     bool m_finished = false;
@@ -164,18 +186,22 @@ private:
     bool m_linkBorrowed = false;
     int m_linkWanted = 0;
     bool m_resetRequested = false;
-    bool m_zeroFinishedMark = false;
-    bool m_warmUpSeen = false;
     bool m_warmUpDoneShown = false;
     std::unique_ptr<ZmxSeries> m_series;
 
     // Used only by whoever holds the link (the thread during its cycles, a
     // borrower in between).
     std::unique_ptr<PacketExchange> m_link;
+    std::unique_ptr<LinkConnector> m_connector;
+    std::unique_ptr<ProcedureFollower> m_follower;
     std::unique_ptr<SeriesFileWriter> m_files;
+    LinkLog m_linkLog;
     QString m_portName; // of the last successful connect; empty otherwise
-    uint32_t m_lastReopenMs = 0;
+    // A port that could not be opened at the last connect; tried again.
+    QString m_retryPortName;
+    uint32_t m_lastPortTryMs = 0;
     bool m_sawIoError = false;
+    uint32_t m_staleSeen = 0; // the library's stale-frame count at the last look
 
     std::thread m_thread;
 };

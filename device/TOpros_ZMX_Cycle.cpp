@@ -1,18 +1,14 @@
 // The polling cycle of TOpros_ZMX: send the current command, read its answer,
-// store and publish what came.
+// store and publish what came. While the instrument runs a procedure the
+// cycle hands over to the ProcedureFollower.
 
 #include "device/TOpros_ZMX.h"
 
-#include "device/MsClock.h"
 #include "device/PacketExchange.h"
 #include "device/SeriesFileWriter.h"
 #include "device/ZmxSeries.h"
 
 namespace {
-
-// An unplugged adapter leaves a dead port behind; it is reopened no more
-// often than this while the exchanges keep failing.
-constexpr uint32_t ReopenIntervalMs = 1000;
 
 QString linkErrorText(int count)
 {
@@ -20,37 +16,6 @@ QString linkErrorText(int count)
 }
 
 } // namespace
-
-int TOpros_ZMX::sendPacket(int code)
-{
-    const int status = m_link->SendPacket(code);
-    if (status == LinkStatus::IoError || status == LinkStatus::NoPort)
-        m_sawIoError = true;
-    return status;
-}
-
-int TOpros_ZMX::receiveAnswer()
-{
-    const int status = m_link->ReceiveAnswer();
-    if (status == LinkStatus::IoError || status == LinkStatus::NoPort)
-        m_sawIoError = true;
-    return status;
-}
-
-void TOpros_ZMX::reopenPortIfDead()
-{
-    if (!m_sawIoError || m_portName.isEmpty())
-        return;
-    const uint32_t now = MsClock::now();
-    if (m_lastReopenMs != 0 && MsClock::elapsed(m_lastReopenMs, now) < ReopenIntervalMs)
-        return;
-    m_lastReopenMs = now == 0 ? 1 : now;
-    m_sawIoError = false;
-    // The instrument stays at the speed it was switched to; a replugged
-    // adapter only needs its port opened and set up again.
-    if (m_link->OpenPort(m_portName.toStdString()))
-        m_link->InitPort(PacketExchange::LineSpeedFast);
-}
 
 int TOpros_ZMX::nextRecordIndexLocked()
 {
@@ -63,28 +28,50 @@ int TOpros_ZMX::nextRecordIndexLocked()
 
 void TOpros_ZMX::runCycle()
 {
-    int procedureActive;
-    int code;
-    {
-        std::lock_guard lock(m_mutex);
-        procedureActive = m_pub.ProcedureActive;
-        code = m_pub.CommandIndex;
+    if (watchPort()) {
+        int procedureActive;
+        int code;
+        {
+            std::lock_guard lock(m_mutex);
+            procedureActive = m_pub.ProcedureActive;
+            code = m_pub.CommandIndex;
+        }
+        if (procedureActive == 1) {
+            switch (m_follower->step()) {
+            case ProcedureFollower::StepResult::Answered:
+            case ProcedureFollower::StepResult::ProbeAccepted:
+                noteLinkUp();
+                break;
+            case ProcedureFollower::StepResult::ProbeRefused:
+                noteLinkDown();
+                break;
+            case ProcedureFollower::StepResult::Silent:
+            case ProcedureFollower::StepResult::Skipped:
+                break;
+            }
+        } else {
+            sendCycleCommand(code);
+        }
     }
-    if (procedureActive == 1)
-        RunProcedure();
-    else
-        sendCycleCommand(code);
+
+    const uint32_t stale = m_link->staleFrames();
+    const uint32_t newStale = stale >= m_staleSeen ? stale - m_staleSeen : stale;
+    m_staleSeen = stale;
 
     std::lock_guard lock(m_mutex);
-    if (m_pub.ProcedureActive == 0 && m_pub.RepeatFlag == 0)
+    m_pub.StaleFrameCount += int(newStale);
+    // Only a procedure being followed keeps a one-shot request cycling; one
+    // lost with the link (-1) does not make the command repeat.
+    if (m_pub.ProcedureActive != 1 && m_pub.RepeatFlag == 0)
         m_pub.RunFlag = false;
 }
 
 void TOpros_ZMX::sendCycleCommand(int code)
 {
     publish([](ZmxSnapshot &p) { p.LinkState = 1; });
-    const int status = sendPacket(code);
+    const int status = m_link->SendPacket(code);
     if (status == LinkStatus::Ok) {
+        noteLinkUp();
         publish([](ZmxSnapshot &p) {
             p.LinkState = 2;
             ++p.SendOkCount;
@@ -108,7 +95,7 @@ void TOpros_ZMX::sendCycleCommand(int code)
             m_pub.StatusSeverity = StatusInfo;
             m_pub.ProcedureActive = 1;
             // A mark left from an earlier zero correction must not end this one.
-            m_zeroFinishedMark = false;
+            m_marks = ProcedureMarks();
             break;
         }
         case ZMX_pressure:
@@ -120,7 +107,7 @@ void TOpros_ZMX::sendCycleCommand(int code)
             break;
         case ZMX_get_result:
         case ZMX_get_Drift_Info:
-            readQueryAnswer();
+            readQueryAnswer(code);
             break;
         case ZMX_get_Term_Ratio:
             readTermRatio();
@@ -135,11 +122,13 @@ void TOpros_ZMX::sendCycleCommand(int code)
         return;
     // A refused command draws a progress packet when the instrument is busy
     // with a procedure it started by itself; follow that procedure.
-    if (receiveAnswer() == LinkStatus::Ok) {
-        if (m_link->answerCount() == ProgressPacket::Size)
+    if (m_link->ReceiveAnswer() == LinkStatus::Ok) {
+        noteLinkUp();
+        if (classifyAnswer(code, m_link->answerCount()) == AnswerKind::Progress)
             publish([](ZmxSnapshot &p) { p.ProcedureActive = 1; });
         return;
     }
+    noteLinkDown();
     std::lock_guard lock(m_mutex);
     m_pub.StatusText = linkErrorText(m_pub.LinkErrorCount);
     m_pub.StatusSeverity = StatusError;
@@ -152,7 +141,7 @@ bool TOpros_ZMX::receiveQueryAnswer()
     publish([](ZmxSnapshot &p) { p.LinkState = 4; });
     if (quitting())
         return false;
-    if (receiveAnswer() != LinkStatus::Ok) {
+    if (m_link->ReceiveAnswer() != LinkStatus::Ok) {
         publish([](ZmxSnapshot &p) {
             p.LinkState = 6;
             ++p.RecvErrCount;
@@ -171,12 +160,15 @@ void TOpros_ZMX::countAnswerLocked(int count)
     m_pub.LinkState = 5;
 }
 
-void TOpros_ZMX::readQueryAnswer()
+void TOpros_ZMX::readQueryAnswer(int code)
 {
     if (!receiveQueryAnswer())
         return;
     const int count = m_link->answerCount();
+
     const uint8_t *buffer = m_link->buffer();
+    const AnswerKind answer = classifyAnswer(code, count);
+    bool warmUp = false;
     int index = -1;
     int kind;
     {
@@ -185,38 +177,49 @@ void TOpros_ZMX::readQueryAnswer()
         countAnswerLocked(count);
         if (count != 0)
             index = nextRecordIndexLocked();
-        if (count == DriftInfoRecord::Size) {
+        switch (answer) {
+        case AnswerKind::DriftInfo:
             m_pub.StatusText = QStringLiteral("Получение Drift_Info...");
             m_pub.StatusSeverity = StatusInfo;
-            m_pub.DataKind = DataKindDrift;
+            m_pub.DataKind = dataKindOf(answer);
             m_series->storeDrift(index, DriftInfoRecord::decode(buffer));
-        } else if (count == WarmUpRecord::Size) {
+            break;
+        case AnswerKind::WarmUp: {
             const WarmUpRecord record = WarmUpRecord::decode(buffer);
             m_pub.StatusText = QStringLiteral("Идёт прогрев прибора...");
             m_pub.StatusSeverity = StatusInfo;
-            m_pub.DataKind = DataKindWarmUp;
+            m_pub.DataKind = dataKindOf(answer);
             m_series->storeWarmUp(index, record);
             m_pub.LastWarmUp = record;
-            m_warmUpSeen = true;
+            warmUp = true;
             if (record.finished() && !m_warmUpDoneShown) {
                 // The instrument's own spelling, Latin "a" included.
                 m_pub.StatusText
                     = QStringLiteral("Прогев з") + QLatin1Char('a') + QStringLiteral("вершён.");
                 m_warmUpDoneShown = true;
             }
-        } else if (count == ResultRecord::Size) {
+            break;
+        }
+        case AnswerKind::Result: {
             const ResultRecord record = ResultRecord::decode(buffer);
             m_pub.StatusText = QStringLiteral("Приём показаний прибора...");
             m_pub.StatusSeverity = StatusInfo;
-            m_pub.DataKind = DataKindResult;
+            m_pub.DataKind = dataKindOf(answer);
             m_series->storeResult(index, record);
             m_pub.LastResult = record;
             m_pub.NewResult = true;
+            break;
+        }
+        default:
+            // Empty, progress and odd sizes are stored nowhere.
+            break;
         }
         if (count != 0)
             m_pub.RecordCount = index + 1;
         kind = m_pub.DataKind;
     }
+    if (warmUp)
+        m_follower->noteWarmUp();
     // An answer of another size still writes the files of the last kind, read
     // with that kind's layout.
     if (index >= 0)
@@ -230,10 +233,11 @@ void TOpros_ZMX::readTermRatio()
     const int count = m_link->answerCount();
     std::lock_guard lock(m_mutex);
     countAnswerLocked(count);
-    m_pub.DataKind = DataKindTermRatio;
+    m_pub.DataKind = dataKindOf(AnswerKind::TermRatio);
     m_pub.StatusText = QStringLiteral("Приём Term_Ratio...");
     m_pub.StatusSeverity = StatusInfo;
-    // The record is stored whole and no files are written for it.
+    // The record is stored whole, whatever the count, and no files are
+    // written for it.
     if (count != 0) {
         const int index = nextRecordIndexLocked();
         m_series->storeTermRatio(index, TermRatioRecord::decode(m_link->buffer()));

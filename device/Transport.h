@@ -7,6 +7,18 @@
 #include <cstdint>
 #include <string>
 
+// Why a port cannot be used: it could not be opened, or it stopped working.
+enum class PortProblem {
+    None,
+    NoName, // no port name given
+    NotFound, // no such device
+    NoAccess, // the system denies access
+    InUse, // another program (or another connect) holds it
+    NotSerial, // a file, folder or other device that is no serial port
+    OpenFailed, // refused for another reason
+    Lost, // an open port failed: the device hung up or reports I/O errors
+};
+
 class Transport
 {
 public:
@@ -37,4 +49,6 @@ public:
     virtual bool purge() = 0;
     // Text of the last failure, for logs and status lines.
     virtual std::string errorString() const = 0;
+    // What the last failure means for the operator; None while the port works.
+    virtual PortProblem problem() const { return PortProblem::None; }
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/Records.h"
+#include "device/Transport.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -33,6 +34,15 @@ struct ZmxSnapshot
     int RecvErrCount = 0;
     int NonEmptyAnswerCount = 0;
     int LastAnswerLength = 0;
+    // Late frames dropped: they were there before a command went out, so they
+    // answer an earlier one (counted since start).
+    int StaleFrameCount = 0;
+
+    // Why the port cannot be used, for the operator ("порт занят другой
+    // программой", "порт не найден", "это не последовательный порт", ...);
+    // empty while the port is fine. PortState is the same as a code.
+    QString PortError;
+    PortProblem PortState = PortProblem::None;
 
     int ProcedureActive = 0;
     quint16 ProcedureStatus = 0;

@@ -3,6 +3,7 @@
 #include "device/PacketExchange.h"
 #include "device/SerialTransport.h"
 #include "link_PtyPeer.h"
+#include "tests/support/ScriptedLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -12,94 +13,7 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-struct Answer
-{
-    int32_t status;
-    Bytes data;
-    uint16_t second = 0;
-};
-
-// A protocol library that plays back scripted results and records what was
-// sent; each call moves the test's clock on by `stepMs`.
-class ScriptedLibrary : public IProtocolLibrary
-{
-public:
-    ScriptedLibrary(uint32_t &clock, uint32_t stepMs)
-        : clock_(clock)
-        , step_(stepMs)
-    { }
-
-    std::deque<int32_t> sendResults;
-    int32_t sendDefault = LinkStatus::Refused;
-    std::deque<Answer> answers;
-    int32_t receiveDefault = LinkStatus::Nothing;
-    std::vector<Bytes> sent;
-    int receiveCalls = 0;
-    bool purgeResult = true;
-    std::chrono::milliseconds callTime { 0 };
-
-    void SetCommPort(Transport *) override { }
-    uint8_t InitCommPort(int32_t, int32_t, int32_t) override { return 1; }
-    int32_t data_out(const uint8_t *packet, uint16_t length, int32_t, int32_t) override
-    {
-        pass();
-        sent.emplace_back(packet, packet + length);
-        if (sendResults.empty())
-            return sendDefault;
-        const int32_t s = sendResults.front();
-        sendResults.pop_front();
-        return s;
-    }
-    int32_t data_in(uint8_t *buffer, uint16_t, uint16_t *count, uint16_t *second) override
-    {
-        pass();
-        ++receiveCalls;
-        if (answers.empty())
-            return receiveDefault;
-        Answer a = answers.front();
-        answers.pop_front();
-        if (a.status == LinkStatus::Ok) {
-            std::copy(a.data.begin(), a.data.end(), buffer);
-            *count = static_cast<uint16_t>(a.data.size());
-        }
-        *second = a.second;
-        return a.status;
-    }
-    bool purge() override { return purgeResult; }
-
-private:
-    void pass()
-    {
-        clock_ += step_;
-        if (callTime.count() > 0)
-            std::this_thread::sleep_for(callTime);
-    }
-    uint32_t &clock_;
-    uint32_t step_;
-};
-
-// A transport that is never used for I/O: the scripted library needs none.
-class IdleTransport : public Transport
-{
-public:
-    bool open(const std::string &) override { return open_ = true; }
-    void close() override { open_ = false; }
-    bool isOpen() const override { return open_; }
-    bool configure(int) override { return true; }
-    IoResult write(const uint8_t *, size_t, uint32_t) override { return IoResult::Ok; }
-    IoResult read(uint8_t *, size_t, uint32_t, size_t &n) override
-    {
-        n = 0;
-        return IoResult::Timeout;
-    }
-    IoResult drain() override { return IoResult::Ok; }
-    bool purge() override { return true; }
-    std::string errorString() const override { return {}; }
-
-private:
-    bool open_ = false;
-};
+using Answer = ScriptedLibrary::Answer;
 
 struct Harness
 {

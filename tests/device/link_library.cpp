@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <thread>
 
 namespace {
@@ -290,13 +291,74 @@ TEST(LibraryTiming, TokenWaitingBeforeTheFrameIsNoAnswerToIt)
     port.arrivals.push_back({ 0, { 0x06, 0xF9 } });
     port.arrivals.push_back({ 10, { 0x15, 0xEA } });
     EXPECT_EQ(lib.data_out(GetResult.data(), 2, 10, 1), LinkStatus::Refused);
-    // A frame waiting there is kept for data_in, not lost.
-    const Bytes answer(14, 0x11);
-    port.arrivals.push_back({ 0, frameOf(answer) });
+    // A frame waiting there answers an earlier command: it is acknowledged (so
+    // the instrument sends its next one), counted and dropped, never handed
+    // to data_in as the answer to this one.
+    const Bytes stale(14, 0x11);
+    port.arrivals.push_back({ 0, frameOf(stale) });
     port.arrivals.push_back({ 5, { 0x06, 0xF9 } });
+    port.written.clear();
     EXPECT_EQ(lib.data_out(GetResult.data(), 2, 10, 1), LinkStatus::Ok);
+    EXPECT_EQ(lib.staleFrames(), 1u);
+    const Bytes ack(FrameCodec::AckToken.begin(), FrameCodec::AckToken.end());
+    ASSERT_GE(port.written.size(), 2u);
+    EXPECT_EQ(Bytes(port.written.begin(), port.written.begin() + 2), ack) << "ACK before the frame";
     uint8_t buffer[642];
     uint16_t count = 0, second = 0;
-    EXPECT_EQ(lib.data_in(buffer, 642, &count, &second), LinkStatus::Ok);
-    EXPECT_EQ(Bytes(buffer, buffer + count), answer);
+    EXPECT_EQ(lib.data_in(buffer, 642, &count, &second), LinkStatus::Nothing);
+}
+
+TEST(LibraryTiming, OnlyFramesThatBeganBeforeTheSendAreStale)
+{
+    struct Case
+    {
+        const char *name;
+        std::deque<ScriptedTransport::Arrival> before; // there before data_out
+        std::deque<ScriptedTransport::Arrival> after; // during its wait
+        uint32_t stale;
+        bool answered; // data_in then hands over the fresh answer
+    };
+    const Bytes old(144, 0x22);
+    const Bytes fresh(22, 0x33);
+    const Bytes f = frameOf(old);
+    const Bytes ack { 0x06, 0xF9 };
+    const Bytes freshFrame = frameOf(fresh);
+    auto join = [](Bytes a, const Bytes &b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const Case cases[] = {
+        { "nothing waiting", {}, { { 3, ack }, { 5, freshFrame } }, 0, true },
+        { "whole frame waiting", { { 0, f } }, { { 3, ack }, { 5, freshFrame } }, 1, true },
+        { "two frames waiting", { { 0, join(f, f) } }, { { 3, ack }, { 5, freshFrame } }, 2, true },
+        // Its first half was there before the send, the rest comes after.
+        { "frame still arriving", { { 0, Bytes(f.begin(), f.begin() + 40) } },
+            { { 3, join(Bytes(f.begin() + 40, f.end()), ack) }, { 5, freshFrame } }, 1, true },
+        // A frame during the wait may be the answer (its ACK can be late).
+        { "frame during the wait", {}, { { 3, join(freshFrame, ack) } }, 0, true },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        uint32_t clock = 0;
+        ScriptedTransport port(clock);
+        ProtocolLibrary lib([&] { return clock; });
+        port.open("scripted");
+        lib.SetCommPort(&port);
+        ASSERT_EQ(lib.InitCommPort(38400, 0, 0), 1);
+        // Arrivals due at once are there before the frame goes out; the
+        // others come during the wait for its token.
+        for (const auto &a : c.before)
+            port.arrivals.push_back(a);
+        for (const auto &a : c.after)
+            port.arrivals.push_back(a);
+        uint8_t buffer[642];
+        uint16_t count = 0, second = 0;
+        EXPECT_EQ(lib.data_out(GetResult.data(), 2, 10, 1), LinkStatus::Ok);
+        EXPECT_EQ(lib.staleFrames(), c.stale);
+        EXPECT_EQ(lib.data_in(buffer, 642, &count, &second),
+            c.answered ? LinkStatus::Ok : LinkStatus::Nothing);
+        if (c.answered) {
+            EXPECT_EQ(Bytes(buffer, buffer + count), fresh);
+        }
+    }
 }

@@ -1,0 +1,159 @@
+// Connecting, reading the constants and watching the port: what the thread
+// publishes and logs around the LinkConnector.
+
+#include "device/TOpros_ZMX.h"
+
+#include "device/LinkConnector.h"
+#include "device/MsClock.h"
+#include "device/PacketExchange.h"
+#include "device/PortProblem.h"
+
+namespace {
+
+// A port that failed is tried again no more often than this.
+constexpr uint32_t PortRetryIntervalMs = 1000;
+
+} // namespace
+
+int TOpros_ZMX::ConnectPort(const QString &portName)
+{
+    acquireLink();
+    m_portName.clear();
+    m_retryPortName.clear();
+    const LinkConnector::ConnectResult outcome = m_connector->connect(portName);
+    notePortState(outcome.problem, portName);
+    // Failures of the attempt itself say nothing about a port to reopen.
+    m_link->takePortFailure();
+    m_sawIoError = false;
+    if (outcome.result == Connected) {
+        m_portName = portName;
+        // A procedure lost with the old link is not waited for on the new one.
+        publish([](ZmxSnapshot &p) {
+            if (p.ProcedureActive == -1)
+                p.ProcedureActive = 0;
+        });
+        noteLinkUp();
+    } else if (outcome.problem != PortProblem::None) {
+        // Another program may hold the port (or the adapter is not plugged
+        // in yet): the cycle tries it again.
+        m_retryPortName = portName;
+        const uint32_t now = MsClock::now();
+        m_lastPortTryMs = now == 0 ? 1 : now;
+    } else {
+        m_linkLog.noAnswer(portName);
+    }
+    releaseLink();
+    return outcome.result;
+}
+
+int TOpros_ZMX::ReadConstants()
+{
+    acquireLink();
+    const LinkConnector::ConstantsResult read = m_connector->readConstants();
+    publishConstants(read.result, read.constants);
+    if (read.result == ConstantsRead)
+        noteLinkUp();
+    else if (read.result == CommandRefused)
+        noteLinkDown();
+    releaseLink();
+    return read.result;
+}
+
+void TOpros_ZMX::publishConstants(int result, const ConstantsRecord &constants)
+{
+    publish([&](ZmxSnapshot &p) {
+        if (result == ConstantsRead) {
+            p.Constants = constants;
+            p.SerialNumber = constants.serialNumber;
+            p.FirmwareVersion = constants.firmwareVersion;
+        }
+        p.ConstantsResult = result;
+    });
+}
+
+void TOpros_ZMX::notePortState(PortProblem problem, const QString &port)
+{
+    publish([problem](ZmxSnapshot &p) {
+        p.PortState = problem;
+        p.PortError = portProblemText(problem);
+    });
+    m_linkLog.portState(problem, port);
+}
+
+void TOpros_ZMX::noteLinkUp()
+{
+    m_linkLog.linkUp();
+}
+
+void TOpros_ZMX::noteLinkDown()
+{
+    m_linkLog.linkDown();
+}
+
+bool TOpros_ZMX::watchPort()
+{
+    if (m_link->takePortFailure())
+        m_sawIoError = true;
+    if (!m_retryPortName.isEmpty()) {
+        retryPort();
+        return m_retryPortName.isEmpty() && m_link->isPortOpen();
+    }
+    if (m_sawIoError && !m_portName.isEmpty())
+        reopenDeadPort();
+    return true;
+}
+
+void TOpros_ZMX::reopenDeadPort()
+{
+    const uint32_t now = MsClock::now();
+    if (m_lastPortTryMs != 0 && MsClock::elapsed(m_lastPortTryMs, now) < PortRetryIntervalMs)
+        return;
+    m_lastPortTryMs = now == 0 ? 1 : now;
+    m_sawIoError = false;
+    // Say why before the reopen forgets it.
+    PortProblem problem = m_link->portProblem();
+    notePortState(problem == PortProblem::None ? PortProblem::Lost : problem, m_portName);
+    // The instrument stays at the speed it was switched to; a replugged
+    // adapter only needs its port opened and set up again.
+    if (m_link->OpenPort(m_portName.toStdString())) {
+        if (m_link->InitPort(PacketExchange::LineSpeedFast)) {
+            notePortState(PortProblem::None, m_portName);
+            m_linkLog.portReopened(m_portName);
+        }
+        return;
+    }
+    problem = m_link->portProblem();
+    notePortState(problem == PortProblem::None ? PortProblem::OpenFailed : problem, m_portName);
+}
+
+void TOpros_ZMX::retryPort()
+{
+    const uint32_t now = MsClock::now();
+    if (m_lastPortTryMs != 0 && MsClock::elapsed(m_lastPortTryMs, now) < PortRetryIntervalMs)
+        return;
+    m_lastPortTryMs = now == 0 ? 1 : now;
+    const QString name = m_retryPortName;
+    const LinkConnector::ConnectResult opened = m_connector->openPort(name);
+    notePortState(opened.problem, name);
+    if (opened.problem != PortProblem::None)
+        return;
+
+    // The port is ours now: connect as the connect sequence would, and read
+    // the constants it would have read.
+    m_retryPortName.clear();
+    const LinkConnector::ConnectResult outcome = m_connector->connectOpenPort(name);
+    m_link->takePortFailure();
+    if (outcome.result != Connected) {
+        m_linkLog.noAnswer(name);
+        return;
+    }
+    m_portName = name;
+    m_sawIoError = false;
+    publish([](ZmxSnapshot &p) {
+        if (p.ProcedureActive == -1)
+            p.ProcedureActive = 0;
+    });
+    noteLinkUp();
+    const LinkConnector::ConstantsResult read = m_connector->readConstants();
+    publishConstants(read.result, read.constants);
+}
