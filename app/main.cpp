@@ -1,9 +1,12 @@
 #include "app/ProgramWindows.h"
 #include "app/TFormMain.h"
 #include "app/ZelmorApplication.h"
+#include "database/VerifyReports.h"
 
 int main(int argc, char **argv)
 {
+    if (const int checked = VerifyReports::fromCommandLine(argc, argv); checked >= 0)
+        return checked;
     ZelmorApplication app(argc, argv);
     ZelmorApplication::setApplicationName(QStringLiteral("Zelmor"));
     ZelmorApplication::setUpFormats();

@@ -14,8 +14,10 @@ namespace {
 
 const char *const ListColumns = "Reports.\"Date\", Reports.\"Time\", Reports.\"Index\", "
                                 "Reports.\"Model\", Reports.\"GovNumber\"";
-const char *const JoinColumns = "Reports.\"Date\", Models.Name, Reports.Model, Reports.\"Index\", "
-                                "Reports.GovNumber, Reports.\"Time\"";
+// Every name in double quotes, so that a server that folds unquoted names to
+// lower case finds the same columns as SQLite.
+const char *const JoinColumns = "Reports.\"Date\", Models.\"Name\", Reports.\"Model\", "
+                                "Reports.\"Index\", Reports.\"GovNumber\", Reports.\"Time\"";
 
 QSqlQuery run(
     const QSqlDatabase &db, const QString &statement, const std::function<void(QSqlQuery &)> &bind)
@@ -53,9 +55,9 @@ QString ReportFilter::field(int column) const
 int ReportFilter::modelIndexByName(const QSqlDatabase &db, const QString &name)
 {
     QSqlQuery q = ::run(db,
-        QStringLiteral("SELECT Models.\"Index\", Models.Name\n"
+        QStringLiteral("SELECT Models.\"Index\", Models.\"Name\"\n"
                        "FROM \"models.DB\" Models\n"
-                       "WHERE  Name = :ModelName ORDER BY Models.\"Index\" LIMIT 1"),
+                       "WHERE  Models.\"Name\" = :ModelName ORDER BY Models.\"Index\" LIMIT 1"),
         [&](QSqlQuery &q) { q.bindValue(QStringLiteral(":ModelName"), name); });
     return q.next() ? q.value(0).toInt() : 0;
 }
@@ -70,9 +72,9 @@ QString ReportFilter::statement(
 {
     // The day joins the models, so its list can show the model's name.
     QString s = QStringLiteral("SELECT ") + columns
-        + (byDate ? QStringLiteral(" FROM \"models.DB\" Models INNER JOIN \"reports.DB\" Reports "
-                                   "ON  (Models.\"Index\" = Reports.Model)")
-                  : QStringLiteral(" FROM \"reports.DB\" Reports"));
+        + (byDate ? QStringLiteral(" FROM \"models.DB\" Models INNER JOIN \"reports.db\" Reports "
+                                   "ON  (Models.\"Index\" = Reports.\"Model\")")
+                  : QStringLiteral(" FROM \"reports.db\" Reports"));
     QStringList where;
     if (byDate)
         where << QStringLiteral("(Reports.\"Date\"=:MeasureDate)");

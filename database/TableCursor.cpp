@@ -1,5 +1,6 @@
 #include "database/TableCursor.h"
 
+#include "database/DatabaseEngine.h"
 #include "database/DatabaseError.h"
 
 #include <QSqlDatabase>
@@ -23,8 +24,8 @@ void TableCursor::open(const QSqlDatabase &db, const QString &tableName)
     m_tableName = tableName;
     m_model = new QSqlTableModel(this, db);
     m_model->setEditStrategy(QSqlTableModel::OnManualSubmit);
-    // Brackets keep the dot in the file-like table name from reading as a schema.
-    m_model->setTable(QLatin1Char('[') + tableName + QLatin1Char(']'));
+    // The dot in the file-like table name must not read as a schema.
+    m_model->setTable(DatabaseEngine::tableReference(db, tableName));
     QString error;
     if (m_model->record().isEmpty()) {
         error = QStringLiteral("Таблица \"%1\" не найдена").arg(tableName);

@@ -3,8 +3,11 @@
 #include "common/AppLog.h"
 #include "common/NumberText.h"
 #include "common/ZelmorError.h"
+#include "database/DatabaseEngine.h"
 #include "database/DatabaseError.h"
+#include "database/DatabaseSettings.h"
 #include "database/FieldNames.h"
+#include "database/ReportChain.h"
 #include "database/ShippedModels.h"
 #include "database/TableCursor.h"
 
@@ -66,12 +69,6 @@ const char *const ReportIndexes[] = {
     "CREATE INDEX IF NOT EXISTS \"reports_GovNumber\" ON \"reports.db\" (\"GovNumber\")",
 };
 
-double roundedForStore(float value, const FieldNames::Rounding &r)
-{
-    // The stored value is the value of its fixed-point text.
-    return fixedText(value, r.precision, r.decimals, QLatin1Char('.')).toDouble();
-}
-
 // A fresh connection on one file; the caller removes it by name.
 QSqlDatabase openConnection(const QString &name, const QString &path)
 {
@@ -128,6 +125,11 @@ QString ZelmorDatabase::databasePath(const QString &programFolder)
 
 void ZelmorDatabase::open(const QString &programFolder)
 {
+    const DatabaseSettings settings = DatabaseSettings::readFromProgramFolder(programFolder);
+    if (settings.isServer()) {
+        openServer(settings);
+        return;
+    }
     const QString path = databasePath(programFolder);
     const QString folder = QFileInfo(path).absolutePath();
     m_readOnlyReason.clear();
@@ -203,6 +205,9 @@ void ZelmorDatabase::open(const QString &programFolder)
         exec(QStringLiteral("PRAGMA synchronous=FULL"));
 
     try {
+        // A database that may only be read is browsed as it is.
+        if (!readOnly)
+            DatabaseEngine::prepareSchema(m_db);
         m_models->open(m_db, QLatin1String(ModelsTable));
         m_reports->open(m_db, QLatin1String(ReportsTable));
     } catch (const ZelmorError &e) {
@@ -364,34 +369,20 @@ ModelRecord ZelmorDatabase::modelByIndex(int index) const
 
 int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &now)
 {
-    if (!isOpen())
+    // A server connection that was lost is opened again by the store itself.
+    const bool reconnectable = DatabaseEngine::isServer(m_db) && m_reports->isOpen();
+    if (!isOpen() && !reconnectable)
         throwDatabaseError(QStringLiteral("База данных не открыта"),
             QStringLiteral("result not stored: the database is not open"));
     refuseIfReadOnly(QStringLiteral("result not stored"));
-    QStringList fields { QStringLiteral("\"Date\""), QStringLiteral("\"Time\""),
-        QStringLiteral("\"ZMNum\""), QStringLiteral("\"Model\""), QStringLiteral("\"GovNumber\"") };
-    for (const char *f : FieldNames::Results)
-        fields << quoted(f);
-    const QStringList marks(fields.size(), QStringLiteral("?"));
-
-    QSqlQuery q(m_db);
-    if (!q.prepare(QStringLiteral("INSERT INTO \"reports.db\" (%1) VALUES (%2)")
-                       .arg(fields.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
-        throwDatabaseError(QStringLiteral("Ошибка записи результата: ") + q.lastError().text(),
-            QStringLiteral("result not stored: ") + q.lastError().text());
-    q.addBindValue(now.date());
-    q.addBindValue(now.time().toString(QStringLiteral("HH:mm:ss")));
-    q.addBindValue(double(result.instrumentNumber));
-    q.addBindValue(double(result.modelIndex));
-    q.addBindValue(result.govNumber.left(GovNumberWidth));
-    for (int i = 0; i < TestResult::MeanCount; ++i)
-        q.addBindValue(roundedForStore(result.means[i], FieldNames::ResultRounding[i % 7]));
-    // One statement is one transaction: it is either on disk in full when
-    // exec() returns or not stored at all.
-    if (!q.exec())
-        throwDatabaseError(QStringLiteral("Результат не сохранён: ") + q.lastError().text(),
-            QStringLiteral("result not stored: ") + q.lastError().text());
-    const int index = q.lastInsertId().toInt();
+    // One transaction: the row and its link in the instrument's chain are
+    // stored together or not at all.
+    int index = 0;
+    try {
+        index = ReportChain::append(m_db, ReportChain::rowFromResult(result, now));
+    } catch (const ZelmorError &e) {
+        throwDatabaseError(e.message(), QStringLiteral("result not stored: ") + e.message());
+    }
     try {
         m_reports->refresh();
     } catch (const ZelmorError &) {
@@ -403,11 +394,41 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
 void ZelmorDatabase::deleteReport(int index)
 {
     refuseIfReadOnly(QStringLiteral("report %1 not deleted").arg(index));
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = ?"));
-    q.addBindValue(index);
-    if (!q.exec())
-        throwDatabaseError(QStringLiteral("Запись не удалена: ") + q.lastError().text(),
-            QStringLiteral("report %1 not deleted: %2").arg(index).arg(q.lastError().text()));
+    try {
+        ReportChain::remove(m_db, index);
+    } catch (const ZelmorError &e) {
+        throwDatabaseError(
+            e.message(), QStringLiteral("report %1 not deleted: %2").arg(index).arg(e.message()));
+    }
     m_reports->refresh();
+}
+
+void ZelmorDatabase::openServer(const DatabaseSettings &settings)
+{
+    if (m_db.isValid() && !DatabaseEngine::isServer(m_db)) {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+    m_readOnlyReason.clear();
+    try {
+        m_db = DatabaseEngine::openServer(m_connectionName, settings);
+    } catch (const ZelmorError &e) {
+        throwDatabaseError(e.message(),
+            QStringLiteral("cannot reach the server (%1): %2")
+                .arg(settings.describe(), e.message()));
+    }
+    try {
+        DatabaseEngine::prepareSchema(m_db);
+        m_models->open(m_db, QLatin1String(ModelsTable));
+        m_reports->open(m_db, QLatin1String(ReportsTable));
+    } catch (const ZelmorError &e) {
+        m_db.close();
+        throwDatabaseError(QStringLiteral("База данных на сервере (%1) не годится: %2")
+                               .arg(settings.describe(), e.message()),
+            QStringLiteral("server database unusable (%1): %2")
+                .arg(settings.describe(), e.message()));
+    }
+    m_models->setReadOnlyReason(QString());
+    m_reports->setReadOnlyReason(QString());
 }

@@ -9,6 +9,7 @@
 #include <QString>
 
 class TableCursor;
+struct DatabaseSettings;
 
 // The program's database: one SQLite file in the folder "db" below the
 // program folder, holding the tables "models.DB" and "reports.db". Owned by the
@@ -32,6 +33,9 @@ public:
     // programFolder + "db/zelmor.sqlite"
     static QString databasePath(const QString &programFolder);
 
+    // When the section "Database" of the program's settings file names a
+    // server, the tables are opened there instead (created when the database
+    // is empty). Otherwise:
     // Opens the database below programFolder and both tables, the models
     // table standing on its first model. When the file (or its folder) is
     // missing it is created with both tables and the shipped models, and
@@ -75,6 +79,7 @@ public:
 
 private:
     void createDatabase(const QString &path);
+    void openServer(const DatabaseSettings &settings);
     void exec(const QString &statement);
     void refuseIfReadOnly(const QString &what) const;
 

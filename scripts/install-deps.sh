@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick poppler-utils
   clang-14 libclang-rt-14-dev
   locales sqlite3
+  postgresql-15 libqt6sql6-psql
 )
 
 as_root() {

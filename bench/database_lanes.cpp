@@ -1,0 +1,212 @@
+// A station with several lanes: storing a result on the shared server, the
+// report browser's first page and the chain check over 1 000 000 results on
+// both engines. The million rows are loaded in bulk by the database itself
+// (a row generator in one statement), not through the store path, and then
+// chained once as an upgrade would chain them.
+#include "common/ProgramFolder.h"
+#include "config/IniFile.h"
+#include "database/DatabaseEngine.h"
+#include "database/DatabaseSettings.h"
+#include "database/ReportChain.h"
+#include "database/ReportFilter.h"
+#include "database/ZelmorDatabase.h"
+#include "tests/support/PgServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int Rows = 1000000;
+constexpr int PageRows = 256;
+constexpr int Instruments = 4;
+const QDate FirstDay(2020, 1, 1);
+
+PgServer &server()
+{
+    static PgServer s(true); // durable: a store costs what the disk costs
+    static const bool started = [] {
+        const QString error = s.start();
+        if (!error.isEmpty())
+            std::fprintf(stderr, "server: %s\n", qPrintable(error));
+        return error.isEmpty();
+    }();
+    (void)started;
+    return s;
+}
+
+void run(const QSqlDatabase &db, const QString &statement)
+{
+    QSqlQuery q(db);
+    if (!q.exec(statement))
+        std::fprintf(stderr, "%s\n%s\n", qPrintable(statement), qPrintable(q.lastError().text()));
+}
+
+QString numberOf(int n)
+{
+    return QStringLiteral("А%1ВС77").arg(n, 5, 10, QLatin1Char('0'));
+}
+
+struct Station
+{
+    QTemporaryDir dir { QDir::currentPath() + QStringLiteral("/bench-lanes-XXXXXX") };
+    ZelmorDatabase db;
+    bool server;
+
+    explicit Station(bool onServer, const QString &database, int rows)
+        : server(onServer)
+    {
+        const QString folder = dir.path() + QLatin1Char('/');
+        setProgramFolder(folder);
+        if (onServer) {
+            server().createDatabase(database);
+            QDir().mkpath(folder + QStringLiteral("conf"));
+            IniFile ini(folder + QStringLiteral("conf/zelmor.ini"));
+            DatabaseSettings s;
+            s.driver = DatabaseSettings::Driver::Psql;
+            s.host = server().socketFolder();
+            s.port = PgServer::Port;
+            s.name = database;
+            s.user = QLatin1String(PgServer::SuperUser);
+            s.write(ini);
+        }
+        db.open(folder);
+        if (rows > 0)
+            fill(rows);
+    }
+
+    void fill(int rows)
+    {
+        QElapsedTimer t;
+        t.start();
+        const QSqlDatabase c = db.connection();
+        const QString columns = QStringLiteral(
+            "INSERT INTO \"reports.db\" (\"Date\", \"Time\", \"ZMNum\", \"Model\", \"GovNumber\", "
+            "\"MinTax\", \"MinCO\", \"MinCH\", \"MinCO2\", \"MinO2\", \"MinNOx\", \"MinLambda\", "
+            "\"MaxTax\", \"MaxCO\", \"MaxCH\", \"MaxCO2\", \"MaxO2\", \"MaxNOx\", \"MaxLambda\") ");
+        const auto values = [](const QString &date, const QString &time, const QString &number) {
+            return date + QStringLiteral(", ") + time + QStringLiteral(", 1 + g % ")
+                + QString::number(Instruments) + QStringLiteral(", 1 + g % 7, ") + number
+                + QStringLiteral(", 810, 0.45, 120, 14.5, 0.7, 30, 1.01, 2600, 0.31, 90, 14.8, "
+                                 "0.5, 25, 1");
+        };
+        if (server) {
+            run(c,
+                columns + QStringLiteral("SELECT ")
+                    + values(QStringLiteral("date '2020-01-01' + g / 100"),
+                        QStringLiteral("time '08:00' + (g % 100) * interval '5 minutes'"),
+                        QStringLiteral("'А' || lpad((g % 20000)::text, 5, '0') || 'ВС77'"))
+                    + QStringLiteral(" FROM generate_series(0, %1) g").arg(rows - 1));
+        } else {
+            run(c,
+                QStringLiteral("WITH RECURSIVE n(g) AS (SELECT 0 UNION ALL SELECT g + 1 FROM n "
+                               "WHERE g < %1) ")
+                        .arg(rows - 1)
+                    + columns + QStringLiteral("SELECT ")
+                    + values(QStringLiteral("date('2020-01-01', '+' || (g / 100) || ' days')"),
+                        QStringLiteral("time('08:00:00', '+' || ((g % 100) * 300) || ' seconds')"),
+                        QStringLiteral("printf('А%05dВС77', g % 20000)"))
+                    + QStringLiteral(" FROM n"));
+        }
+        run(c, QStringLiteral("ANALYZE"));
+        const qint64 loaded = t.restart();
+        DatabaseEngine::beginWrite(c);
+        ReportChain::chainAllRows(c);
+        DatabaseEngine::commit(c);
+        std::fprintf(stderr, "%s: %d rows loaded in %lld ms, chained in %lld ms\n",
+            server ? "server" : "sqlite", rows, loaded, t.elapsed());
+    }
+};
+
+Station &station(bool onServer)
+{
+    if (onServer) {
+        static Station s(true, QStringLiteral("million"), Rows);
+        return s;
+    }
+    static Station s(false, QString(), Rows);
+    return s;
+}
+
+void BM_StoreTestResultOnServer(benchmark::State &state)
+{
+    static Station s(true, QStringLiteral("store"), 0);
+    TestResult r;
+    r.modelIndex = 3;
+    r.govNumber = QStringLiteral("А123ВС77");
+    r.instrumentNumber = 17;
+    r.means = { 0.45f, 120.f, 14.5f, 0.7f, 30.f, 810.f, 1.01f, 0.31f, 90.f, 14.8f, 0.5f, 25.f,
+        2600.f, 1.0f };
+    QDateTime at(FirstDay, QTime(8, 0));
+    for (auto _ : state) {
+        at = at.addSecs(1); // each a new result, not the same one again
+        benchmark::DoNotOptimize(s.db.StoreTestResult(r, at));
+    }
+}
+BENCHMARK(BM_StoreTestResultOnServer)->Unit(benchmark::kMillisecond)->Iterations(300);
+
+enum Filter { None, Number, Model, Day, DayModelNumber };
+
+// The first page the browser shows for a search, and separately the count of
+// the whole list it reads for its scroll bar.
+void BM_FilterFirstPage(benchmark::State &state)
+{
+    Station &s = station(state.range(0) == 1);
+    const auto kind = Filter(state.range(1));
+    ReportFilter f;
+    f.byGovNumber = kind == Number || kind == DayModelNumber;
+    f.byModel = kind == Model || kind == DayModelNumber;
+    f.byDate = kind == Day || kind == DayModelNumber;
+    f.govNumber = numberOf(1234);
+    f.modelName = s.db.modelByIndex(1 + 1234 % 7).Name;
+    f.date = FirstDay.addDays(1234 / 100);
+    const bool withCount = state.range(2) == 1;
+    int rows = 0;
+    for (auto _ : state) {
+        f.resolveModel(s.db.connection());
+        if (withCount)
+            benchmark::DoNotOptimize(f.count(s.db.connection()));
+        rows = int(f.page(s.db.connection(), 0, PageRows, 0).size());
+    }
+    state.counters["page"] = rows;
+}
+BENCHMARK(BM_FilterFirstPage)
+    ->ArgNames({ "server", "filter", "count" })
+    ->ArgsProduct({ { 0, 1 }, { None, Number, Model, Day, DayModelNumber }, { 0, 1 } })
+    ->Unit(benchmark::kMillisecond);
+
+void BM_VerifyReports(benchmark::State &state)
+{
+    Station &s = station(state.range(0) == 1);
+    qint64 rows = 0;
+    for (auto _ : state) {
+        const ReportChain::VerifyResult r = ReportChain::verify(s.db.connection());
+        if (!r.intact())
+            state.SkipWithError(qPrintable(r.faults.first().text()));
+        rows = r.rows;
+    }
+    state.counters["rows"] = double(rows);
+}
+BENCHMARK(BM_VerifyReports)
+    ->ArgName("server")
+    ->DenseRange(0, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

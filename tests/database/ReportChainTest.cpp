@@ -1,0 +1,236 @@
+#include "LaneFixture.h"
+
+#include "common/ZelmorError.h"
+#include "database/VerifyReports.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QTextStream>
+
+namespace {
+
+const QDateTime StoredAt(QDate(2021, 5, 4), QTime(9, 30, 0));
+
+class ChainTamper : public LaneFixture, public ::testing::WithParamInterface<LaneFixture::Engine>
+{
+protected:
+    // Instrument 7 stores rows a1, a2, a3; instrument 8 stores b1, b2 between them.
+    void SetUp() override
+    {
+        LaneFixture::SetUp();
+        folder
+            = GetParam() == Server ? laneFolder(Server, freshServerDatabase()) : laneFolder(Sqlite);
+        db = openLane(folder);
+        a1 = store(7, 1);
+        b1 = store(8, 2);
+        a2 = store(7, 3);
+        b2 = store(8, 4);
+        a3 = store(7, 5);
+    }
+
+    int store(int instrument, int n)
+    {
+        return db->StoreTestResult(
+            result(instrument, QStringLiteral("Т%1").arg(n), 0.1f * n), StoredAt.addSecs(n));
+    }
+
+    void run(const QString &statement)
+    {
+        QSqlQuery q(db->connection());
+        ASSERT_TRUE(q.exec(statement)) << q.lastError().text().toStdString();
+    }
+
+    QString folder;
+    std::unique_ptr<ZelmorDatabase> db;
+    int a1 = 0, a2 = 0, a3 = 0, b1 = 0, b2 = 0;
+};
+
+TEST_P(ChainTamper, EachEditBehindTheProgramsBackIsNamedByItsFirstRow)
+{
+    using Kind = ReportChain::Fault::Kind;
+    const QString insertForged
+        = QStringLiteral("INSERT INTO \"reports.db\" (\"Index\", \"Date\", \"Time\", \"ZMNum\", "
+                         "\"Model\", \"GovNumber\", \"MinCO\") VALUES (%1, '2021-05-04', "
+                         "'09:40:00', 7, 1, 'Х999ХХ', 0.1)");
+    struct Case
+    {
+        const char *name;
+        std::function<void()> tamper;
+        std::function<int()> expectedIndex;
+        Kind expectedKind;
+    } cases[] = {
+        { "value edited",
+            [&] {
+                run(QStringLiteral(
+                    "UPDATE \"reports.db\" SET \"MaxCO\" = 0.01 WHERE \"Index\" = %1")
+                        .arg(a2));
+            },
+            [&] { return a2; }, Kind::Changed },
+        { "number edited",
+            [&] {
+                run(QStringLiteral("UPDATE \"reports.db\" SET \"GovNumber\" = 'А000АА' WHERE "
+                                   "\"Index\" = %1")
+                        .arg(b1));
+            },
+            [&] { return b1; }, Kind::Changed },
+        { "hash rewritten",
+            [&] {
+                run(QStringLiteral("UPDATE \"reports.db\" SET \"Hash\" = '00' WHERE \"Index\" = %1")
+                        .arg(a1));
+            },
+            [&] { return a1; }, Kind::Changed },
+        { "row deleted",
+            [&] { run(QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = %1").arg(a2)); },
+            [&] { return a3; }, Kind::DeletedBefore },
+        { "last row deleted",
+            [&] { run(QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = %1").arg(b2)); },
+            [&] { return b2; }, Kind::DeletedAtEnd },
+        { "row inserted, then a result stored",
+            [&] {
+                run(insertForged.arg(a3 + 1000));
+                store(7, 6);
+            },
+            [&] { return a3 + 1000; }, Kind::Inserted },
+        { "row of a new instrument inserted",
+            [&] {
+                run(insertForged.arg(a3 + 1000).replace(
+                    QStringLiteral(", 7, 1,"), QStringLiteral(", 99, 1,")));
+            },
+            [&] { return a3 + 1000; }, Kind::Inserted },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Each case on a fresh copy of the same five rows.
+        TearDown();
+        lanes.clear();
+        SetUp();
+        ASSERT_TRUE(ReportChain::verify(db->connection()).intact());
+        c.tamper();
+        const ReportChain::VerifyResult check = ReportChain::verify(db->connection());
+        ASSERT_FALSE(check.intact());
+        EXPECT_EQ(check.faults.first().index, c.expectedIndex());
+        EXPECT_EQ(check.faults.first().kind, c.expectedKind)
+            << check.faults.first().text().toStdString();
+        EXPECT_EQ(check.faults.size(), 1);
+    }
+}
+
+TEST_P(ChainTamper, DeletingThroughTheProgramKeepsTheChainsWhole)
+{
+    db->deleteReport(a2); // in the middle
+    db->deleteReport(b2); // the last of its chain
+    db->deleteReport(a1); // the first
+    store(8, 9);
+    const ReportChain::VerifyResult check = ReportChain::verify(db->connection());
+    EXPECT_TRUE(check.intact()) << check.faults.value(0).text().toStdString();
+    EXPECT_EQ(check.rows, 3);
+    // ...but a deleted row's neighbour edited afterwards is still found.
+    run(QStringLiteral("UPDATE \"reports.db\" SET \"MinCH\" = 1 WHERE \"Index\" = %1").arg(a3));
+    EXPECT_EQ(ReportChain::verify(db->connection()).faults.value(0).index, a3);
+}
+
+TEST_P(ChainTamper, CommandLineCheckReportsIntactBrokenAndUncheckable)
+{
+    QString text;
+    QTextStream out(&text);
+    db.reset(); // the check opens its own connection
+    EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::Intact) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Проверено результатов: 5, приборов: 2")))
+        << text.toStdString();
+
+    db = openLane(folder);
+    run(QStringLiteral("UPDATE \"reports.db\" SET \"MinO2\" = 20 WHERE \"Index\" = %1").arg(b2));
+    db.reset();
+    text.clear();
+    EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::Broken);
+    EXPECT_TRUE(text.contains(QStringLiteral("Запись %1 (прибор 8) изменена").arg(b2)))
+        << text.toStdString();
+
+    text.clear();
+    EXPECT_EQ(VerifyReports::run(laneFolder(Sqlite), out), VerifyReports::CannotCheck);
+    EXPECT_TRUE(text.contains(QStringLiteral("Проверка невозможна"))) << text.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ChainTamper,
+    ::testing::Values(LaneFixture::Sqlite, LaneFixture::Server),
+    [](const auto &info) { return info.param == LaneFixture::Sqlite ? "Sqlite" : "Server"; });
+
+using Upgrade = LaneFixture;
+
+// The tables exactly as the previous version of the program creates them.
+const char *const PreviousSchema[] = {
+    "CREATE TABLE \"models.DB\" (\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT, \"Name\" "
+    "VARCHAR(40), \"SaveSystem\" VARCHAR(40), \"Category\" VARCHAR(10), \"MinTax\" DOUBLE, "
+    "\"MinTaxD\" DOUBLE, \"MinCO\" DOUBLE, \"MinCH\" DOUBLE, \"MinCO2\" DOUBLE, \"MinO2\" DOUBLE, "
+    "\"MinNOx\" DOUBLE, \"MinLambda\" DOUBLE, \"MaxTax\" DOUBLE, \"MaxTaxD\" DOUBLE, \"MaxCO\" "
+    "DOUBLE, \"MaxCH\" DOUBLE, \"MaxCO2\" DOUBLE, \"MaxO2\" DOUBLE, \"MaxNOx\" DOUBLE, "
+    "\"MaxLambda\" DOUBLE)",
+    "CREATE TABLE \"reports.db\" (\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT, \"Date\" DATE, "
+    "\"Time\" TIME, \"ZMNum\" DOUBLE, \"Model\" DOUBLE, \"GovNumber\" VARCHAR(8), \"MinTax\" "
+    "DOUBLE, \"MinCO\" DOUBLE, \"MinCH\" DOUBLE, \"MinCO2\" DOUBLE, \"MinO2\" DOUBLE, \"MinNOx\" "
+    "DOUBLE, \"MinLambda\" DOUBLE, \"MaxTax\" DOUBLE, \"MaxCO\" DOUBLE, \"MaxCH\" DOUBLE, "
+    "\"MaxCO2\" DOUBLE, \"MaxO2\" DOUBLE, \"MaxNOx\" DOUBLE, \"MaxLambda\" DOUBLE)",
+    "CREATE INDEX \"reports_Date\" ON \"reports.db\" (\"Date\")",
+    "INSERT INTO \"models.DB\" (\"Name\", \"MinCO\") VALUES ('Карбюратор', 3.5)",
+};
+
+TEST_F(Upgrade, ResultsOfThePreviousVersionAreKeptAndChained)
+{
+    const QString folder = laneFolder(Sqlite);
+    QDir().mkpath(folder + QStringLiteral("db"));
+    {
+        QSqlDatabase old
+            = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        old.setDatabaseName(ZelmorDatabase::databasePath(folder));
+        ASSERT_TRUE(old.open());
+        QSqlQuery q(old);
+        for (const char *statement : PreviousSchema)
+            ASSERT_TRUE(q.exec(QLatin1String(statement))) << statement;
+        for (int i = 0; i < 30; ++i)
+            ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO \"reports.db\" (\"Date\", \"Time\", "
+                                              "\"ZMNum\", \"Model\", \"GovNumber\", \"MinCO\", "
+                                              "\"MaxLambda\") VALUES ('2020-01-%1', '10:00:%1', "
+                                              "%2, 1, 'Р%1', 0.%1, 1.01)")
+                                   .arg(10 + i % 18)
+                                   .arg(i % 3 ? 100 : 200)));
+        q = QSqlQuery();
+        old.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+
+    auto db = openLane(folder);
+    const QSqlDatabase c = db->connection();
+    QFile log(logDir.path() + QStringLiteral("/zelmor.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("reports chained: 30"));
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT count(*) FROM \"reports.db\"")).toInt(), 30);
+    EXPECT_EQ(
+        scalar(c, QStringLiteral("SELECT count(*) FROM \"reports.db\" WHERE \"Hash\" IS NULL"))
+            .toInt(),
+        0);
+    EXPECT_EQ(
+        scalar(c, QStringLiteral("SELECT \"GovNumber\" FROM \"reports.db\" WHERE \"Index\" = 2"))
+            .toString(),
+        QStringLiteral("Р11"));
+    ReportChain::VerifyResult check = ReportChain::verify(c);
+    EXPECT_TRUE(check.intact()) << check.faults.value(0).text().toStdString();
+    EXPECT_EQ(check.chains, 2);
+
+    // New results continue the chains; a later edit of an old row is found.
+    const int added = db->StoreTestResult(result(100, QStringLiteral("НОВ")), StoredAt);
+    EXPECT_EQ(added, 31);
+    EXPECT_TRUE(ReportChain::verify(c).intact());
+    QSqlQuery q(c);
+    ASSERT_TRUE(
+        q.exec(QStringLiteral("UPDATE \"reports.db\" SET \"MinCO\" = 0.2 WHERE \"Index\" = 5")));
+    check = ReportChain::verify(c);
+    ASSERT_FALSE(check.intact());
+    EXPECT_EQ(check.faults.first().index, 5);
+
+    // Opening again changes nothing more.
+    db.reset();
+    db = openLane(folder);
+    EXPECT_EQ(ReportChain::verify(db->connection()).faults.value(0).index, 5);
+}
+
+} // namespace

@@ -1,0 +1,249 @@
+#include "LaneFixture.h"
+
+#include "common/ZelmorError.h"
+#include "database/ReportFilter.h"
+#include "database/ShippedModels.h"
+#include "database/TableCursor.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QSet>
+#include <QThread>
+
+#include <functional>
+
+namespace {
+
+const QDateTime StoredAt(QDate(2009, 2, 23), QTime(14, 3, 27));
+
+using ServerLanes = LaneFixture;
+
+// Runs each job in a thread of its own at the same time (each opens its own
+// connection, as a workstation does) and returns their error texts.
+QStringList runTogether(const std::vector<std::function<void()>> &jobs)
+{
+    QStringList errors;
+    QMutex mutex;
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (const auto &job : jobs) {
+        threads.emplace_back(QThread::create([&, job] {
+            try {
+                job();
+            } catch (const ZelmorError &e) {
+                QMutexLocker lock(&mutex);
+                errors << e.message();
+            }
+        }));
+    }
+    for (auto &t : threads)
+        t->start();
+    for (auto &t : threads)
+        EXPECT_TRUE(t->wait(120000));
+    return errors;
+}
+
+TEST_F(ServerLanes, TwoFirstStartsTogetherCreateTheTablesAndModelsOnce)
+{
+    const QString database = freshServerDatabase();
+    const QString a = laneFolder(Server, database);
+    const QString b = laneFolder(Server, database);
+    QAtomicInt opened;
+    const QStringList errors = runTogether({
+        [&] {
+            openLane(a);
+            opened.ref();
+        },
+        [&] {
+            openLane(b);
+            opened.ref();
+        },
+    });
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(opened.loadRelaxed(), 2);
+    auto db = openLane(a);
+    EXPECT_EQ(
+        scalar(db->connection(), QStringLiteral("SELECT count(*) FROM \"models.DB\"")).toInt(),
+        shippedModels().size());
+    EXPECT_EQ(db->tbModels()->rowCount(), shippedModels().size());
+    EXPECT_EQ(db->CurrentModel().Name, shippedModels().first().Name);
+}
+
+TEST_F(ServerLanes, StoredResultReadsBackAndIsListedAsOnSqlite)
+{
+    auto server = openLane(laneFolder(Server, freshServerDatabase()));
+    auto local = openLane(laneFolder(Sqlite));
+    const TestResult r = result(4711, QStringLiteral("А123ВС777"), 0.4567f);
+    for (ZelmorDatabase *db : { server.get(), local.get() }) {
+        SCOPED_TRACE(db->connection().driverName().toStdString());
+        const int first = db->StoreTestResult(r, StoredAt);
+        const int second
+            = db->StoreTestResult(result(17, QStringLiteral("В1")), StoredAt.addDays(1));
+        EXPECT_GT(second, first);
+
+        QSqlQuery q(db->connection());
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT \"Date\", \"Time\", \"GovNumber\", \"MinCO\", "
+                                          "\"ZMNum\", \"Model\" FROM \"reports.db\" WHERE "
+                                          "\"Index\" = %1")
+                               .arg(first)));
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.value(0).toDate(), StoredAt.date());
+        EXPECT_EQ(q.value(1).toString().left(8), QStringLiteral("14:03:27"));
+        EXPECT_EQ(q.value(2).toString(), QStringLiteral("А123ВС77")); // cut to 8
+        EXPECT_DOUBLE_EQ(q.value(3).toDouble(), 0.46);
+        EXPECT_EQ(q.value(4).toInt(), 4711);
+
+        // The browser's searches find the same rows on both engines.
+        struct Case
+        {
+            bool byDate, byModel, byNumber;
+            QList<int> expected;
+        } cases[] = {
+            { false, false, false, { first, second } },
+            { true, false, false, { first } },
+            { false, true, false, { first } },
+            { false, false, true, { first } },
+            { true, true, true, { first } },
+        };
+        for (const Case &c : cases) {
+            ReportFilter f;
+            f.byDate = c.byDate;
+            f.byModel = c.byModel;
+            f.byGovNumber = c.byNumber;
+            f.date = StoredAt.date();
+            f.modelName = db->modelByIndex(r.modelIndex).Name;
+            f.govNumber = QStringLiteral("А123ВС77");
+            QList<int> listed;
+            for (const ReportFilter::Row &row : f.run(db->connection()))
+                listed << row.index;
+            EXPECT_EQ(listed, c.expected) << c.byDate << c.byModel << c.byNumber;
+        }
+        db->tbReports()->last();
+        EXPECT_EQ(db->tbReports()->asInteger(QStringLiteral("Index")), second);
+        db->deleteReport(first);
+        EXPECT_EQ(db->tbReports()->rowCount(), 1);
+        EXPECT_TRUE(ReportChain::verify(db->connection()).intact());
+    }
+}
+
+TEST_F(ServerLanes, TwoWorkstationsStoringAtOnceKeepDistinctIndexesAndWholeChains)
+{
+    constexpr int PerLane = 100;
+    struct Case
+    {
+        const char *name;
+        int instrumentA, instrumentB, chains;
+    } cases[] = {
+        { "two instruments", 1001, 1002, 2 },
+        { "one instrument on both lanes", 1003, 1003, 1 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString database = freshServerDatabase();
+        const QString a = laneFolder(Server, database);
+        const QString b = laneFolder(Server, database);
+        auto lane = [&](const QString &folder, int instrument, const QString &numbers) {
+            return [&, folder, instrument, numbers] {
+                auto db = openLane(folder);
+                for (int i = 0; i < PerLane; ++i)
+                    db->StoreTestResult(
+                        result(instrument, numbers.arg(i), i * 0.01f), StoredAt.addSecs(i));
+            };
+        };
+        const QStringList errors = runTogether({ lane(a, c.instrumentA, QStringLiteral("Н%1")),
+            lane(b, c.instrumentB, QStringLiteral("Л%1")) });
+        EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+
+        auto db = openLane(a);
+        QSqlQuery q(db->connection());
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT \"Index\" FROM \"reports.db\"")));
+        QSet<int> indexes;
+        int rows = 0;
+        while (q.next()) {
+            indexes.insert(q.value(0).toInt());
+            ++rows;
+        }
+        EXPECT_EQ(rows, 2 * PerLane);
+        EXPECT_EQ(indexes.size(), 2 * PerLane);
+        const ReportChain::VerifyResult check = ReportChain::verify(db->connection());
+        EXPECT_TRUE(check.intact()) << check.faults.value(0).text().toStdString();
+        EXPECT_EQ(check.rows, 2 * PerLane);
+        EXPECT_EQ(check.chains, c.chains);
+    }
+}
+
+TEST_F(ServerLanes, ResultKeptThroughALostServerIsStoredOnceWhenItIsBack)
+{
+    const QString folder = laneFolder(Server, freshServerDatabase());
+    auto db = openLane(folder);
+    db->StoreTestResult(result(5, QStringLiteral("А1")), StoredAt);
+    const TestResult kept = result(5, QStringLiteral("А2"));
+    const QDateTime keptAt = StoredAt.addSecs(60);
+
+    ASSERT_EQ(server->stop(), QString());
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_THROW(db->StoreTestResult(kept, keptAt), ZelmorError);
+    // A second workstation starting now learns why it has no tables.
+    try {
+        openLane(folder);
+        ADD_FAILURE() << "opened without a server";
+    } catch (const ZelmorError &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("недоступен")))
+            << e.message().toStdString();
+    }
+    EXPECT_LT(waited.elapsed(), 60000); // bounded, not hung
+
+    ASSERT_EQ(server->start(), QString());
+    const int index = db->StoreTestResult(kept, keptAt);
+    // Pressed once more (its answer lost): the same result is not stored twice.
+    EXPECT_EQ(db->StoreTestResult(kept, keptAt), index);
+    EXPECT_EQ(
+        scalar(db->connection(), QStringLiteral("SELECT count(*) FROM \"reports.db\"")).toInt(), 2);
+    EXPECT_TRUE(ReportChain::verify(db->connection()).intact());
+    // A new result with the same fields a minute later is a new row.
+    EXPECT_NE(db->StoreTestResult(kept, keptAt.addSecs(60)), index);
+}
+
+TEST_F(ServerLanes, DatabaseSettingsComeFromTheirSectionWithSoundDefaults)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/zelmor.ini");
+    struct Case
+    {
+        const char *text;
+        DatabaseSettings::Driver driver;
+        QString host;
+        int port;
+        QString name;
+    } cases[] = {
+        { "", DatabaseSettings::Driver::Sqlite, "", 5432, "zelmor" },
+        { "[Database]\r\nDriver=PSQL\r\nHost=/run/pg\r\nPort=6543\r\nName=station\r\n",
+            DatabaseSettings::Driver::Psql, "/run/pg", 6543, "station" },
+        { "[Database]\r\nDriver=psql\r\nPort=abc\r\nName=\r\n", DatabaseSettings::Driver::Psql, "",
+            5432, "zelmor" },
+        { "[Database]\r\nDriver=ORACLE\r\nPort=70000\r\n", DatabaseSettings::Driver::Sqlite, "",
+            5432, "zelmor" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.text);
+        f.close();
+        const DatabaseSettings s = DatabaseSettings::read(IniFile(path));
+        EXPECT_EQ(s.driver, c.driver);
+        EXPECT_EQ(s.host, c.host);
+        EXPECT_EQ(s.port, c.port);
+        EXPECT_EQ(s.name, c.name);
+    }
+    // Written and read back whole; no password key is ever written.
+    DatabaseSettings s = serverSettings(QStringLiteral("станция"));
+    IniFile ini(path);
+    s.write(ini);
+    EXPECT_EQ(DatabaseSettings::read(ini), s);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(f.readAll().toLower().contains("password"));
+}
+
+} // namespace

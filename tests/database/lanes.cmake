@@ -1,0 +1,12 @@
+# Several lanes on one database server, tamper-evident results and the
+# export: against a throwaway server the tests start themselves.
+add_library(zelmor_test_pg STATIC
+  ${PROJECT_SOURCE_DIR}/tests/support/PgServer.cpp
+  ${PROJECT_SOURCE_DIR}/tests/support/PgServer.h)
+target_include_directories(zelmor_test_pg PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(zelmor_test_pg PUBLIC Qt6::Core)
+
+zelmor_add_test(NAME test_database_lanes
+  SOURCES ServerDatabaseTest.cpp ReportChainTest.cpp ReportCsvTest.cpp
+  LIBS zelmor_database zelmor_test_pg
+  TIMEOUT 300)
