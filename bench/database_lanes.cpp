@@ -29,7 +29,7 @@ constexpr int PageRows = 256;
 constexpr int Instruments = 4;
 const QDate FirstDay(2020, 1, 1);
 
-PgServer &server()
+PgServer &sharedServer()
 {
     static PgServer s(true); // durable: a store costs what the disk costs
     static const bool started = [] {
@@ -66,12 +66,12 @@ struct Station
         const QString folder = dir.path() + QLatin1Char('/');
         setProgramFolder(folder);
         if (onServer) {
-            server().createDatabase(database);
+            sharedServer().createDatabase(database);
             QDir().mkpath(folder + QStringLiteral("conf"));
             IniFile ini(folder + QStringLiteral("conf/zelmor.ini"));
             DatabaseSettings s;
             s.driver = DatabaseSettings::Driver::Psql;
-            s.host = server().socketFolder();
+            s.host = sharedServer().socketFolder();
             s.port = PgServer::Port;
             s.name = database;
             s.user = QLatin1String(PgServer::SuperUser);

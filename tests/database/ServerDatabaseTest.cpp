@@ -125,6 +125,32 @@ TEST_F(ServerLanes, StoredResultReadsBackAndIsListedAsOnSqlite)
     }
 }
 
+TEST_F(ServerLanes, ModelsAreEditedThroughTheSharedCursorOnTheServer)
+{
+    const QString database = freshServerDatabase();
+    auto db = openLane(laneFolder(Server, database));
+    TableCursor *models = db->tbModels();
+    models->insert();
+    models->setValue(QStringLiteral("Name"), QStringLiteral("Газель"));
+    models->setValue(QStringLiteral("MinCO"), 1.5);
+    models->post();
+    models->last();
+    const int added = models->asInteger(QStringLiteral("Index"));
+    EXPECT_GT(added, int(shippedModels().size())); // the server's key
+    models->first();
+    models->setValue(QStringLiteral("MaxCH"), 321.0);
+    models->post();
+
+    // Another lane sees both changes.
+    auto other = openLane(laneFolder(Server, database));
+    EXPECT_EQ(other->modelByIndex(added).Name, QStringLiteral("Газель"));
+    EXPECT_DOUBLE_EQ(other->modelByIndex(added).limits.MinCO, 1.5);
+    EXPECT_DOUBLE_EQ(other->CurrentModel().limits.MaxCH, 321.0);
+    models->last();
+    models->deleteCurrent();
+    EXPECT_EQ(other->modelByIndex(added).Index, 0);
+}
+
 TEST_F(ServerLanes, TwoWorkstationsStoringAtOnceKeepDistinctIndexesAndWholeChains)
 {
     constexpr int PerLane = 100;
