@@ -17,6 +17,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <future>
+#include <map>
 #include <vector>
 
 namespace ReportChain {
@@ -28,6 +30,8 @@ constexpr char FieldSeparator = '\x1f';
 constexpr char HashSeparator = '\x1e';
 // Rows updated per statement when a whole table is chained.
 constexpr int UpdateBatch = 500;
+// Rows hashed per batch while the next batch is read.
+constexpr size_t VerifyBatch = 4096;
 
 const QString StoreError = QStringLiteral("Результат не сохранён: ");
 const QString ChainError = QStringLiteral("Ошибка цепочки результатов: ");
@@ -212,7 +216,7 @@ QByteArray canonical(const Row &row)
 QByteArray chainHash(const QByteArray &prevHash, const QByteArray &canonicalText)
 {
     QCryptographicHash h(QCryptographicHash::Sha256);
-    h.addData(prevHash);
+    h.addData(QByteArray::fromHex(prevHash)); // the previous digest's own 32 bytes
     h.addData(QByteArrayView(&HashSeparator, 1));
     h.addData(canonicalText);
     return h.result().toHex();
@@ -399,30 +403,27 @@ int chainAllRows(const QSqlDatabase &db)
     std::vector<Link> links;
     std::vector<Head> heads;
     {
+        // In storing order; each chain's last hash is carried along.
+        QHash<QByteArray, qsizetype> headOf;
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("SELECT %1 FROM \"reports.db\" ORDER BY \"ZMNum\", \"Index\"")
+        if (!q.exec(QStringLiteral("SELECT %1 FROM \"reports.db\" ORDER BY \"Index\"")
                         .arg(selectColumns())))
             throw ZelmorError(what + q.lastError().text().trimmed());
-        QByteArray chain;
-        QByteArray prev;
-        bool first = true;
         while (q.next()) {
             const Row r = rowFrom(q);
             const QByteArray key = chainKey(r.zmNum);
-            if (first || key != chain) {
-                if (!first)
-                    heads.push_back({ chain, links.back().index, prev });
-                chain = key;
-                prev.clear();
-                first = false;
+            auto at = headOf.find(key);
+            if (at == headOf.end()) {
+                at = headOf.insert(key, qsizetype(heads.size()));
+                heads.push_back({ key, 0, QByteArray() });
             }
-            QByteArray hash = chainHash(prev, canonical(r));
-            links.push_back({ r.index, prev, hash });
-            prev = std::move(hash);
+            Head &head = heads[*at];
+            QByteArray hash = chainHash(head.lastHash, canonical(r));
+            links.push_back({ r.index, head.lastHash, hash });
+            head.lastIndex = r.index;
+            head.lastHash = std::move(hash);
         }
-        if (!first)
-            heads.push_back({ chain, links.back().index, prev });
     }
     // Each row's PrevHash is the hash of the row before it in its chain.
     for (size_t start = 0; start < links.size(); start += UpdateBatch) {
@@ -508,6 +509,11 @@ bool ChainChecker::linksFrom(const QByteArray &from, const QByteArray &to) const
 
 void ChainChecker::add(const Row &row)
 {
+    add(row, chainHash(row.prevHash, canonical(row)) == row.hash);
+}
+
+void ChainChecker::add(const Row &row, bool selfConsistent)
+{
     if (m_fault)
         return;
     if (m_firstIndex == 0)
@@ -516,7 +522,6 @@ void ChainChecker::add(const Row &row)
         resolveSuspect(&row);
         return;
     }
-    const bool selfConsistent = chainHash(row.prevHash, canonical(row)) == row.hash;
     if (selfConsistent && linksFrom(m_expected, row.prevHash)) {
         m_expected = row.hash;
         return;
@@ -601,27 +606,60 @@ VerifyResult verify(const QSqlDatabase &db)
         ++result.chains;
     };
 
+    // One pass in storing order: the table is read front to back, and each
+    // row goes to the checker of its own chain.
+    std::map<QByteArray, ChainChecker> checkers;
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1 FROM \"reports.db\" ORDER BY \"ZMNum\", \"Index\"")
+    if (!q.exec(QStringLiteral("SELECT %1 FROM \"reports.db\" ORDER BY \"Index\"")
                     .arg(selectColumns())))
         throw ZelmorError(ChainError + q.lastError().text().trimmed());
-    std::optional<ChainChecker> checker;
+    ChainChecker *checker = nullptr;
     QByteArray chain;
-    while (q.next()) {
-        const Row r = rowFrom(q);
-        const QByteArray key = chainKey(r.zmNum);
-        if (!checker || key != chain) {
-            if (checker)
-                finish(*checker, chain);
-            chain = key;
-            checker.emplace(key, deletions.value(key));
+    auto consume = [&](const std::vector<Row> &rows, const std::vector<char> &intact) {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const Row &r = rows[i];
+            QByteArray key = chainKey(r.zmNum);
+            if (!checker || key != chain) {
+                auto it = checkers.find(key);
+                if (it == checkers.end())
+                    it = checkers.try_emplace(key, key, deletions.value(key)).first;
+                checker = &it->second;
+                chain = std::move(key);
+            }
+            checker->add(r, intact[i] != 0);
         }
-        checker->add(r);
-        ++result.rows;
+        result.rows += qint64(rows.size());
+    };
+    // Whether a row's hash fits its own fields does not depend on any other
+    // row, so a second thread hashes one batch while the next one is read.
+    auto hashAll = [](const std::vector<Row> *rows) {
+        std::vector<char> intact(rows->size());
+        for (size_t i = 0; i < rows->size(); ++i) {
+            const Row &r = (*rows)[i];
+            intact[i] = chainHash(r.prevHash, canonical(r)) == r.hash;
+        }
+        return intact;
+    };
+    std::vector<Row> reading;
+    std::vector<Row> hashing;
+    std::future<std::vector<char>> hashed;
+    reading.reserve(VerifyBatch);
+    while (q.next()) {
+        reading.push_back(rowFrom(q));
+        if (reading.size() < VerifyBatch)
+            continue;
+        if (hashed.valid())
+            consume(hashing, hashed.get());
+        hashing.swap(reading);
+        reading.clear();
+        hashed = std::async(std::launch::async, hashAll, &hashing);
     }
-    if (checker)
-        finish(*checker, chain);
+    if (hashed.valid())
+        consume(hashing, hashed.get());
+    consume(reading, hashAll(&reading));
+    for (auto &[key, c] : checkers)
+        finish(c, key);
     // Chains whose rows are all gone.
     for (auto it = heads.constBegin(); it != heads.constEnd(); ++it) {
         if (seen.contains(it.key()))

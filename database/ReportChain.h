@@ -61,7 +61,8 @@ Row rowFromResult(const TestResult &result, const QDateTime &now);
 // missing value; fields separated by the unit separator. Index and the
 // hashes are not part of it.
 QByteArray canonical(const Row &row);
-// Hexadecimal SHA-256 of the previous hash and the canonical text.
+// Hexadecimal SHA-256 of the previous hash's 32 bytes, a record separator
+// and the canonical text.
 QByteArray chainHash(const QByteArray &prevHash, const QByteArray &canonicalText);
 // The chain a row belongs to: the canonical text of its ZMNum.
 QByteArray chainKey(const QVariant &zmNum);
@@ -112,6 +113,8 @@ public:
     ChainChecker(QByteArray chain, QHash<QByteArray, QByteArray> deletions = {});
 
     void add(const Row &row);
+    // The same when the row's hash was already checked against its fields.
+    void add(const Row &row, bool selfConsistent);
     // The chain's first fault, if any; head is the chain's entry in
     // "report_chains" (none when it has no entry).
     std::optional<Fault> finish(const std::optional<Head> &head);
