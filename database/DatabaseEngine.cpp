@@ -96,8 +96,9 @@ void prepareSchema(const QSqlDatabase &db)
 {
     if (!isServer(db)) {
         // SQLite: only a database that lacks the chain is written to, so a
-        // current database on a read-only medium still opens.
-        if (!ReportChain::needsUpgrade(db))
+        // current database on a read-only medium still opens; one without its
+        // tables is left for the opening to refuse, untouched.
+        if (!tableExists(db, QStringLiteral("reports.db")) || !ReportChain::needsUpgrade(db))
             return;
         beginWrite(db);
         try {
