@@ -2,9 +2,12 @@
 
 #include "app/TFormAboutZM.h"
 #include "app/TestState.h"
+#include "device/Records.h"
 #include "device/ResponsiveCall.h"
 #include "device/TOpros_ZMX.h"
+#include "device/ui/TFrConnect.h"
 
+#include <QComboBox>
 #include <QLabel>
 
 namespace {
@@ -27,9 +30,26 @@ void ConnectSequence::setConnector(std::function<int(const QString &)> connector
     m_connector = std::move(connector);
 }
 
-QString ConnectSequence::firmwareText(quint16 version)
+void ConnectSequence::setLinkPanel(TFrConnect *panel, const QString &speed)
 {
-    return QString::asprintf("%x.%02x", unsigned(version >> 8), unsigned(version & 0xFF));
+    m_panel = panel;
+    m_speed = speed;
+}
+
+int ConnectSequence::connect(const QString &portName)
+{
+    if (!m_panel)
+        return m_connector ? m_connector(portName) : TOpros_ZMX::NotConnected;
+    // An attempt the operator started from the panel is still running: this
+    // one counts as no link rather than running beside it.
+    if (!m_panel->beginAttempt(portName, m_speed))
+        return TOpros_ZMX::NotConnected;
+    const int result = m_connector ? m_connector(portName) : TOpros_ZMX::NotConnected;
+    if (m_panel) {
+        m_panel->endAttempt(result);
+        m_panel->cbSpeed->setCurrentIndex(TFrConnect::FastSpeedIndex);
+    }
+    return result;
 }
 
 int ConnectSequence::run(const QString &portName)
@@ -43,7 +63,7 @@ int ConnectSequence::run(const QString &portName)
              &TFormAboutZM::labZMNumber, &TFormAboutZM::labFirmware })
         setLabel(label, unknown);
 
-    const int connected = m_connector ? m_connector(portName) : TOpros_ZMX::NotConnected;
+    const int connected = connect(portName);
     if (connected != TOpros_ZMX::Connected) {
         setLabel(&TFormAboutZM::labComStatus, QString::fromUtf8(NoLinkText));
     } else {
@@ -53,10 +73,11 @@ int ConnectSequence::run(const QString &portName)
             const ZmxSnapshot snap = m_thread.snapshot();
             setLabel(&TFormAboutZM::labZMModel, QString::fromLatin1(ProductName));
             setLabel(&TFormAboutZM::labZMNumber, QString::number(snap.SerialNumber));
-            setLabel(&TFormAboutZM::labFirmware, firmwareText(snap.FirmwareVersion));
+            setLabel(&TFormAboutZM::labFirmware,
+                QString::fromStdString(ConstantsRecord::formatFirmware(snap.FirmwareVersion)));
             m_state.InstrumentNumber = snap.SerialNumber;
         }
     }
-    m_thread.RequestOperation(CommandGetResult, Repeat, 0);
+    m_thread.RequestOperation(ZMX_get_result, Repeat, 0);
     return 0;
 }

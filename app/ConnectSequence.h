@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <functional>
 
 class QLabel;
 class TFormAboutZM;
+class TFrConnect;
 class TOpros_ZMX;
 struct TestState;
 
@@ -14,13 +16,15 @@ struct TestState;
 class ConnectSequence
 {
 public:
-    static constexpr int CommandGetResult = 4; // ZMX_get_result
     static constexpr int Repeat = 1;
 
     ConnectSequence(TOpros_ZMX &thread, TestState &state);
 
     // The instrument box (may be null before it is created).
     void setAboutBox(TFormAboutZM *box) { m_about = box; }
+    // The link panel of the service page, which shows the port, the speed and
+    // the outcome of the attempt (may be null).
+    void setLinkPanel(TFrConnect *panel, const QString &speed);
     // How the port is connected; by default the thread's ConnectPort, run off
     // the user interface thread. Returns 0 connected, -1 no link.
     void setConnector(std::function<int(const QString &port)> connector);
@@ -28,11 +32,13 @@ public:
     // Returns 0, as the connect sequence always does.
     int run(const QString &portName);
 
-    static QString firmwareText(quint16 version);
-
 private:
+    int connect(const QString &portName);
+
     TOpros_ZMX &m_thread;
     TestState &m_state;
     TFormAboutZM *m_about = nullptr;
+    QPointer<TFrConnect> m_panel;
+    QString m_speed;
     std::function<int(const QString &)> m_connector;
 };

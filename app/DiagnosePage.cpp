@@ -75,6 +75,28 @@ DiagnosePage::DiagnosePage(QWidget *parent)
     buildStatusLine();
 }
 
+EmissionProcedureControls DiagnosePage::emissionControls() const
+{
+    EmissionProcedureControls c;
+    c.btnZero = btnZero;
+    c.btnMinRatio = btnMinRatio;
+    c.btnMaxRatio = btnMaxRatio;
+    c.btnReport = btnReport;
+    c.ShapeZero = ShapeZero;
+    c.ShapeMinRatio = ShapeMinRatio;
+    c.ShapeMaxRatio = ShapeMaxRatio;
+    c.Shape8 = Shape8;
+    c.OKZero = OKZero;
+    c.OKMinRatio = OKMinRatio;
+    c.OKMaxRatio = OKMaxRatio;
+    c.OKReport = OKReport;
+    c.MainProgress = MainProgress;
+    c.edModel = edModel;
+    c.edGosNum = edGosNum;
+    c.labZMStatus = labZMStatus;
+    return c;
+}
+
 void DiagnosePage::setBlackBackground()
 {
     QPalette palette = PanelDiagnose->palette();
@@ -93,7 +115,8 @@ void DiagnosePage::buildSidePanel()
     buildVehicle();
     buildInstrument();
 
-    // Kept from the original form; nothing uses them.
+    // Spare fields for intermediate figures of a measurement, present under
+    // their names and hidden; nothing in the program uses them yet.
     edOK = new QLineEdit(PanelMeasure);
     edOK->setObjectName(QStringLiteral("edOK"));
     edD = new QLineEdit(PanelMeasure);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/EmissionProcedureControls.h"
+
 #include <QWidget>
 #include <array>
 
@@ -26,6 +28,9 @@ public:
 
     // Colours the background black (done when the window is first shown).
     void setBlackBackground();
+    // The controls the emission test shows itself on; the research page's
+    // status line is not on this page and stays null.
+    EmissionProcedureControls emissionControls() const;
 
     QFrame *PanelDiagnose = nullptr;
     QFrame *PanelMeasure = nullptr;

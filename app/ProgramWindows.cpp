@@ -20,11 +20,11 @@ ProgramWindows::ProgramWindows()
     TFormMain::Dialogs d;
     d.FormOptions = new TFormOptions(main);
     d.FormOptions->setObjectName(QStringLiteral("FormOptions"));
-    d.FormSelectCar = new TFormSelectCar(&main->Database, main);
+    d.FormSelectCar = new TFormSelectCar(&main->database(), main);
     d.FormSelectCar->setObjectName(QStringLiteral("FormSelectCar"));
-    d.FormModels = new TFormModels(&main->Database, main);
+    d.FormModels = new TFormModels(&main->database(), main);
     d.FormModels->setObjectName(QStringLiteral("FormModels"));
-    d.FormReports = new TFormReports(&main->Database, main);
+    d.FormReports = new TFormReports(&main->database(), main);
     d.FormReports->setObjectName(QStringLiteral("FormReports"));
     d.FormAboutZM = new TFormAboutZM(main);
     d.FormAboutProg = new TFormAboutProg(main);

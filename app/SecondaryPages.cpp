@@ -202,7 +202,9 @@ void SecondaryPages::buildDataPage()
     grData->verticalHeader()->hide();
     layout->addWidget(grData);
 
-    // Groups kept from the original page; they are never shown.
+    // Room for the measurement file's time span, the cursor readings and the
+    // display settings of its curves: hidden until the research page shows
+    // them, but present under their names for whoever fills them.
     auto hiddenGroup = [this](const QString &caption) {
         auto *group = new QGroupBox(caption, TabSheet3);
         group->hide();

@@ -1,65 +1,32 @@
 #include "app/TFormMain.h"
 
-#include "app/AppVersion.h"
-#include "app/ConnectSequence.h"
 #include "app/DiagnosePage.h"
-#include "app/EmissionTest.h"
+#include "app/EmissionProcedureView.h"
 #include "app/MainMenu.h"
-#include "app/MessageBoxes.h"
+#include "app/MenuCommands.h"
 #include "app/SecondaryPages.h"
+#include "app/StartupSequence.h"
 #include "app/StepButtonLook.h"
-#include "app/TFormAboutProg.h"
-#include "app/TFormAboutZM.h"
 #include "app/ZelmorApplication.h"
 #include "common/AppLog.h"
 #include "common/FormatSettings.h"
-#include "common/ProgramFolder.h"
-#include "config/Settings.h"
-#include "config/ui/TFormDiap.h"
+#include "config/LinkPanelIni.h"
 #include "config/ui/TFormOptions.h"
-#include "database/ui/TFormModels.h"
-#include "database/ui/TFormReports.h"
+#include "device/Records.h"
+#include "device/SerialPortList.h"
 #include "device/TOpros_ZMX.h"
 #include "device/ui/TFrConnect.h"
 #include "graphs/GASE_GRAPH.h"
-#include "graphs/ui/ConnectGaseGraph.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QDesktopServices>
 #include <QDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QUrl>
-
-namespace {
-
-constexpr int CommandGetResult = 4; // ZMX_get_result
-constexpr int CommandPressKey = 17; // ZMX_Press_Key
-constexpr int KeyCompressor = 1;
-constexpr int KeyPropane = 4;
-constexpr int ProcedureRunning = 1;
-
-// Gauge windows until a vehicle is chosen: 3000 ± 80 1/min, 55 … 65 °C, 0.9 … 1.1.
-constexpr float SpeedWindowLow = 2920, SpeedWindowHigh = 3080;
-constexpr float TmWindowLow = 55, TmWindowHigh = 65;
-constexpr float LambdaWindowLow = 0.9f, LambdaWindowHigh = 1.1f;
-
-const char *const ManualFile = "zm_manual.doc";
-constexpr int ManualMissingCode = 2;
-constexpr int ManualNoViewerCode = 31;
-
-} // namespace
 
 TFormMain::TFormMain(QWidget *parent)
     : QMainWindow(parent)
@@ -67,8 +34,8 @@ TFormMain::TFormMain(QWidget *parent)
     // The test state starts as TestState declares it; times print with ":"
     // until the polling thread sets its own separators.
     FormatSettings::setTimeSeparator(QLatin1Char(':'));
-    Opros = std::make_unique<TOpros_ZMX>();
-    Opros->setAutoReadAfterZero(true);
+    m_opros = std::make_unique<TOpros_ZMX>();
+    m_opros->setAutoReadAfterZero(true);
 
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Zelmor"));
@@ -77,220 +44,136 @@ TFormMain::TFormMain(QWidget *parent)
         | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(WindowWidth, WindowHeight);
 
-    Menu = new MainMenu(this);
+    m_menu = new MainMenu(this);
+    buildPages();
+    buildEmissionTest();
 
-    // The tab strip is kept out of sight: the menu's mode commands and
-    // Ctrl+Tab switch pages.
-    Tabs = new QTabWidget(this);
-    Tabs->setObjectName(QStringLiteral("Tabs"));
-    Tabs->setTabPosition(QTabWidget::South);
-    Tabs->setDocumentMode(true);
-    Tabs->tabBar()->hide();
-    tabDiagnose = new DiagnosePage;
-    Pages = new SecondaryPages(Tabs, tabDiagnose);
-    Tabs->setCurrentIndex(SecondaryPages::DiagnoseIndex);
-    setCentralWidget(Tabs);
+    const MainWindowParts parts { *this, m_state, m_database, *m_opros, m_gasGraph, *m_test,
+        *m_tabs, *m_diagnosePage, *m_pages, *m_menu, *m_connectModule, m_dialogs, m_databaseError };
+    m_commands = new MenuCommands(parts, this);
+    m_commands->connectMenu();
+    m_startup = new StartupSequence(parts, m_procedureActive, this);
+    connect(m_startup, &StartupSequence::finished, this, &TFormMain::startupFinished);
 
-    ConnectModule = new TFrConnect(Pages->ConnectModuleArea);
-    ConnectModule->setObjectName(QStringLiteral("ConnectModule"));
-    ConnectModule->setOpros(Opros.get());
-    Pages->ConnectModuleArea->layout()->addWidget(ConnectModule);
-
-    EmissionTestControls c;
-    c.btnZero = tabDiagnose->btnZero;
-    c.btnMinRatio = tabDiagnose->btnMinRatio;
-    c.btnMaxRatio = tabDiagnose->btnMaxRatio;
-    c.btnReport = tabDiagnose->btnReport;
-    c.ShapeZero = tabDiagnose->ShapeZero;
-    c.ShapeMinRatio = tabDiagnose->ShapeMinRatio;
-    c.ShapeMaxRatio = tabDiagnose->ShapeMaxRatio;
-    c.Shape8 = tabDiagnose->Shape8;
-    c.OKZero = tabDiagnose->OKZero;
-    c.OKMinRatio = tabDiagnose->OKMinRatio;
-    c.OKMaxRatio = tabDiagnose->OKMaxRatio;
-    c.OKReport = tabDiagnose->OKReport;
-    c.MainProgress = tabDiagnose->MainProgress;
-    c.edModel = tabDiagnose->edModel;
-    c.edGosNum = tabDiagnose->edGosNum;
-    c.labZMStatus = tabDiagnose->labZMStatus;
-    c.labDStatus = Pages->labDStatus;
-    Test = new EmissionTest(c, State, *Opros, this);
-    Test->setDatabase(&Database);
-    StepButtonLook::setIdle(c.btnZero, c.ShapeZero);
-    StepButtonLook::setIdle(c.btnMinRatio, c.ShapeMinRatio);
-    StepButtonLook::setIdle(c.btnMaxRatio, c.ShapeMaxRatio);
-    StepButtonLook::setIdle(c.btnReport, c.Shape8);
-
-    connectSteps();
-    connectMenu();
-
-    TimerStatus = new QTimer(this);
-    TimerStatus->setObjectName(QStringLiteral("TimerStatus"));
-    TimerStatus->setInterval(StatusBlink::IntervalMs);
-    connect(TimerStatus, &QTimer::timeout, this, &TFormMain::TimerStatusTimer);
-    TimerOperation = new QTimer(this);
-    TimerOperation->setObjectName(QStringLiteral("TimerOperation"));
-    TimerOperation->setInterval(OperationTicker::IntervalMs);
-    connect(TimerOperation, &QTimer::timeout, this, &TFormMain::TimerOperationTimer);
-    TimerStatus->start();
-    TimerOperation->start();
-
-    tabDiagnose->edModel->setFocus();
+    startTimers();
+    m_diagnosePage->edModel->setFocus();
 }
 
 TFormMain::~TFormMain()
 {
     // The dialogs and the test work on the database and the thread, which
     // are members: let them go first.
-    TimerStatus->stop();
-    TimerOperation->stop();
-    delete Test;
-    Test = nullptr;
+    m_timerStatus->stop();
+    m_timerOperation->stop();
+    delete m_commands;
+    m_commands = nullptr;
+    delete m_startup;
+    m_startup = nullptr;
+    delete m_test;
+    m_test = nullptr;
     qDeleteAll(findChildren<QDialog *>(Qt::FindDirectChildrenOnly));
     m_dialogs = Dialogs();
 }
 
+void TFormMain::buildPages()
+{
+    // The tab strip is kept out of sight: the menu's mode commands and
+    // Ctrl+Tab switch pages.
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("Tabs"));
+    m_tabs->setTabPosition(QTabWidget::South);
+    m_tabs->setDocumentMode(true);
+    m_tabs->tabBar()->hide();
+    m_diagnosePage = new DiagnosePage;
+    m_pages = new SecondaryPages(m_tabs, m_diagnosePage);
+    m_tabs->setCurrentIndex(SecondaryPages::DiagnoseIndex);
+    setCentralWidget(m_tabs);
+
+    m_connectModule = new TFrConnect(m_pages->ConnectModuleArea);
+    m_connectModule->setObjectName(QStringLiteral("ConnectModule"));
+    m_connectModule->setOpros(m_opros.get());
+    const LinkPanelChoice choice = LinkPanelIni().read();
+    m_connectModule->applyChoice(choice.portIndex, choice.speedIndex, choice.fastSpeed);
+    m_pages->ConnectModuleArea->layout()->addWidget(m_connectModule);
+}
+
+void TFormMain::buildEmissionTest()
+{
+    EmissionProcedureControls c = m_diagnosePage->emissionControls();
+    c.labDStatus = m_pages->labDStatus;
+    m_test = new EmissionProcedureView(c, m_state, *m_opros, this);
+    m_test->setDatabase(&m_database);
+    StepButtonLook::setIdle(c.btnZero, c.ShapeZero);
+    StepButtonLook::setIdle(c.btnMinRatio, c.ShapeMinRatio);
+    StepButtonLook::setIdle(c.btnMaxRatio, c.ShapeMaxRatio);
+    StepButtonLook::setIdle(c.btnReport, c.Shape8);
+}
+
+void TFormMain::startTimers()
+{
+    m_timerStatus = new QTimer(this);
+    m_timerStatus->setObjectName(QStringLiteral("TimerStatus"));
+    m_timerStatus->setInterval(StatusBlink::IntervalMs);
+    connect(m_timerStatus, &QTimer::timeout, this, &TFormMain::TimerStatusTimer);
+    m_timerOperation = new QTimer(this);
+    m_timerOperation->setObjectName(QStringLiteral("TimerOperation"));
+    m_timerOperation->setInterval(OperationTicker::IntervalMs);
+    connect(m_timerOperation, &QTimer::timeout, this, &TFormMain::TimerOperationTimer);
+    m_timerStatus->start();
+    m_timerOperation->start();
+}
+
 QLineEdit *TFormMain::edModel() const
 {
-    return tabDiagnose->edModel;
+    return m_diagnosePage->edModel;
 }
 QLineEdit *TFormMain::edGosNum() const
 {
-    return tabDiagnose->edGosNum;
+    return m_diagnosePage->edGosNum;
 }
 QLabel *TFormMain::labZMStatus() const
 {
-    return tabDiagnose->labZMStatus;
+    return m_diagnosePage->labZMStatus;
 }
 QLabel *TFormMain::labDStatus() const
 {
-    return Pages->labDStatus;
+    return m_pages->labDStatus;
+}
+
+bool TFormMain::isStartupFinished() const
+{
+    return m_startup->isFinished();
+}
+
+QStringList TFormMain::startupErrors() const
+{
+    return m_startup->errors();
 }
 
 void TFormMain::setDialogs(const Dialogs &dialogs)
 {
     m_dialogs = dialogs;
-    Test->setDialogs(dialogs.FormSelectCar, dialogs.FormReports);
+    m_test->setDialogs(dialogs.FormSelectCar, dialogs.FormReports);
     if (TFormOptions *options = dialogs.FormOptions) {
         options->setDisplayLimitsSource([this, options] {
-            if (!GasGraph)
+            if (!m_gasGraph)
                 return options->displayLimits();
             DisplayLimits limits;
             for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
-                limits.Low[gas] = GasGraph->RangeLow[gas];
-                limits.High[gas] = GasGraph->RangeHigh[gas];
+                limits.Low[gas] = m_gasGraph->RangeLow[gas];
+                limits.High[gas] = m_gasGraph->RangeHigh[gas];
             }
             return limits;
         });
+        options->setPortListSource(&systemSerialPorts);
         options->setConnectDevice([this] { ConnectDevice(); });
         options->setErrorDisplay(&ZelmorApplication::showError);
     }
 }
 
-void TFormMain::connectSteps()
+int TFormMain::ConnectDevice()
 {
-    DiagnosePage *p = tabDiagnose;
-    connect(p->btnZero, &QPushButton::clicked, Test, &EmissionTest::btnZeroClick);
-    connect(p->btnMinRatio, &QPushButton::clicked, Test, &EmissionTest::btnMinRatioClick);
-    connect(p->btnMaxRatio, &QPushButton::clicked, Test, &EmissionTest::btnMaxRatioClick);
-    connect(p->btnReport, &QPushButton::clicked, Test, &EmissionTest::btnReportClick);
-    connect(Menu->KorZero1, &QAction::triggered, p->btnZero, &QPushButton::click);
-    connect(Menu->MinRotate1, &QAction::triggered, p->btnMinRatio, &QPushButton::click);
-    connect(Menu->MaxRotate1, &QAction::triggered, p->btnMaxRatio, &QPushButton::click);
-    connect(Menu->Report1, &QAction::triggered, p->btnReport, &QPushButton::click);
-    connect(Menu->NStartDiagnose, &QAction::triggered, this, [this] {
-        if (requireDatabase())
-            Test->NStartDiagnoseClick();
-    });
-}
-
-void TFormMain::connectMenu()
-{
-    connect(Menu->NExit, &QAction::triggered, this, &TFormMain::NExitClick);
-    connect(Menu->NDannyePriem, &QAction::triggered, this,
-        [this] { Opros->RequestOperation(CommandGetResult, 1, 0); });
-    connect(Menu->NDannyeStop, &QAction::triggered, this, [this] { Opros->StopCycle(); });
-    connect(Menu->NPropan, &QAction::triggered, this, [this](bool checked) {
-        Opros->RequestOperation(CommandPressKey, 0, KeyPropane);
-        tabDiagnose->panPropan->setVisible(checked);
-        Opros->RequestOperation(CommandGetResult, 1, 0);
-    });
-    connect(Menu->N13, &QAction::triggered, this, [this] {
-        Opros->RequestOperation(CommandPressKey, 0, KeyCompressor);
-        Opros->RequestOperation(CommandGetResult, 1, 0);
-    });
-    connect(Menu->NGostLimits, &QAction::triggered, this, [this](bool checked) {
-        if (GasGraph) {
-            GasGraph->ShowLimits = checked;
-            GasGraph->Draw();
-        }
-    });
-    connect(Menu->NDiagnose, &QAction::triggered, this, [this] {
-        Menu->NOpen->setEnabled(false);
-        Menu->NSaveAs->setEnabled(false);
-        Tabs->setCurrentIndex(SecondaryPages::DiagnoseIndex);
-    });
-    connect(Menu->NDiscover, &QAction::triggered, this,
-        [this] { Tabs->setCurrentIndex(SecondaryPages::DiscoveryIndex); });
-    connect(Menu->N5, &QAction::triggered, this, [this] {
-        if (requireDatabase())
-            showModal(m_dialogs.FormModels, QStringLiteral("Редактор моделей недоступен."));
-    });
-    connect(Menu->NResults, &QAction::triggered, this, [this] {
-        if (requireDatabase() && m_dialogs.FormReports)
-            m_dialogs.FormReports->showReports();
-    });
-    connect(Menu->NDiapazon, &QAction::triggered, this,
-        [this] { showModal(m_dialogs.FormDiap, QStringLiteral("Диалог диапазонов недоступен.")); });
-    connect(Menu->NOptions, &QAction::triggered, this, [this] {
-        showModal(m_dialogs.FormOptions, QStringLiteral("Диалог настроек недоступен."));
-    });
-    connect(Menu->NZelmorInfo, &QAction::triggered, this,
-        [this] { showModal(m_dialogs.FormAboutZM, QString()); });
-    connect(Menu->NAbout, &QAction::triggered, this,
-        [this] { showModal(m_dialogs.FormAboutProg, QString()); });
-    connect(Menu->NHelp, &QAction::triggered, this, [this] {
-        const QString manual = programFolder() + QLatin1String(ManualFile);
-        int code = 0;
-        if (!QFileInfo::exists(manual))
-            code = ManualMissingCode;
-        else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
-            code = ManualNoViewerCode;
-        if (code != 0) {
-            QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка"),
-                QStringLiteral("Невозможно открыть файл помощи. Код ошибки %1").arg(code),
-                QMessageBox::Ok, this);
-            box.exec();
-        }
-    });
-}
-
-void TFormMain::showModal(QWidget *dialog, const QString &missing)
-{
-    auto *box = qobject_cast<QDialog *>(dialog);
-    if (!box) {
-        if (!missing.isEmpty())
-            MessageBoxes::warning(missing, this);
-        return;
-    }
-    box->exec();
-}
-
-bool TFormMain::requireDatabase()
-{
-    if (Database.isOpen())
-        return true;
-    QString text = QStringLiteral("База данных недоступна.");
-    if (!m_databaseError.isEmpty())
-        text += QLatin1Char('\n') + m_databaseError;
-    MessageBoxes::warning(text, this);
-    return false;
-}
-
-void TFormMain::NExitClick()
-{
-    if (MessageBoxes::confirm(QStringLiteral("Вы действительно хотите выйти из программы?"), this))
-        close();
+    return m_startup->connectDevice();
 }
 
 void TFormMain::closeWithoutQuestion()
@@ -313,193 +196,53 @@ void TFormMain::showEvent(QShowEvent *event)
     m_shownOnce = true;
     // The set-up runs once the window is on the screen, so that the operator
     // sees it while the instrument is being connected.
-    QTimer::singleShot(0, this, &TFormMain::FormShow);
+    QTimer::singleShot(0, m_startup, &StartupSequence::FormShow);
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)
 {
     if (!m_closed) {
         m_closed = true;
+        m_startup->windowClosed();
         FormClose();
     }
     event->accept();
 }
 
-void TFormMain::runStartupStep(const std::function<void()> &step)
-{
-    if (m_closed)
-        return;
-    try {
-        step();
-    } catch (...) {
-        // The remaining steps still run, so the program connects and shows
-        // readings; the operator reads the error once start-up has ended.
-        m_startupErrors.append(ZelmorApplication::messageOf(std::current_exception()));
-    }
-}
-
-void TFormMain::FormShow()
-{
-    runStartupStep([] { WriteLog(QStringLiteral("start zelmor")); });
-    runStartupStep([this] {
-        if (m_dialogs.FormAboutProg)
-            m_dialogs.FormAboutProg->labProgVersion->setText(programVersionText());
-    });
-    runStartupStep([this] { tabDiagnose->edGosNum->clear(); });
-    runStartupStep([this] {
-        try {
-            Database.open(programFolder());
-        } catch (...) {
-            m_databaseError = ZelmorApplication::messageOf(std::current_exception());
-            // Opened for reading only: the tables can still be looked at.
-            if (Database.isOpen())
-                Pages->bindTables(Database);
-            throw;
-        }
-        Pages->bindTables(Database);
-    });
-    runStartupStep([this] {
-        setFixedSize(WindowWidth, WindowHeight);
-        tabDiagnose->setBlackBackground();
-    });
-    runStartupStep([this] { createGasGraph(); });
-    runStartupStep([this] {
-        if (GasGraph)
-            GasGraph->Initialise();
-    });
-    // Wiring point: the report template is loaded into the preview here once
-    // the report engine is part of the program.
-    runStartupStep([this] { loadSettings(); });
-    runStartupStep([this] { ConnectDevice(); });
-    runStartupStep([this] {
-        if (GasGraph) {
-            GasGraph->PlaceScaleLabels();
-            GasGraph->Draw();
-        }
-    });
-    // Wiring point: the strip chart of the research page is configured here.
-    runStartupStep([this] { Pages->writeDataHeader(); });
-
-    m_startupFinished = true;
-    emit startupFinished();
-    if (!m_startupErrors.isEmpty() && !m_closed)
-        QTimer::singleShot(0, this, &TFormMain::showStartupErrors);
-}
-
-void TFormMain::showStartupErrors()
-{
-    for (const QString &message : std::as_const(m_startupErrors))
-        ZelmorApplication::showError(message);
-}
-
-void TFormMain::createGasGraph()
-{
-    DiagnosePage *p = tabDiagnose;
-    GasGraph = std::make_unique<GASE_GRAPH>();
-    ConnectGaseGraph(*GasGraph, p->frGraph, p->frGraphG,
-        { GaugeDisplayLabels { p->labTax, p->labTax1, p->labTax2, p->labTax3 },
-            GaugeDisplayLabels { p->labTm, p->labTm1, p->labTm2, p->labTm3 },
-            GaugeDisplayLabels { p->labLambda, p->labLambda1, p->labLambda2, p->labLambda3 } });
-    GasGraph->FlagsSource = [this] {
-        return GaseGraphFlags { State.WarmedUp, State.VehicleSelected, State.MinSpeedDone,
-            m_procedureActive };
-    };
-    GasGraph->MinLimits.fill(0);
-    GasGraph->MaxLimits.fill(0);
-    GasGraph->SetGaugeWindow(GASE_GRAPH::EngineSpeed, SpeedWindowLow, SpeedWindowHigh);
-    GasGraph->SetGaugeWindow(GASE_GRAPH::Tm, TmWindowLow, TmWindowHigh);
-    GasGraph->SetGaugeWindow(GASE_GRAPH::Lambda, LambdaWindowLow, LambdaWindowHigh);
-    GasGraph->ShowLimits = Menu->NGostLimits->isChecked();
-    Test->setGasGraph(GasGraph.get());
-}
-
-Settings &TFormMain::ownSettings()
-{
-    // Without the options dialog (tests of the window alone) the window
-    // reads the settings file itself.
-    if (!m_ownSettings)
-        m_ownSettings = std::make_unique<Settings>();
-    return *m_ownSettings;
-}
-
-void TFormMain::loadSettings()
-{
-    DisplayLimits limits;
-    if (TFormOptions *options = m_dialogs.FormOptions) {
-        options->LoadSettings();
-        State.ReadingsPerStep = options->settings().ReadingsPerStep;
-        limits = options->displayLimits();
-    } else {
-        Settings &file = ownSettings();
-        file.LoadSettings();
-        State.ReadingsPerStep = file.ReadingsPerStep;
-        limits = file.Limits;
-    }
-    if (GasGraph) {
-        for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
-            GasGraph->RangeLow[gas] = limits.Low[gas];
-            GasGraph->RangeHigh[gas] = limits.High[gas];
-        }
-    }
-}
-
-int TFormMain::ConnectDevice()
-{
-    constexpr int FastSpeedItem = 5; // "38400"
-    QString port, speed;
-    if (TFormOptions *options = m_dialogs.FormOptions) {
-        port = options->cboxPortName->currentText();
-        speed = options->cboxSpeed->currentText();
-    } else {
-        port = ownSettings().Controls.PortName;
-        speed = ownSettings().Controls.Speed;
-    }
-    ConnectSequence sequence(*Opros, State);
-    sequence.setAboutBox(m_dialogs.FormAboutZM);
-    sequence.setConnector([this, speed](const QString &portName) {
-        ConnectModule->cbPort->setEditText(portName);
-        ConnectModule->cbSpeed->setEditText(speed);
-        ConnectModule->btnInitPortClick();
-        ConnectModule->cbSpeed->setCurrentIndex(FastSpeedItem);
-        return ConnectModule->ConnectResult;
-    });
-    return sequence.run(port);
-}
-
 void TFormMain::FormClose()
 {
-    TimerStatus->stop();
-    TimerOperation->stop();
-    Test->setGasGraph(nullptr);
-    GasGraph.reset();
+    m_timerStatus->stop();
+    m_timerOperation->stop();
+    m_test->setGasGraph(nullptr);
+    m_gasGraph.reset();
     WriteLog(QStringLiteral("exit zelmor"));
 }
 
 void TFormMain::TimerStatusTimer()
 {
     const bool visible = m_blink.tick();
-    tabDiagnose->labZMStatus->setVisible(visible);
-    Pages->labDStatus->setVisible(visible);
+    m_diagnosePage->labZMStatus->setVisible(visible);
+    m_pages->labDStatus->setVisible(visible);
 }
 
 void TFormMain::TimerOperationTimer()
 {
-    const ZmxSnapshot snapshot = Opros->snapshot();
-    m_procedureActive = snapshot.ProcedureActive == ProcedureRunning;
+    const ZmxSnapshot snapshot = m_opros->snapshot();
+    m_procedureActive = snapshot.ProcedureActive != 0;
     const OperationTick tick = m_ticker.tick(snapshot);
     applyTick(tick);
     switch (tick.branch) {
     case OperationTick::Branch::Readings:
-        Test->onReadingsTick(snapshot, tick.newRecord);
+        m_test->onReadingsTick(snapshot, tick.newRecord);
         break;
     case OperationTick::Branch::LinkLost:
-        Test->onLinkLost();
+        m_test->onLinkLost();
         break;
     case OperationTick::Branch::Procedure:
-        Test->onProcedureTick(snapshot);
+        m_test->onProcedureTick(snapshot);
         break;
     default:
-        Test->onOtherTick();
+        m_test->onOtherTick();
         break;
     }
     updateGasGraph(snapshot);
@@ -507,9 +250,9 @@ void TFormMain::TimerOperationTimer()
 
 void TFormMain::applyTick(const OperationTick &tick)
 {
-    DiagnosePage *p = tabDiagnose;
+    DiagnosePage *p = m_diagnosePage;
     p->labZMStatus->setText(tick.statusText);
-    Pages->labDStatus->setText(tick.statusText);
+    m_pages->labDStatus->setText(tick.statusText);
     if (tick.timeName)
         p->labTimeName->setText(*tick.timeName);
     if (tick.workTime)
@@ -521,28 +264,28 @@ void TFormMain::applyTick(const OperationTick &tick)
     if (tick.termQ)
         p->labTermQ->setText(*tick.termQ);
     if (tick.warmedUp)
-        State.WarmedUp = *tick.warmedUp;
+        m_state.WarmedUp = *tick.warmedUp;
     if (tick.showPanelMeasure)
         p->PanelMeasure->setVisible(true);
 }
 
 void TFormMain::UpdateGasGraph()
 {
-    updateGasGraph(Opros->snapshot());
+    updateGasGraph(m_opros->snapshot());
 }
 
 void TFormMain::updateGasGraph(const ZmxSnapshot &snapshot)
 {
-    if (!GasGraph)
+    if (!m_gasGraph)
         return;
-    const GasGraphInput input = OperationTicker::gasGraphInput(snapshot, State.OperationState);
-    std::copy(input.values.begin(), input.values.end(), GasGraph->Values.begin());
+    const GasGraphInput input = OperationTicker::gasGraphInput(snapshot, m_state.OperationState);
+    std::copy(input.values.begin(), input.values.end(), m_gasGraph->Values.begin());
     if (input.zeroed) {
         const QString zero = QStringLiteral("0");
-        tabDiagnose->labTermF->setText(zero);
-        tabDiagnose->labTermQ->setText(zero);
-        tabDiagnose->labPressure->setText(zero);
-        GasGraph->PreValues.fill(0);
+        m_diagnosePage->labTermF->setText(zero);
+        m_diagnosePage->labTermQ->setText(zero);
+        m_diagnosePage->labPressure->setText(zero);
+        m_gasGraph->PreValues.fill(0);
     }
-    GasGraph->Draw();
+    m_gasGraph->Draw();
 }

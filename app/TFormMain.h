@@ -1,39 +1,32 @@
 #pragma once
 
 #include "app/OperationTicker.h"
+#include "app/ProgramDialogs.h"
 #include "app/StatusBlink.h"
 #include "app/TestState.h"
 #include "database/ZelmorDatabase.h"
 
 #include <QMainWindow>
 #include <QStringList>
-#include <functional>
 #include <memory>
 
 class DiagnosePage;
-class EmissionTest;
+class EmissionProcedureView;
 class GASE_GRAPH;
 class MainMenu;
+class MenuCommands;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
 class QTimer;
 class SecondaryPages;
-class Settings;
-class TFormAboutProg;
-class TFormAboutZM;
-class TFormDiap;
-class TFormOptions;
-class TFormModels;
-class TFormReports;
-class TFormSelectCar;
+class StartupSequence;
 class TFrConnect;
 class TOpros_ZMX;
 
-// The main window: the page control with the measuring page shown, the
-// timers that bring the instrument's data to the screen and the start-up of
-// the whole program when it is first shown. The emission test, the pages and
-// the menu live in their own classes; the window connects them.
+// The main window: composes the pages, the menu and its commands, the
+// emission test and the start-up sequence, and runs the two timers that bring
+// the instrument's data to the screen.
 class TFormMain : public QMainWindow
 {
     Q_OBJECT
@@ -42,21 +35,11 @@ public:
     static constexpr int WindowWidth = 1024;
     static constexpr int WindowHeight = 768;
 
+    using Dialogs = ProgramDialogs;
+
     explicit TFormMain(QWidget *parent = nullptr);
     ~TFormMain() override;
 
-    // The windows created after this one (process start); any may be null
-    // while its piece is missing, and what needs it says so when used.
-    struct Dialogs
-    {
-        TFormOptions *FormOptions = nullptr;
-        TFormSelectCar *FormSelectCar = nullptr;
-        TFormModels *FormModels = nullptr;
-        TFormReports *FormReports = nullptr;
-        TFormAboutZM *FormAboutZM = nullptr;
-        TFormAboutProg *FormAboutProg = nullptr;
-        TFormDiap *FormDiap = nullptr;
-    };
     void setDialogs(const Dialogs &dialogs);
     const Dialogs &dialogs() const { return m_dialogs; }
 
@@ -66,23 +49,20 @@ public:
     // Closes the window without asking (a stop request from the system).
     void closeWithoutQuestion();
 
-    bool isStartupFinished() const { return m_startupFinished; }
+    bool isStartupFinished() const;
     // Errors of start-up steps, in the order they happened.
-    QStringList startupErrors() const { return m_startupErrors; }
+    QStringList startupErrors() const;
 
-    TestState State;
-    ZelmorDatabase Database;
-    std::unique_ptr<TOpros_ZMX> Opros;
-    std::unique_ptr<GASE_GRAPH> GasGraph;
-    EmissionTest *Test = nullptr;
-
-    QTabWidget *Tabs = nullptr;
-    DiagnosePage *tabDiagnose = nullptr;
-    SecondaryPages *Pages = nullptr;
-    MainMenu *Menu = nullptr;
-    TFrConnect *ConnectModule = nullptr;
-    QTimer *TimerStatus = nullptr;
-    QTimer *TimerOperation = nullptr;
+    // The parts the program's windows and the tests reach through the window.
+    TestState &state() { return m_state; }
+    ZelmorDatabase &database() { return m_database; }
+    TOpros_ZMX &opros() { return *m_opros; }
+    EmissionProcedureView &emissionTest() { return *m_test; }
+    QTabWidget *tabs() const { return m_tabs; }
+    DiagnosePage *diagnosePage() const { return m_diagnosePage; }
+    SecondaryPages *pages() const { return m_pages; }
+    MainMenu *menu() const { return m_menu; }
+    TFrConnect *connectModule() const { return m_connectModule; }
 
     QLineEdit *edModel() const;
     QLineEdit *edGosNum() const;
@@ -103,30 +83,34 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void FormShow();
+    void buildPages();
+    void buildEmissionTest();
+    void startTimers();
     void FormClose();
-    void createGasGraph();
     void applyTick(const OperationTick &tick);
     void updateGasGraph(const ZmxSnapshot &snapshot);
-    void connectMenu();
-    void connectSteps();
-    void runStartupStep(const std::function<void()> &step);
-    void showStartupErrors();
-    void NExitClick();
-    // False, with a message saying why, while the database could not be opened.
-    bool requireDatabase();
-    void showModal(QWidget *dialog, const QString &missing);
-    void loadSettings();
-    Settings &ownSettings();
+
+    TestState m_state;
+    ZelmorDatabase m_database;
+    std::unique_ptr<TOpros_ZMX> m_opros;
+    std::unique_ptr<GASE_GRAPH> m_gasGraph;
+    EmissionProcedureView *m_test = nullptr;
+
+    QTabWidget *m_tabs = nullptr;
+    DiagnosePage *m_diagnosePage = nullptr;
+    SecondaryPages *m_pages = nullptr;
+    MainMenu *m_menu = nullptr;
+    TFrConnect *m_connectModule = nullptr;
+    QTimer *m_timerStatus = nullptr;
+    QTimer *m_timerOperation = nullptr;
+    MenuCommands *m_commands = nullptr;
+    StartupSequence *m_startup = nullptr;
 
     Dialogs m_dialogs;
-    std::unique_ptr<Settings> m_ownSettings;
+    QString m_databaseError;
     OperationTicker m_ticker;
     StatusBlink m_blink;
-    QStringList m_startupErrors;
-    QString m_databaseError;
     bool m_shownOnce = false;
-    bool m_startupFinished = false;
     bool m_closed = false;
     bool m_procedureActive = false;
 };

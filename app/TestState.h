@@ -14,7 +14,7 @@ enum class TestOperation : int {
 };
 
 // The state of the emission test of one vehicle. The main window holds it,
-// its timers and dialogs read and write it, EmissionTest runs the steps on it.
+// its timers and dialogs read and write it, EmissionProcedure runs the steps on it.
 struct TestState
 {
     // One reading of a speed step: CO %, CH ppm, CO2 %, O2 %, NOx ppm,

@@ -1,8 +1,8 @@
 #include "app/ZelmorApplication.h"
 
-#include "app/MessageBoxes.h"
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QLocale>
 #include <clocale>
@@ -35,7 +35,7 @@ QString ZelmorApplication::messageOf(std::exception_ptr error)
 
 void ZelmorApplication::showError(const QString &message)
 {
-    MessageBoxes::warning(message);
+    MessageBoxes::warning(nullptr, message);
 }
 
 void ZelmorApplication::setUpFormats()

@@ -87,7 +87,7 @@ void TOpros_ZMX::StopCycle()
     m_pending.clear();
 }
 
-int TOpros_ZMX::RequestOperation(int code, int repeat, quint16 argument)
+int TOpros_ZMX::RequestOperation(ZmxCommand code, int repeat, quint16 argument)
 {
     QByteArray payload(2, '\0');
     payload[0] = char(argument & 0xff);
@@ -96,7 +96,7 @@ int TOpros_ZMX::RequestOperation(int code, int repeat, quint16 argument)
     return 0;
 }
 
-int TOpros_ZMX::RequestCommand(int code, int repeat, const QByteArray &payload)
+int TOpros_ZMX::RequestCommand(ZmxCommand code, int repeat, const QByteArray &payload)
 {
     enqueueRequest({ code, repeat, true, payload.left(PacketBufferSize - PacketPayloadOffset) });
     return 0;

@@ -71,10 +71,10 @@ public:
     // Queues the command with its argument word; the thread takes it up at
     // its next cycle boundary (after the running cycle, or at once when it is
     // suspended). Never blocks. Returns 0.
-    int RequestOperation(int code, int repeat, quint16 argument);
+    int RequestOperation(ZmxCommand code, int repeat, quint16 argument);
     // The same with a whole payload (offset 2 on) for the service panel's raw
     // commands; the link indicator goes back to 0 when it is taken up.
-    int RequestCommand(int code, int repeat, const QByteArray &payload);
+    int RequestCommand(ZmxCommand code, int repeat, const QByteArray &payload);
     // Starts the record series again from index 0 before the next record is
     // stored (start of a research run).
     void requestRecordCountReset();

@@ -133,9 +133,9 @@ GASE_GRAPH::GASE_GRAPH()
     , BarBuffer(BarBufferWidth, BarBufferHeight, QImage::Format_RGB32)
     , GaugeBuffer(GaugeBufferWidth, GaugeBufferHeight, QImage::Format_RGB32)
 {
-    LimitFont.setFamily(QStringLiteral("DejaVu Sans"));
-    LimitFont.setPixelSize(LimitTextPixelSize);
-    LimitFont.setBold(true);
+    m_limitFont.setFamily(QStringLiteral("DejaVu Sans"));
+    m_limitFont.setPixelSize(LimitTextPixelSize);
+    m_limitFont.setBold(true);
     BarBuffer.fill(colorFromBgr(BackgroundColor));
     GaugeBuffer.fill(colorFromBgr(BackgroundColor));
     const std::array<float, GasCount> low { 0, 0, 0, 0, 0 };
@@ -282,7 +282,7 @@ void GASE_GRAPH::drawBar(int gas, const GaseGraphFlags &flags, QChar separator)
     // in a two-speed idle test the raised-speed limits of CO and CH are the
     // lower ones.
     if (ShowLimits && usableSpan(low, high)) {
-        painter.setFont(LimitFont);
+        painter.setFont(m_limitFont);
         painter.setPen(pen(GridColor));
         if (MaxLimits[gas] != 0)
             drawLimitLine(painter, MaxLimits[gas], gas, QStringLiteral("пов"));

@@ -137,5 +137,5 @@ private:
 
     QImage BarBuffer;
     QImage GaugeBuffer;
-    QFont LimitFont;
+    QFont m_limitFont;
 };

@@ -2,7 +2,7 @@
 
 #include "common/NumberText.h"
 #include "common/ZelmorError.h"
-#include "device/SerialPortList.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -21,7 +20,6 @@
 
 namespace {
 
-const QString messageTitle = QStringLiteral("Сообщение");
 const QStringList pageNames = { QStringLiteral("Связь"), QStringLiteral("Графики"),
     QStringLiteral("Интерфейс"), QStringLiteral("Печать"), QStringLiteral("Отчет") };
 const QStringList speeds = { QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
@@ -354,13 +352,19 @@ void TFormOptions::FillPortList()
     // Refilling keeps what the operator typed or the settings chose.
     const QString text = cboxPortName->currentText();
     cboxPortName->clear();
-    cboxPortName->addItems(systemSerialPorts());
+    if (m_portListSource)
+        cboxPortName->addItems(m_portListSource());
     cboxPortName->setEditText(text);
 }
 
 void TFormOptions::setDisplayLimitsSource(std::function<DisplayLimits()> source)
 {
     m_settings.setDisplayLimitsSource(std::move(source));
+}
+
+void TFormOptions::setPortListSource(std::function<QStringList()> source)
+{
+    m_portListSource = std::move(source);
 }
 
 void TFormOptions::setConnectDevice(std::function<void()> connectDevice)
@@ -453,9 +457,7 @@ void TFormOptions::btnCancelClick()
 void TFormOptions::btnPrinterSetupClick()
 {
     if (cboxPrinters->count() == 0) {
-        QMessageBox box(QMessageBox::Warning, messageTitle, QStringLiteral("Принтер не найден."),
-            QMessageBox::Ok, this);
-        box.exec();
+        MessageBoxes::warning(this, QStringLiteral("Принтер не найден."));
         return;
     }
     QPrinter *printer = m_reportPrinter;
@@ -498,8 +500,7 @@ void TFormOptions::runHandler(const std::function<void()> &handler)
         if (m_errorDisplay) {
             m_errorDisplay(e.message());
         } else {
-            QMessageBox box(QMessageBox::Warning, messageTitle, e.message(), QMessageBox::Ok, this);
-            box.exec();
+            MessageBoxes::warning(this, e.message());
         }
     }
 }

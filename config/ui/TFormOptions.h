@@ -3,6 +3,7 @@
 #include "config/Settings.h"
 
 #include <QDialog>
+#include <QStringList>
 #include <functional>
 
 class QCheckBox;
@@ -49,6 +50,9 @@ public:
 
     // The gas graph's current limits, for SaveDisplayRanges.
     void setDisplayLimitsSource(std::function<DisplayLimits()> source);
+    // The serial ports the port list offers; without one the list only
+    // holds what the settings or the operator typed.
+    void setPortListSource(std::function<QStringList()> source);
     // The main window's connect sequence, run by OK after a change of the link.
     void setConnectDevice(std::function<void()> connectDevice);
     // The printer reports are printed on: the set-up button configures it,
@@ -123,6 +127,7 @@ private:
     QString m_chosenPrinter; // the printer-list object's choice
     QPrinter *m_reportPrinter = nullptr;
     QPrinter *m_ownPrinter = nullptr;
+    std::function<QStringList()> m_portListSource;
     std::function<void()> m_connectDevice;
     std::function<void(const QString &)> m_errorDisplay;
     std::function<QStringList()> m_installedPrinters;

@@ -1,7 +1,7 @@
 #include "database/ui/LimitFieldDelegate.h"
 
 #include "common/NumberText.h"
-#include "database/ui/FormMessages.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -55,7 +55,7 @@ void LimitFieldDelegate::setModelData(
     QTimer::singleShot(0, edit, [guard, message, pending] {
         if (!guard)
             return;
-        FormMessages::refuse(guard->window(), message);
+        MessageBoxes::warning(guard->window(), message);
         if (guard) {
             guard->setProperty(pending, false);
             guard->setFocus();

@@ -5,8 +5,8 @@
 #include "database/FieldNames.h"
 #include "database/TableCursor.h"
 #include "database/ZelmorDatabase.h"
-#include "database/ui/FormMessages.h"
 #include "database/ui/LimitFieldDelegate.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDataWidgetMapper>
@@ -248,7 +248,7 @@ bool TFormModels::postPendingEdits()
         edit->setFocus();
         return false;
     }
-    if (!FormMessages::guarded(this, [&] { m_db->tbModels()->postPending(); }))
+    if (!MessageBoxes::guarded(this, [&] { m_db->tbModels()->postPending(); }))
         return false;
     if (m_adding && !m_db->tbModels()->isInserting())
         setAdding(false);
@@ -284,7 +284,7 @@ void TFormModels::gridRowChosen(int row)
     if (row == m_db->tbModels()->currentRow())
         return;
     m_mapper->submit(); // what is typed in an edit belongs to the record being left
-    if (!FormMessages::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); }))
+    if (!MessageBoxes::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); }))
         cursorMoved(m_db->tbModels()->currentRow());
     if (m_adding && !m_db->tbModels()->isInserting())
         setAdding(false); // the new record was stored or dropped on leaving it
@@ -302,7 +302,7 @@ void TFormModels::setAdding(bool adding)
 
 void TFormModels::btnAddClick()
 {
-    if (!FormMessages::guarded(this, [&] {
+    if (!MessageBoxes::guarded(this, [&] {
             m_mapper->submit();
             m_db->tbModels()->insert();
         }))
@@ -317,7 +317,7 @@ void TFormModels::btnOKClick()
     m_mapper->submit();
     commitGridEditor();
     // A record the table refuses stays pending, and the editor stays in adding.
-    if (FormMessages::guarded(this, [&] { m_db->tbModels()->post(); }))
+    if (MessageBoxes::guarded(this, [&] { m_db->tbModels()->post(); }))
         setAdding(false);
 }
 
@@ -336,9 +336,9 @@ void TFormModels::btnDeleteClick()
 {
     if (m_db->tbModels()->currentRow() < 0)
         return;
-    if (!FormMessages::confirm(this, QStringLiteral("Вы действительно хотите удалить запись?")))
+    if (!MessageBoxes::confirm(this, QStringLiteral("Вы действительно хотите удалить запись?")))
         return;
-    if (FormMessages::guarded(this, [&] { m_db->tbModels()->deleteCurrent(); }))
+    if (MessageBoxes::guarded(this, [&] { m_db->tbModels()->deleteCurrent(); }))
         WriteLog(QStringLiteral("delete model"));
 }
 

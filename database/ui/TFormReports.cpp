@@ -7,7 +7,7 @@
 #include "database/ReportFilter.h"
 #include "database/TableCursor.h"
 #include "database/ZelmorDatabase.h"
-#include "database/ui/FormMessages.h"
+#include "widgets/MessageBoxes.h"
 #include "database/ui/LimitFieldDelegate.h"
 #include "database/ui/ReportListModel.h"
 #include "report/ReportJudgement.h"
@@ -324,7 +324,7 @@ void TFormReports::FilterModelCloseUp(int row)
 {
     if (row >= 0) {
         m_chosenModelName = FilterModel->itemText(row);
-        FormMessages::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); });
+        MessageBoxes::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); });
     }
     RunFilter();
 }
@@ -340,7 +340,7 @@ void TFormReports::RunFilter()
     filter.govNumber = FilterGosNum->text();
 
     // A failed search leaves the list empty and says why.
-    if (!FormMessages::guarded(this, [&] { m_list->setFilter(m_db->connection(), filter); }))
+    if (!MessageBoxes::guarded(this, [&] { m_list->setFilter(m_db->connection(), filter); }))
         m_list->clear(filter);
     standOnRow(m_list->rowCount() > 0 ? 0 : -1);
 }
@@ -385,7 +385,7 @@ void TFormReports::ShowSelectedReport()
     }
     const ReportFilter::Row listed = m_list->row(row);
     const QSqlDatabase db = m_db->connection();
-    const bool ok = FormMessages::guarded(this, [&] {
+    const bool ok = MessageBoxes::guarded(this, [&] {
         m_result = readOne(db,
             QStringLiteral(
                 "SELECT Reports.\"Index\", Reports.\"Date\", Reports.\"Time\", ZMNum, Model, "
@@ -489,11 +489,11 @@ void TFormReports::setSaveFileDialog(std::function<QString(QWidget *, const QStr
 bool TFormReports::requireShownReport()
 {
     if (!m_report) {
-        FormMessages::refuse(this, QStringLiteral("Печать отчёта недоступна."));
+        MessageBoxes::warning(this, QStringLiteral("Печать отчёта недоступна."));
         return false;
     }
     if (m_shownIndex <= 0 || m_result.isEmpty()) {
-        FormMessages::refuse(this, QStringLiteral("Не выбран отчёт для печати."));
+        MessageBoxes::warning(this, QStringLiteral("Не выбран отчёт для печати."));
         return false;
     }
     return true;
@@ -541,10 +541,10 @@ void TFormReports::btnDeleteClick()
     const int index = m_shownIndex;
     if (index <= 0)
         return;
-    if (!FormMessages::confirm(this, QStringLiteral("Вы действительно хотите удалить запись?")))
+    if (!MessageBoxes::confirm(this, QStringLiteral("Вы действительно хотите удалить запись?")))
         return;
     const int row = FilterResult->currentIndex().row();
-    if (!FormMessages::guarded(this, [&] { m_db->deleteReport(index); }))
+    if (!MessageBoxes::guarded(this, [&] { m_db->deleteReport(index); }))
         return;
     WriteLog(QStringLiteral("delete record"));
     emit reportDeleted(index);

@@ -3,7 +3,7 @@
 #include "common/AppLog.h"
 #include "database/TableCursor.h"
 #include "database/ZelmorDatabase.h"
-#include "database/ui/FormMessages.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -137,30 +137,30 @@ void TFormSelectCar::cboxModelChange(int row)
 {
     if (row < 0)
         return;
-    if (!FormMessages::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); }))
+    if (!MessageBoxes::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); }))
         showCursorModel(); // the cursor could not leave its record: show where it stands
 }
 
 void TFormSelectCar::btnOKClick()
 {
     if (edGosNom->text().isEmpty()) {
-        FormMessages::inform(this, QStringLiteral("Введите гос. номер автомобиля."));
+        MessageBoxes::information(this, QStringLiteral("Введите гос. номер автомобиля."));
         return;
     }
     // The test is judged against the model the operator sees in the list.
     const int row = cboxModel->currentIndex();
     if (row < 0) {
-        FormMessages::refuse(this, QStringLiteral("Выберите модель автомобиля."));
+        MessageBoxes::warning(this, QStringLiteral("Выберите модель автомобиля."));
         cboxModel->setFocus();
         return;
     }
     if (m_db->tbModels()->currentRow() != row
-        && !FormMessages::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); }))
+        && !MessageBoxes::guarded(this, [&] { m_db->tbModels()->setCurrentRow(row); }))
         return;
     const ModelRecord model = m_db->CurrentModel();
     if (model.Index <= 0) {
         // A model being added in the editor has no number yet to store with the result.
-        FormMessages::refuse(this, QStringLiteral("Выберите модель автомобиля."));
+        MessageBoxes::warning(this, QStringLiteral("Выберите модель автомобиля."));
         return;
     }
     m_selected.modelIndex = model.Index;

@@ -1,7 +1,5 @@
 #include "device/ui/TFrConnect.h"
 
-#include "common/ProgramFolder.h"
-#include "config/IniFile.h"
 #include "device/ResponsiveCall.h"
 #include "device/SerialPortList.h"
 #include "device/TOpros_ZMX.h"
@@ -16,8 +14,6 @@
 
 namespace {
 
-const QString IniSection = QStringLiteral("Port");
-constexpr int DefaultSpeedIndex = 5; // "38400"
 constexpr int StatusFontPoints = 8;
 
 const QString Unknown = QStringLiteral("---");
@@ -53,7 +49,6 @@ TFrConnect::TFrConnect(QWidget *parent)
     setObjectName(QStringLiteral("ConnectModule"));
     buildView();
     cbPort->addItems(systemSerialPorts());
-    applyIni();
     ConnectResult = -1;
 }
 
@@ -82,7 +77,7 @@ void TFrConnect::buildView()
     cbSpeed->addItems({ QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
         QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
         QStringLiteral("57600"), QStringLiteral("115200") });
-    cbSpeed->setCurrentIndex(DefaultSpeedIndex);
+    cbSpeed->setCurrentIndex(FastSpeedIndex);
     cbSpeed->setGeometry(88, 64, 73, cbSpeed->sizeHint().height());
     Label2->setBuddy(cbSpeed);
 
@@ -106,41 +101,49 @@ void TFrConnect::buildView()
     connect(btnInitPort, &QPushButton::clicked, this, &TFrConnect::btnInitPortClick);
 }
 
-void TFrConnect::applyIni()
+void TFrConnect::applyChoice(int portIndex, int speedIndex, int fastSpeed)
 {
-    const IniFile ini(programFolder() + QStringLiteral("conf/zme.ini"));
-    const int port = ini.readInteger(IniSection, QStringLiteral("COM"), 0);
-    const int speed = ini.readInteger(IniSection, QStringLiteral("speed"), 0);
-    const int fast = ini.readInteger(IniSection, QStringLiteral("38400"), 1);
-
     // An index beyond the list selects nothing.
-    cbPort->setCurrentIndex(port >= 0 && port < cbPort->count() ? port : -1);
-    cbSpeed->setCurrentIndex(speed >= 0 && speed < cbSpeed->count() ? speed : -1);
-    cbFastSpeed->setCheckState(fast == 0 ? Qt::Unchecked
-            : fast == 2                  ? Qt::PartiallyChecked
-                                         : Qt::Checked);
+    cbPort->setCurrentIndex(portIndex >= 0 && portIndex < cbPort->count() ? portIndex : -1);
+    cbSpeed->setCurrentIndex(speedIndex >= 0 && speedIndex < cbSpeed->count() ? speedIndex : -1);
+    cbFastSpeed->setCheckState(fastSpeed == 0 ? Qt::Unchecked
+            : fastSpeed == 2                  ? Qt::PartiallyChecked
+                                              : Qt::Checked);
 }
 
 void TFrConnect::btnInitPortClick()
 {
-    // Attempts never overlap, also when the program clicks for the operator.
-    if (m_connecting)
+    if (!beginAttempt(cbPort->currentText(), cbSpeed->currentText()))
         return;
-    m_connecting = true;
-    ConnectResult = -1;
-    labPortStatus->setText(Unknown);
-    labZMStatus->setText(Unknown);
-    btnInitPort->setEnabled(false);
-
     QPointer<TFrConnect> self(this);
     TOpros_ZMX *opros = m_opros;
     const QString port = cbPort->currentText();
     const int result = opros
         ? callKeepingEventsFlowing([opros, port] { return opros->ConnectPort(port); })
         : TOpros_ZMX::NotConnected;
-    if (!self)
-        return;
+    if (self)
+        endAttempt(result);
+}
 
+bool TFrConnect::beginAttempt(const QString &port, const QString &speed)
+{
+    // Attempts never overlap, also when the program connects for the operator.
+    if (m_connecting)
+        return false;
+    m_connecting = true;
+    if (cbPort->currentText() != port)
+        cbPort->setEditText(port);
+    if (cbSpeed->currentText() != speed)
+        cbSpeed->setEditText(speed);
+    ConnectResult = -1;
+    labPortStatus->setText(Unknown);
+    labZMStatus->setText(Unknown);
+    btnInitPort->setEnabled(false);
+    return true;
+}
+
+void TFrConnect::endAttempt(int result)
+{
     const QString shown = result == TOpros_ZMX::Connected ? Yes : No;
     labPortStatus->setText(shown);
     labZMStatus->setText(shown);

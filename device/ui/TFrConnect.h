@@ -11,8 +11,8 @@ class TOpros_ZMX;
 
 // The link panel of the service page: port and speed choices, the connect
 // button and two state labels. The connect always runs at 38400 bit/s with
-// the 1200 bit/s fallback; the speed list and the check box are shown and
-// loaded from "conf/zme.ini" only.
+// the 1200 bit/s fallback; the speed list and the check box only show the
+// choices remembered in the program's settings (applyChoice).
 class TFrConnect : public QWidget
 {
     Q_OBJECT
@@ -25,6 +25,19 @@ public:
 
     // The thread that owns the link; without one every connect fails.
     void setOpros(TOpros_ZMX *opros) { m_opros = opros; }
+
+    static constexpr int FastSpeedIndex = 5; // "38400"
+
+    // Selects the remembered entries: indexes into the port and speed lists
+    // (beyond a list: nothing selected) and the check box (0 off, 2 undecided,
+    // anything else on).
+    void applyChoice(int portIndex, int speedIndex, int fastSpeed);
+
+    // An attempt run elsewhere (the program's connect sequence): the panel
+    // shows the port and speed, "---" and a disabled button until endAttempt
+    // shows the outcome. False while another attempt runs.
+    bool beginAttempt(const QString &port, const QString &speed);
+    void endAttempt(int result);
 
     // -1 after construction and during an attempt; then what ConnectPort
     // returned: 0 connected, -1 no link.
@@ -49,7 +62,6 @@ public slots:
 
 private:
     void buildView();
-    void applyIni();
 
     TOpros_ZMX *m_opros = nullptr;
     bool m_connecting = false;

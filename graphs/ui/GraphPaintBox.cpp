@@ -27,12 +27,12 @@ void GraphPaintBox::showImage(const QImage &buffer, const QRect &source)
         return;
     // The box keeps one image of its size and overwrites it row by row, so a
     // draw allocates nothing while the box keeps its size.
-    if (Image.size() != part.size() || Image.format() != buffer.format())
-        Image = QImage(part.size(), buffer.format());
+    if (m_image.size() != part.size() || m_image.format() != buffer.format())
+        m_image = QImage(part.size(), buffer.format());
     const int bytesPerPixel = buffer.depth() / 8;
     const qsizetype rowBytes = qsizetype(part.width()) * bytesPerPixel;
     for (int y = 0; y < part.height(); ++y)
-        std::memcpy(Image.scanLine(y),
+        std::memcpy(m_image.scanLine(y),
             buffer.constScanLine(part.y() + y) + qsizetype(part.x()) * bytesPerPixel,
             size_t(rowBytes));
     update();
@@ -43,7 +43,7 @@ void GraphPaintBox::paintEvent(QPaintEvent *)
     QPainter painter(this);
     // Until the first draw, and beyond the image if the box grew since, the
     // box shows its own background.
-    if (Image.width() < width() || Image.height() < height())
+    if (m_image.width() < width() || m_image.height() < height())
         painter.fillRect(rect(), palette().window());
-    painter.drawImage(0, 0, Image);
+    painter.drawImage(0, 0, m_image);
 }

@@ -19,11 +19,11 @@ public:
     void showImage(const QImage &buffer, const QRect &source) override;
 
     // What the box shows now (for tests and screenshots).
-    const QImage &image() const { return Image; }
+    const QImage &image() const { return m_image; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QImage Image;
+    QImage m_image;
 };

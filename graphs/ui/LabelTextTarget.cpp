@@ -12,33 +12,33 @@ constexpr int SmallestPixelSize = 8;
 
 LabelTextTarget::LabelTextTarget(QLabel *label, Fit fit)
     : QObject(label)
-    , Label(label)
-    , FitMode(fit)
-    , RightEdge(label->geometry().right())
-    , MinWidth(label->width())
-    , FullPixelSize(label->font().pixelSize())
+    , m_label(label)
+    , m_fitMode(fit)
+    , m_rightEdge(label->geometry().right())
+    , m_minWidth(label->width())
+    , m_fullPixelSize(label->font().pixelSize())
 { }
 
 void LabelTextTarget::setText(const QString &text)
 {
-    if (Label->text() == text)
+    if (m_label->text() == text)
         return;
-    Label->setText(text);
-    if (FitMode == Fit::GrowLeft) {
-        const int width
-            = std::max(MinWidth, Label->fontMetrics().horizontalAdvance(text) + 2 * TextPadding);
-        Label->setGeometry(RightEdge - width + 1, Label->y(), width, Label->height());
-    } else if (FitMode == Fit::ShrinkFont && FullPixelSize > 0) {
+    m_label->setText(text);
+    if (m_fitMode == Fit::GrowLeft) {
+        const int width = std::max(
+            m_minWidth, m_label->fontMetrics().horizontalAdvance(text) + 2 * TextPadding);
+        m_label->setGeometry(m_rightEdge - width + 1, m_label->y(), width, m_label->height());
+    } else if (m_fitMode == Fit::ShrinkFont && m_fullPixelSize > 0) {
         // A long number keeps all its digits visible rather than losing its head.
-        Label->ensurePolished();
-        QFont font = Label->font();
-        font.setPixelSize(FullPixelSize);
+        m_label->ensurePolished();
+        QFont font = m_label->font();
+        font.setPixelSize(m_fullPixelSize);
         const int needed = QFontMetrics(font).horizontalAdvance(text);
-        const int room = Label->contentsRect().width() - TextPadding;
+        const int room = m_label->contentsRect().width() - TextPadding;
         if (needed > room && needed > 0)
-            font.setPixelSize(std::max(SmallestPixelSize, FullPixelSize * room / needed));
-        if (font.pixelSize() != Label->font().pixelSize())
-            Label->setFont(font);
+            font.setPixelSize(std::max(SmallestPixelSize, m_fullPixelSize * room / needed));
+        if (font.pixelSize() != m_label->font().pixelSize())
+            m_label->setFont(font);
     }
 }
 

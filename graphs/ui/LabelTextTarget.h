@@ -27,9 +27,9 @@ public:
     static LabelTextTarget *of(QLabel *label, Fit fit = Fit::Keep);
 
 private:
-    QLabel *Label;
-    Fit FitMode;
-    int RightEdge;
-    int MinWidth;
-    int FullPixelSize;
+    QLabel *m_label;
+    Fit m_fitMode;
+    int m_rightEdge;
+    int m_minWidth;
+    int m_fullPixelSize;
 };

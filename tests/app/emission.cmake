@@ -1,5 +1,8 @@
-# Emission test: the steps with a hand-fed instrument, storing and browsing the
+# Emission test: the procedure alone without a window, the steps with a hand-fed instrument, storing and browsing the
 # result in a real database, and a whole test against the simulator.
+zelmor_add_test(NAME test_emission_procedure TIMEOUT 60
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/emission_procedure.cpp
+  LIBS zelmor_app)
 zelmor_add_test(NAME test_emission_steps GUI TIMEOUT 60
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/emission_steps.cpp
   LIBS zelmor_app Qt6::Test)

@@ -4,7 +4,7 @@
 // file in a temporary program folder, the function keys F1 … F4.
 
 #include "app/DiagnosePage.h"
-#include "app/EmissionTest.h"
+#include "app/EmissionProcedureView.h"
 #include "app/MainMenu.h"
 #include "app/ProgramWindows.h"
 #include "app/TFormMain.h"
@@ -86,12 +86,12 @@ protected:
 
         windows = std::make_unique<ProgramWindows>();
         main = windows->FormMain();
-        page = main->tabDiagnose;
+        page = main->diagnosePage();
         main->show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return main->isStartupFinished(); }, StartupTimeoutMs));
         ASSERT_TRUE(main->startupErrors().isEmpty())
             << qPrintable(main->startupErrors().join('\n'));
-        ASSERT_TRUE(waitFor([&] { return main->State.WarmedUp; })) << "no readings";
+        ASSERT_TRUE(waitFor([&] { return main->state().WarmedUp; })) << "no readings";
     }
 
     void TearDown() override
@@ -131,7 +131,7 @@ protected:
 
 TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
 {
-    TestState &state = main->State;
+    TestState &state = main->state();
     EXPECT_EQ(state.readingsPerStep(), 10);
 
     QString selectedName;
@@ -146,12 +146,12 @@ TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
         typeText(dialog->edGosNom, QStringLiteral("ку777x50"));
         dialog->btnOK->click();
     });
-    main->Menu->NStartDiagnose->trigger();
+    main->menu()->NStartDiagnose->trigger();
     ASSERT_TRUE(choose.done());
     EXPECT_EQ(main->edGosNum()->text(), QStringLiteral("КУ777X50"));
     const int tested = state.ModelIndex;
     ASSERT_GT(tested, 0);
-    const ModelRecord model = main->Database.modelByIndex(tested);
+    const ModelRecord model = main->database().modelByIndex(tested);
     EXPECT_EQ(main->edModel()->text(), model.Name);
     EXPECT_EQ(model.Name, selectedName);
 
@@ -161,7 +161,7 @@ TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
     ASSERT_TRUE(waitFor([&] { return state.ZeroDone; }));
     EXPECT_TRUE(page->OKZero->isVisible());
     // The thread resumes readings by itself.
-    ASSERT_TRUE(waitFor([&] { return main->Opros->snapshot().DataKind == 2; }));
+    ASSERT_TRUE(waitFor([&] { return main->opros().snapshot().DataKind == 2; }));
 
     // F2 at minimum speed: ten new records.
     pressKey(Qt::Key_F2);
@@ -172,7 +172,7 @@ TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
     // F3 once the engine is up and its readings arrive.
     steer(RaisedSpeedSteering);
     ASSERT_TRUE(waitFor([&] {
-        const ZmxSnapshot s = main->Opros->snapshot();
+        const ZmxSnapshot s = main->opros().snapshot();
         return s.DataKind == 2 && s.LastResult.tax == 2520;
     }));
     QTest::qWait(OperationTicker::IntervalMs * 2);
@@ -199,7 +199,7 @@ TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
     ASSERT_TRUE(waitFor([&] { return browse.done(); }, 5000));
     EXPECT_EQ(browse.unexpected, 0);
 
-    QSqlQuery q(main->Database.connection());
+    QSqlQuery q(main->database().connection());
     ASSERT_TRUE(q.exec(QStringLiteral("SELECT * FROM \"reports.db\"")));
     ASSERT_TRUE(q.next());
     const QSqlRecord row = q.record();
@@ -218,7 +218,7 @@ TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
 
 TEST_F(EmissionEndToEnd, SilentInstrumentAbandonsTheSpeedStep)
 {
-    TestState &state = main->State;
+    TestState &state = main->state();
     state.VehicleSelected = true;
     state.ZeroDone = true;
     pressKey(Qt::Key_F2);

@@ -2,7 +2,7 @@
 // the real dialogs and a real database file in a temporary program folder;
 // the instrument is fed by hand.
 
-#include "app/EmissionTest.h"
+#include "app/EmissionProcedureView.h"
 #include "common/FormatSettings.h"
 #include "common/ProgramFolder.h"
 #include "database/TableCursor.h"
@@ -50,7 +50,7 @@ protected:
         selectCar = new TFormSelectCar(&db, &page);
         reports = new TFormReports(&db, &page);
         page.show();
-        test = std::make_unique<EmissionTest>(page.c, state, device, &page);
+        test = std::make_unique<EmissionProcedureView>(page.c, state, device, &page);
         test->setDatabase(&db);
         test->setDialogs(selectCar, reports);
         test->setGasGraph(&graph);
@@ -144,7 +144,7 @@ protected:
     GASE_GRAPH graph;
     TestState state;
     FakeDevice device;
-    std::unique_ptr<EmissionTest> test;
+    std::unique_ptr<EmissionProcedureView> test;
     int recordCount = 0;
 };
 

@@ -1,7 +1,7 @@
 // The emission test's steps driven by a hand-fed instrument: refusals, the
 // zero correction, the collection of readings and what a lost link does.
 
-#include "app/EmissionTest.h"
+#include "app/EmissionProcedureView.h"
 #include "common/ProgramFolder.h"
 #include "tests/app/emission_support.h"
 
@@ -33,7 +33,7 @@ protected:
         ASSERT_TRUE(folder.isValid());
         setProgramFolder(folder.path() + QLatin1Char('/'));
         page.show();
-        test = std::make_unique<EmissionTest>(page.c, state, device, &page);
+        test = std::make_unique<EmissionProcedureView>(page.c, state, device, &page);
     }
     void TearDown() override { setProgramFolder(QString()); }
 
@@ -67,7 +67,7 @@ protected:
     MeasuringPage page;
     TestState state;
     FakeDevice device;
-    std::unique_ptr<EmissionTest> test;
+    std::unique_ptr<EmissionProcedureView> test;
     int recordCount = 0;
 };
 
@@ -103,9 +103,9 @@ TEST_F(EmissionSteps, RefusesStepsOutOfOrderWithTheirMessages)
             : c.button == 3                     ? page.c.btnMaxRatio
                                                 : page.c.btnReport;
         QObject::connect(button, &QAbstractButton::clicked, test.get(),
-            c.button == 2       ? &EmissionTest::btnMinRatioClick
-                : c.button == 3 ? &EmissionTest::btnMaxRatioClick
-                                : &EmissionTest::btnReportClick);
+            c.button == 2       ? &EmissionProcedureView::btnMinRatioClick
+                : c.button == 3 ? &EmissionProcedureView::btnMaxRatioClick
+                                : &EmissionProcedureView::btnReportClick);
         button->click();
         button->disconnect(test.get());
 
@@ -127,15 +127,15 @@ TEST_F(EmissionSteps, CheckTestReadyReportsWhyAStepCannotStart)
         bool warmedUp, vehicle;
         int expected;
     };
-    for (const Case c : { Case { false, true, EmissionTest::NotWarmedUp },
-             Case { true, false, EmissionTest::NoVehicle },
-             Case { true, true, EmissionTest::Ready } }) {
+    for (const Case c : { Case { false, true, EmissionProcedure::NotWarmedUp },
+             Case { true, false, EmissionProcedure::NoVehicle },
+             Case { true, true, EmissionProcedure::Ready } }) {
         state.WarmedUp = c.warmedUp;
         state.VehicleSelected = c.vehicle;
         ModalScript script;
         script.press(QMessageBox::Ok);
         EXPECT_EQ(test->CheckTestReady(), c.expected);
-        EXPECT_EQ(script.boxes.size(), c.expected == EmissionTest::Ready ? 0u : 1u);
+        EXPECT_EQ(script.boxes.size(), c.expected == EmissionProcedure::Ready ? 0u : 1u);
     }
 }
 
@@ -196,11 +196,11 @@ TEST_F(EmissionSteps, ZeroCorrectionRunsAndEndsOnTheThreadsMark)
 
 TEST_F(EmissionSteps, ZeroCorrectionMarkIsTakenOnEveryKindOfTick)
 {
-    using Tick = std::function<void(EmissionTest &)>;
+    using Tick = std::function<void(EmissionProcedureView &)>;
     const Tick ticks[] = {
-        [](EmissionTest &t) { t.onProcedureTick(procedureSnapshot(3, 200, 200, 3)); },
-        [](EmissionTest &t) { t.onReadingsTick(readingsSnapshot({}), false); },
-        [](EmissionTest &t) { t.onOtherTick(); },
+        [](EmissionProcedureView &t) { t.onProcedureTick(procedureSnapshot(3, 200, 200, 3)); },
+        [](EmissionProcedureView &t) { t.onReadingsTick(readingsSnapshot({}), false); },
+        [](EmissionProcedureView &t) { t.onOtherTick(); },
     };
     for (const Tick &tick : ticks) {
         state.ZeroDone = false;
@@ -259,7 +259,7 @@ TEST_F(EmissionSteps, SpeedStepCollectsOneNewReadingPerTickUpToTheSetting)
         EXPECT_EQ(page.c.MainProgress->value(), c.expected);
 
         const float mean = (c.expected + 1) / 2.0f;
-        const auto means = EmissionTest::meansOf(state);
+        const auto means = EmissionProcedure::meansOf(state);
         EXPECT_FLOAT_EQ(means[0], mean);
         EXPECT_FLOAT_EQ(means[1], 100 * mean);
         EXPECT_FLOAT_EQ(means[4], 10 * mean);
@@ -278,7 +278,7 @@ TEST_F(EmissionSteps, ReadingTakesCHWithoutTheDisplayFactor)
     test->onReadingsTick(readingsSnapshot({ 0.5f, 120, 14, 0.8f, 60, 810, 1.01f }, 1, 2.5f), true);
     test->onReadingsTick(readingsSnapshot({ 0.5f, 120, 14, 0.8f, 60, 810, 1.01f }, 2, 2.5f), true);
     ASSERT_TRUE(state.MinSpeedDone);
-    const auto means = EmissionTest::meansOf(state);
+    const auto means = EmissionProcedure::meansOf(state);
     EXPECT_FLOAT_EQ(means[1], 120);
     EXPECT_FLOAT_EQ(means[5], 810);
     EXPECT_FLOAT_EQ(means[6], 1.01f);
@@ -305,7 +305,7 @@ TEST_F(EmissionSteps, LostLinkAbandonsTheSpeedStep)
     // The operator repeats the step from the beginning.
     test->btnMinRatioClick();
     EXPECT_EQ(feedUntilDone({ 2, 2, 2, 2, 2, 2, 2 }), 10);
-    EXPECT_FLOAT_EQ(EmissionTest::meansOf(state)[0], 2);
+    EXPECT_FLOAT_EQ(EmissionProcedure::meansOf(state)[0], 2);
 }
 
 TEST_F(EmissionSteps, InterruptedStepStartedAgainContinuesItsCount)
@@ -324,7 +324,7 @@ TEST_F(EmissionSteps, InterruptedStepStartedAgainContinuesItsCount)
     test->btnMinRatioClick();
     EXPECT_EQ(state.SampleCount, 4);
     EXPECT_EQ(feedUntilDone({ 3, 3, 3, 3, 3, 3, 3 }), 6);
-    EXPECT_FLOAT_EQ(EmissionTest::meansOf(state)[0], (4 * 1 + 6 * 3) / 10.0f);
+    EXPECT_FLOAT_EQ(EmissionProcedure::meansOf(state)[0], (4 * 1 + 6 * 3) / 10.0f);
 }
 
 TEST_F(EmissionSteps, RepeatedStepKeepsTheLastWholeRunAndNeverFeedsTheOtherSpeed)
@@ -344,7 +344,7 @@ TEST_F(EmissionSteps, RepeatedStepKeepsTheLastWholeRunAndNeverFeedsTheOtherSpeed
     EXPECT_TRUE(StepButtonLook::isRunning(page.c.btnMaxRatio));
     EXPECT_EQ(feedUntilDone({ 7, 7, 7, 7, 7, 7, 7 }), 10) << "F3 starts at its own first reading";
 
-    const auto means = EmissionTest::meansOf(state);
+    const auto means = EmissionProcedure::meansOf(state);
     EXPECT_FLOAT_EQ(means[0], 1) << "the unfinished re-run did not replace the minimum-speed step";
     EXPECT_FLOAT_EQ(means[7], 7) << "no minimum-speed reading among the raised-speed ones";
 }

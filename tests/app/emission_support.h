@@ -4,10 +4,9 @@
 // the test drives, an instrument feed without an instrument, and a script that
 // answers the modal boxes and dialogs the handlers open.
 
-#include "app/EmissionTestControls.h"
-#include "app/EmissionTestDevice.h"
+#include "app/EmissionProcedureControls.h"
 #include "app/StepButtonLook.h"
-#include "device/ZmxSnapshot.h"
+#include "tests/app/emission_feed.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -81,7 +80,7 @@ public:
         c.labDStatus->setObjectName(QStringLiteral("labDStatus"));
     }
 
-    EmissionTestControls c;
+    EmissionProcedureControls c;
 };
 
 // The number a text shows, with either decimal separator.
@@ -97,58 +96,6 @@ inline QColor shapeFill(QWidget *shape)
 {
     const QImage image = shape->grab().toImage();
     return image.pixelColor(image.width() / 2, image.height() / 2);
-}
-
-// The polling thread as the test sees it, fed by hand.
-class FakeDevice : public EmissionTestDevice
-{
-public:
-    struct Request
-    {
-        int code, repeat, argument;
-    };
-
-    int dataKind() const override { return kind; }
-    void requestOperation(int code, int repeat, quint16 argument) override
-    {
-        requests.push_back({ code, repeat, argument });
-    }
-    bool takeZeroCorrectionFinished() override { return std::exchange(zeroFinished, false); }
-
-    int kind = 2;
-    bool zeroFinished = false;
-    std::vector<Request> requests;
-};
-
-// A readings snapshot carrying one reading: CO, CH, CO2, O2, NOx, speed, lambda.
-inline ZmxSnapshot readingsSnapshot(std::array<float, 7> v, int recordCount = 1, float prEkv = 1.0f)
-{
-    ZmxSnapshot s;
-    s.DataKind = 2;
-    s.RecordCount = recordCount;
-    s.LastResult.gaseCO = v[0];
-    s.LastResult.gaseCH = v[1];
-    s.LastResult.gaseCO2 = v[2];
-    s.LastResult.gaseO2 = v[3];
-    s.LastResult.gaseNOx = v[4];
-    s.LastResult.tax = uint16_t(v[5]);
-    s.LastResult.lyambda = v[6];
-    s.LastResult.pr_ekv = prEkv;
-    s.HasNewestResult = true;
-    s.NewestResult = s.LastResult;
-    return s;
-}
-
-inline ZmxSnapshot procedureSnapshot(int command, int max, int step, int status)
-{
-    ZmxSnapshot s;
-    s.DataKind = 4;
-    s.CommandIndex = command;
-    s.ProcedureMax = max;
-    s.ProcedureStep = quint16(step);
-    s.ProcedureStatus = quint16(status);
-    s.ProcedureActive = 1;
-    return s;
 }
 
 // What a modal message box showed.

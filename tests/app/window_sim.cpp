@@ -1,7 +1,7 @@
 #include "window_support.h"
 
 #include "app/DiagnosePage.h"
-#include "app/EmissionTest.h"
+#include "app/EmissionProcedureView.h"
 #include "app/ProgramWindows.h"
 #include "app/TFormAboutZM.h"
 #include "app/TFormMain.h"
@@ -46,10 +46,10 @@ TEST(MainWindowWithInstrument, LiveValuesReachTheReadouts)
     EXPECT_EQ(about->labZMModel->text(), QStringLiteral("Zelmor"));
     EXPECT_EQ(about->labZMNumber->text(), QStringLiteral("4321"));
     EXPECT_EQ(about->labFirmware->text(), QStringLiteral("1.05"));
-    EXPECT_EQ(main->State.InstrumentNumber, 4321);
-    EXPECT_EQ(main->ConnectModule->labZMStatus->text(), QStringLiteral("ДА"));
+    EXPECT_EQ(main->state().InstrumentNumber, 4321);
+    EXPECT_EQ(main->connectModule()->labZMStatus->text(), QStringLiteral("ДА"));
 
-    DiagnosePage *page = main->tabDiagnose;
+    DiagnosePage *page = main->diagnosePage();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return page->labTax->text() == QStringLiteral("2500"); }, ReadingTimeoutMs))
         << qPrintable(page->labTax->text());
@@ -61,7 +61,7 @@ TEST(MainWindowWithInstrument, LiveValuesReachTheReadouts)
                     .match(page->labWorkTime->text())
                     .hasMatch())
         << qPrintable(page->labWorkTime->text());
-    EXPECT_TRUE(main->State.WarmedUp);
+    EXPECT_TRUE(main->state().WarmedUp);
     EXPECT_EQ(main->labZMStatus()->text(), QStringLiteral("Приём показаний прибора..."));
 
     // A warm-up started by the instrument shows its count-down.
@@ -71,17 +71,17 @@ TEST(MainWindowWithInstrument, LiveValuesReachTheReadouts)
         ReadingTimeoutMs));
     EXPECT_TRUE(page->labWorkTime->text().startsWith(QStringLiteral("07:0")))
         << qPrintable(page->labWorkTime->text());
-    EXPECT_FALSE(main->State.WarmedUp);
+    EXPECT_FALSE(main->state().WarmedUp);
     ASSERT_TRUE(sim.send(QStringLiteral("warmup 0")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return main->State.WarmedUp; }, ReadingTimeoutMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main->state().WarmedUp; }, ReadingTimeoutMs));
 
     // The picture of the page, for the documentation.
     const QByteArray shot = qgetenv("ZELMOR_SCREENSHOT");
     if (!shot.isEmpty()) {
-        const ModelRecord model = main->Database.CurrentModel();
+        const ModelRecord model = main->database().CurrentModel();
         SelectedVehicle vehicle { model.Index, model.Name, QStringLiteral("А123ВС77"),
             model.limits };
-        main->Test->applySelectedVehicle(vehicle);
+        main->emissionTest().applySelectedVehicle(vehicle);
         sim.send(QStringLiteral("rpm %1").arg(int(model.limits.MinTax) + 30));
         sim.send(QStringLiteral("gas tm 62"));
         QTest::qWait(1500);

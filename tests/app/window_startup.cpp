@@ -55,8 +55,8 @@ TEST(MainWindowStartup, WithoutAnInstrumentTheMeasuringPageShowsTheFailedConnect
     EXPECT_EQ(main->size(), QSize(1024, 768));
     EXPECT_EQ(main->minimumSize(), main->maximumSize());
     EXPECT_FALSE(main->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(main->Tabs->currentWidget()->objectName(), QStringLiteral("tabDiagnose"));
-    EXPECT_FALSE(main->Tabs->tabBar()->isVisible());
+    EXPECT_EQ(main->tabs()->currentWidget()->objectName(), QStringLiteral("tabDiagnose"));
+    EXPECT_FALSE(main->tabs()->tabBar()->isVisible());
 
     const TFormMain::Dialogs &d = main->dialogs();
     EXPECT_EQ(d.FormAboutZM->labComStatus->text(), QStringLiteral("Нет связи с прибором."));
@@ -64,8 +64,8 @@ TEST(MainWindowStartup, WithoutAnInstrumentTheMeasuringPageShowsTheFailedConnect
         { d.FormAboutZM->labZMModel, d.FormAboutZM->labZMNumber, d.FormAboutZM->labFirmware })
         EXPECT_EQ(unknown->text(), QStringLiteral("-1"));
     EXPECT_EQ(d.FormAboutProg->labProgVersion->text(), QStringLiteral("1.0"));
-    EXPECT_EQ(main->ConnectModule->labPortStatus->text(), QStringLiteral("НЕТ"));
-    EXPECT_EQ(main->State.InstrumentNumber, -1);
+    EXPECT_EQ(main->connectModule()->labPortStatus->text(), QStringLiteral("НЕТ"));
+    EXPECT_EQ(main->state().InstrumentNumber, -1);
 
     // The status line carries the thread's word on the link (the blink may hide it).
     EXPECT_TRUE(QTest::qWaitFor(
@@ -77,8 +77,8 @@ TEST(MainWindowStartup, WithoutAnInstrumentTheMeasuringPageShowsTheFailedConnect
         5000))
         << qPrintable(main->labZMStatus()->text());
 
-    EXPECT_EQ(main->Pages->grData->item(0, 0)->text(), QStringLiteral("Время, мс"));
-    EXPECT_EQ(main->Pages->grData->item(0, 5)->text(), QStringLiteral("NOx, ppm"));
+    EXPECT_EQ(main->pages()->grData->item(0, 0)->text(), QStringLiteral("Время, мс"));
+    EXPECT_EQ(main->pages()->grData->item(0, 5)->text(), QStringLiteral("NOx, ppm"));
     EXPECT_TRUE(main->startupErrors().isEmpty()) << qPrintable(main->startupErrors().join('\n'));
     EXPECT_TRUE(answerer.boxes.isEmpty());
     main->close();
@@ -99,7 +99,7 @@ TEST(MainWindowStartup, FirstStartCreatesTheDatabaseOnceAndEveryRunEndsWithExit)
     {
         ProgramWindows windows;
         ASSERT_TRUE(startProgram(windows));
-        EXPECT_TRUE(windows.FormMain()->Database.isOpen());
+        EXPECT_TRUE(windows.FormMain()->database().isOpen());
         windows.FormMain()->close();
     }
     EXPECT_EQ(folder.logTexts(),
@@ -129,7 +129,7 @@ TEST(MainWindowStartup, AFailedStepStillConnectsAndIsReportedAfterStartUp)
     // The steps after the database ran: the connect, the graph, the data table.
     EXPECT_EQ(
         main->dialogs().FormAboutZM->labComStatus->text(), QStringLiteral("Нет связи с прибором."));
-    EXPECT_FALSE(main->Pages->grData->item(0, 0)->text().isEmpty());
+    EXPECT_FALSE(main->pages()->grData->item(0, 0)->text().isEmpty());
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.boxes.isEmpty(); }, 5000));
     EXPECT_FALSE(boxBeforeStartupEnded);
@@ -137,7 +137,7 @@ TEST(MainWindowStartup, AFailedStepStillConnectsAndIsReportedAfterStartUp)
     EXPECT_EQ(answerer.boxes.first().text, main->startupErrors().first());
 
     // What needs the database says so when it is asked for.
-    main->Menu->NStartDiagnose->trigger();
+    main->menu()->NStartDiagnose->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.boxes.size() == 2; }, 3000));
     EXPECT_EQ(answerer.boxes.last().text,
         QStringLiteral("База данных недоступна.\n") + main->startupErrors().first());
@@ -158,21 +158,21 @@ TEST(MainWindowPages, SevenPagesReachedWithCtrlTabOnly)
     const QStringList names { "tabSelectCar", "TabSheet2", "sys", "TabSheet1", "tabDiagnose",
         "tabDiscovery", "TabSheet3" };
     const QStringList captions { "test1", "test2", "sys", "report", "Diag", "Disco", "TabSheet3" };
-    ASSERT_EQ(main->Tabs->count(), 7);
+    ASSERT_EQ(main->tabs()->count(), 7);
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(main->Tabs->widget(i)->objectName(), names[i]);
-        EXPECT_EQ(main->Tabs->tabText(i), captions[i]);
+        EXPECT_EQ(main->tabs()->widget(i)->objectName(), names[i]);
+        EXPECT_EQ(main->tabs()->tabText(i), captions[i]);
     }
 
     main->activateWindow();
     QLineEdit *focus = main->edModel();
     focus->setFocus();
     QTest::keyClick(focus, Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(main->Tabs->currentIndex(), 5);
-    main->Pages->labDStatus->parentWidget()->setFocus();
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : main->Tabs,
+    EXPECT_EQ(main->tabs()->currentIndex(), 5);
+    main->pages()->labDStatus->parentWidget()->setFocus();
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : main->tabs(),
         Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(main->Tabs->currentIndex(), 4);
+    EXPECT_EQ(main->tabs()->currentIndex(), 4);
     main->close();
 }
 
@@ -199,7 +199,7 @@ TEST(MainWindowPages, MeasuringPageKeepsItsNamesAndCaptions)
     TestProgramFolder folder(MissingPort);
     ProgramWindows windows;
     TFormMain *main = windows.FormMain();
-    DiagnosePage *page = main->tabDiagnose;
+    DiagnosePage *page = main->diagnosePage();
 
     EXPECT_EQ(page->btnZero->text(), QStringLiteral("F1 - Кор. нуля        "));
     EXPECT_EQ(page->btnMinRatio->text(), QStringLiteral("F2 - Мин. обороты  "));

@@ -10,4 +10,4 @@ zelmor_add_test(NAME test_opros_procedures SOURCES opros_procedures.cpp
 zelmor_add_test(NAME test_opros_faults SOURCES opros_faults.cpp
                 LIBS zelmor_device zelmor_test_sim TIMEOUT 90)
 zelmor_add_test(NAME test_opros_frame SOURCES opros_frame.cpp
-                LIBS zelmor_device_ui zelmor_test_sim GUI TIMEOUT 90)
+                LIBS zelmor_device_ui zelmor_config zelmor_test_sim GUI TIMEOUT 90)

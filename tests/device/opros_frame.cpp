@@ -3,6 +3,7 @@
 
 #include "common/ProgramFolder.h"
 #include "config/IniFile.h"
+#include "config/LinkPanelIni.h"
 #include "device/SerialPortList.h"
 #include "device/TOpros_ZMX.h"
 #include "device/ui/TFrConnect.h"
@@ -96,6 +97,8 @@ TEST_F(FrameTest, IniSelectsEntriesAndFallsBackToDefaults)
         writeIni("speed", c.speed);
         writeIni("38400", c.fast);
         TFrConnect frame;
+        const LinkPanelChoice choice = LinkPanelIni().read();
+        frame.applyChoice(choice.portIndex, choice.speedIndex, choice.fastSpeed);
         EXPECT_EQ(frame.cbSpeed->currentIndex(), c.speedIndex) << c.speed;
         EXPECT_EQ(frame.cbFastSpeed->checkState(), c.check) << c.fast;
         if (QString(c.com) == "99") {

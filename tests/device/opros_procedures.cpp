@@ -16,7 +16,7 @@ constexpr int Long = 15000;
 struct Calibration
 {
     const char *name;
-    int code;
+    ZmxCommand code;
     QByteArray payload;
     const char *running;
     QString finished; // expected final message

@@ -6,9 +6,9 @@ class QLineEdit;
 class QProgressBar;
 class QWidget;
 
-// The controls of the measuring page that the emission test drives. The main
+// The controls of the measuring page that the emission test shows itself on. The main
 // window owns them; the test only changes their look and texts.
-struct EmissionTestControls
+struct EmissionProcedureControls
 {
     // The four step buttons of the group "Операции" and the rectangles under them.
     QAbstractButton *btnZero = nullptr;

@@ -1,19 +1,19 @@
 #pragma once
 
-#include "app/EmissionTestDevice.h"
+#include "app/EmissionProcedureDevice.h"
 
 class TOpros_ZMX;
 
 // The emission test's view of the polling thread.
-class EmissionTestThreadLink : public EmissionTestDevice
+class EmissionProcedureThreadLink : public EmissionProcedureDevice
 {
 public:
-    explicit EmissionTestThreadLink(TOpros_ZMX &thread)
+    explicit EmissionProcedureThreadLink(TOpros_ZMX &thread)
         : m_thread(thread)
     { }
 
     int dataKind() const override;
-    void requestOperation(int code, int repeat, quint16 argument) override;
+    void requestOperation(ZmxCommand code, int repeat, quint16 argument) override;
     bool takeZeroCorrectionFinished() override;
 
 private:

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "app/TestState.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+class EmissionProcedureDevice;
+class GASE_GRAPH;
+class ZelmorDatabase;
+struct SelectedVehicle;
+struct ZmxSnapshot;
+
+// The emission test of one vehicle without its controls: the choice of the
+// vehicle, the four operator steps F1 … F4, the collection of readings that
+// the operation timer feeds, the means and the stored report row. Each step
+// returns what happened and the text to show; EmissionProcedureView shows it.
+class EmissionProcedure
+{
+public:
+    // Readiness codes of a speed step.
+    static constexpr int Ready = 0;
+    static constexpr int NotWarmedUp = -1;
+    static constexpr int NoVehicle = -2;
+
+    // The operator's texts of the refusals and questions.
+    static QString askNewTestText();
+    static QString notWarmedUpText();
+    static QString noVehicleText();
+    static QString zeroFirstText();
+    static QString minSpeedFirstText();
+    static QString notFinishedText();
+    static QString zeroCorrectionStatus();
+    static QString receivingStatus();
+
+    struct Readiness
+    {
+        int code = Ready;
+        QString refusal; // empty when Ready
+    };
+
+    // A speed step's start: running, refused with a text, or silently not
+    // started (the instrument sends no readings now).
+    struct StepStart
+    {
+        bool started = false;
+        QString refusal;
+    };
+
+    struct Progress
+    {
+        int maximum = 1;
+        int value = 0;
+        bool operator==(const Progress &) const = default;
+    };
+
+    // What one operation timer tick changed, in the order it is shown:
+    // the progress, then a finished zero correction, then a finished step.
+    struct Tick
+    {
+        std::optional<Progress> progress;
+        bool zeroCorrectionDone = false;
+        // MinSpeed or RaisedSpeed when that step collected its last reading.
+        std::optional<TestOperation> stepDone;
+    };
+
+    // F4: what the report step did.
+    struct Report
+    {
+        enum class Kind {
+            ShowStored, // stored before: browse that row again
+            Refused, // the speed steps are not both done (text)
+            Unavailable, // no database
+            Failed, // the store failed (text); the test stays as it was
+            Stored, // stored now as row index
+        };
+        Kind kind = Kind::Unavailable;
+        QString text;
+        int index = 0;
+    };
+
+    EmissionProcedure(TestState &state, EmissionProcedureDevice &device);
+
+    // Parts that exist only later in the main window's life (or not at all in
+    // a test); a step that needs a missing one does without it.
+    void setDatabase(ZelmorDatabase *database) { m_database = database; }
+    void setGasGraph(GASE_GRAPH *graph) { m_graph = graph; }
+
+    const TestState &state() const { return m_state; }
+
+    // The vehicle selection: the gas graph shows zeros while it is open.
+    void beginVehicleSelection();
+    // Ends it; a chosen vehicle starts a new test, a cancelled choice leaves
+    // no vehicle chosen.
+    void endVehicleSelection(const SelectedVehicle *chosen);
+    // Starts a new test for this vehicle.
+    void applySelectedVehicle(const SelectedVehicle &vehicle);
+
+    // F1: false while the instrument would not take the command.
+    bool startZeroCorrection();
+    Readiness readiness() const;
+    // F2 (MinSpeed) and F3 (RaisedSpeed).
+    StepStart startSpeedStep(TestOperation step);
+    Report storeReport(const QString &govNumber);
+    // After the report browser of a stored row closed: the next test needs a
+    // new vehicle.
+    void finishReport();
+
+    // Operation timer.
+    Tick onReadingsTick(const ZmxSnapshot &snapshot, bool newRecord);
+    Tick onProcedureTick(const ZmxSnapshot &snapshot);
+    Tick onOtherTick();
+    void onLinkLost();
+
+    // Index of the report row stored by the last F4 of this run, 0 before.
+    int storedReportIndex() const { return m_storedReportIndex; }
+
+    // Means of both speed steps over the readings each collected, in the
+    // order of TestMeans.
+    static std::array<float, TestState::MeanCount> meansOf(const TestState &state);
+
+private:
+    void takeZeroCorrectionMark(Tick &tick);
+    void collectReading(const ZmxSnapshot &snapshot, bool newRecord, Tick &tick);
+    void completeSpeedStep(Tick &tick);
+
+    TestState &m_state;
+    EmissionProcedureDevice &m_device;
+    ZelmorDatabase *m_database = nullptr;
+    GASE_GRAPH *m_graph = nullptr;
+    int m_storedReportIndex = 0;
+};

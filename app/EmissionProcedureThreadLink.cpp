@@ -1,0 +1,18 @@
+#include "app/EmissionProcedureThreadLink.h"
+
+#include "device/TOpros_ZMX.h"
+
+int EmissionProcedureThreadLink::dataKind() const
+{
+    return m_thread.snapshot().DataKind;
+}
+
+void EmissionProcedureThreadLink::requestOperation(ZmxCommand code, int repeat, quint16 argument)
+{
+    m_thread.RequestOperation(code, repeat, argument);
+}
+
+bool EmissionProcedureThreadLink::takeZeroCorrectionFinished()
+{
+    return m_thread.takeZeroCorrectionFinished();
+}

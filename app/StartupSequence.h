@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/MainWindowParts.h"
+
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class Settings;
+
+// The start-up of the whole program when the main window is first shown:
+// the log, the tables, the gas graph, the settings, the connect sequence and
+// the research page's header row, in that order. A step that fails is
+// recorded and the remaining steps still run, so the program connects and
+// shows readings; the errors are shown once start-up has ended.
+//
+// Features that join the start-up have their places here:
+// createStripChart (with the gas graph), loadReportTemplate (before the
+// settings are read) and configureStripChart (after the connect).
+class StartupSequence : public QObject
+{
+    Q_OBJECT
+
+public:
+    // procedureActive: whether the instrument runs a procedure, as the
+    // operation timer last saw it (the gas graph's flags read it).
+    StartupSequence(
+        const MainWindowParts &parts, const bool &procedureActive, QObject *parent = nullptr);
+    ~StartupSequence() override;
+
+    // Runs the steps once (the window's FormShow), then emits finished().
+    void FormShow();
+    // The window is closing: steps not yet run are skipped.
+    void windowClosed() { m_closed = true; }
+
+    bool isFinished() const { return m_finished; }
+    // Errors of start-up steps, in the order they happened.
+    QStringList errors() const { return m_errors; }
+
+    // The connect sequence with the port and speed of the options dialog (or
+    // of the settings file when there is no dialog). Returns 0.
+    int connectDevice();
+
+signals:
+    void finished();
+
+private:
+    void runStartupStep(const std::function<void()> &step);
+    void openDatabase();
+    void createGasGraph();
+    // Wiring point: the strip chart of the research page is created here,
+    // beside the gas graph.
+    void createStripChart();
+    // Wiring point: the report template is loaded into the preview here.
+    void loadReportTemplate();
+    void loadSettings();
+    // Wiring point: the strip chart's channels, colours and axes are set here,
+    // after the connect.
+    void configureStripChart();
+    void showStartupErrors();
+    Settings &ownSettings();
+
+    MainWindowParts m_parts;
+    const bool &m_procedureActive;
+    std::unique_ptr<Settings> m_ownSettings;
+    QStringList m_errors;
+    bool m_finished = false;
+    bool m_closed = false;
+};

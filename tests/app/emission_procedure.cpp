@@ -1,0 +1,275 @@
+// The emission test without a window: refusals and their texts in each state,
+// the collection of readings and their means, the end of a zero correction
+// on every kind of tick, and storing the result in a real database file.
+
+#include "app/EmissionProcedure.h"
+#include "common/ProgramFolder.h"
+#include "database/SelectedVehicle.h"
+#include "database/ZelmorDatabase.h"
+#include "device/Records.h"
+#include "tests/app/emission_feed.h"
+
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace emission;
+
+namespace {
+
+class EmissionProcedureTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        setProgramFolder(folder.path() + QLatin1Char('/'));
+    }
+    void TearDown() override { setProgramFolder(QString()); }
+
+    void chooseVehicle(int modelIndex = 1)
+    {
+        SelectedVehicle vehicle;
+        vehicle.modelIndex = modelIndex;
+        procedure.applySelectedVehicle(vehicle);
+    }
+
+    // Runs one speed step to its end with the same reading; returns the ticks.
+    int runStep(TestOperation step, const TestState::Reading &reading)
+    {
+        EXPECT_TRUE(procedure.startSpeedStep(step).started);
+        int ticks = 0;
+        while (state.OperationState == step && ticks < 50) {
+            procedure.onReadingsTick(readingsSnapshot(reading, ++records), true);
+            ++ticks;
+        }
+        return ticks;
+    }
+
+    QTemporaryDir folder;
+    TestState state;
+    FakeDevice device;
+    EmissionProcedure procedure { state, device };
+    int records = 0;
+};
+
+TEST_F(EmissionProcedureTest, StepsOutOfOrderAreRefusedWithTheTextToShow)
+{
+    enum Step { F2, F3 };
+    const struct
+    {
+        const char *name;
+        bool warmedUp, vehicle, zeroDone, minSpeedDone;
+        Step step;
+        int readiness;
+        QString refusal;
+    } cases[] = {
+        { "F2 during warm-up, without a vehicle", false, false, false, false, F2,
+            EmissionProcedure::NotWarmedUp, EmissionProcedure::notWarmedUpText() },
+        { "F3 during warm-up", false, true, true, true, F3, EmissionProcedure::NotWarmedUp,
+            EmissionProcedure::notWarmedUpText() },
+        { "F2 without a vehicle", true, false, true, false, F2, EmissionProcedure::NoVehicle,
+            EmissionProcedure::noVehicleText() },
+        { "F2 before the zero correction", true, true, false, false, F2, EmissionProcedure::Ready,
+            EmissionProcedure::zeroFirstText() },
+        { "F3 before F2", true, true, true, false, F3, EmissionProcedure::Ready,
+            EmissionProcedure::minSpeedFirstText() },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        state = TestState();
+        state.WarmedUp = c.warmedUp;
+        state.VehicleSelected = c.vehicle;
+        state.ZeroDone = c.zeroDone;
+        state.MinSpeedDone = c.minSpeedDone;
+        EXPECT_EQ(procedure.readiness().code, c.readiness);
+        const auto start = procedure.startSpeedStep(
+            c.step == F2 ? TestOperation::MinSpeed : TestOperation::RaisedSpeed);
+        EXPECT_FALSE(start.started);
+        EXPECT_EQ(start.refusal, c.refusal);
+        EXPECT_EQ(state.OperationState, TestOperation::Live);
+    }
+    EXPECT_TRUE(device.requests.empty());
+
+    // The texts the operator reads.
+    EXPECT_EQ(EmissionProcedure::notWarmedUpText(),
+        QStringLiteral("Диагностика невозможна.\nДождитесь окончания прогрева прибора."));
+    EXPECT_EQ(EmissionProcedure::zeroFirstText(), QStringLiteral("Выполните корекцию нуля."));
+}
+
+TEST_F(EmissionProcedureTest, WithoutReadingsNothingStartsAndNothingIsSaidWhenReady)
+{
+    state.WarmedUp = true;
+    chooseVehicle();
+    state.ZeroDone = true;
+    for (int kind : { int(DataKindNone), int(DataKindWarmUp), int(DataKindProgress) }) {
+        device.kind = kind;
+        EXPECT_FALSE(procedure.startZeroCorrection()) << kind;
+        const auto start = procedure.startSpeedStep(TestOperation::MinSpeed);
+        EXPECT_FALSE(start.started) << kind;
+        EXPECT_TRUE(start.refusal.isEmpty()) << kind;
+        EXPECT_EQ(state.OperationState, TestOperation::Live);
+    }
+    EXPECT_TRUE(device.requests.empty());
+
+    device.kind = DataKindResult;
+    ASSERT_TRUE(procedure.startZeroCorrection());
+    ASSERT_EQ(device.requests.size(), 1u);
+    EXPECT_EQ(device.requests[0].code, int(ZMX_set_zero));
+    EXPECT_EQ(state.OperationState, TestOperation::ZeroCorrection);
+}
+
+TEST_F(EmissionProcedureTest, ZeroCorrectionEndsOnWhicheverTickTakesTheMark)
+{
+    const struct
+    {
+        const char *name;
+        int tick; // 0 readings, 1 progress of the zero correction, 2 progress of another command, 3
+                  // other
+        std::optional<EmissionProcedure::Progress> progress;
+    } cases[] = {
+        { "readings", 0, std::nullopt },
+        { "zero correction progress", 1, EmissionProcedure::Progress { 30, 12 } },
+        { "another command's progress", 2, std::nullopt },
+        { "warm-up", 3, std::nullopt },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (bool selectionOpen : { false, true }) {
+            state = TestState();
+            ASSERT_TRUE(procedure.startZeroCorrection());
+            if (selectionOpen)
+                procedure.beginVehicleSelection();
+            const auto tickOnce = [&] {
+                switch (c.tick) {
+                case 0:
+                    return procedure.onReadingsTick(readingsSnapshot({}, ++records), true);
+                case 1:
+                    return procedure.onProcedureTick(procedureSnapshot(ZMX_set_zero, 30, 12, 0));
+                case 2:
+                    return procedure.onProcedureTick(procedureSnapshot(ZMX_pressure, 30, 12, 0));
+                default:
+                    return procedure.onOtherTick();
+                }
+            };
+            const auto before = tickOnce();
+            EXPECT_FALSE(before.zeroCorrectionDone);
+            EXPECT_FALSE(state.ZeroDone);
+
+            device.zeroFinished = true;
+            const auto after = tickOnce();
+            EXPECT_TRUE(after.zeroCorrectionDone);
+            EXPECT_EQ(after.progress, c.progress);
+            EXPECT_FALSE(after.stepDone);
+            EXPECT_TRUE(state.ZeroDone);
+            // The selection keeps the graph at zeros until it closes.
+            EXPECT_EQ(
+                state.OperationState, selectionOpen ? TestOperation::Blank : TestOperation::Live);
+            EXPECT_FALSE(tickOnce().zeroCorrectionDone) << "the mark is taken once";
+        }
+    }
+}
+
+TEST_F(EmissionProcedureTest, AStepCollectsItsReadingsOnlyFromNewRecords)
+{
+    const struct
+    {
+        int setting, collected;
+    } cases[] = { { 3, 3 }, { 10, 10 }, { 0, 1 }, { 25, 10 } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.setting);
+        state = TestState();
+        state.ReadingsPerStep = c.setting;
+        state.WarmedUp = true;
+        chooseVehicle();
+        state.ZeroDone = true;
+        ASSERT_TRUE(procedure.startSpeedStep(TestOperation::MinSpeed).started);
+
+        std::vector<EmissionProcedure::Progress> progress;
+        std::optional<TestOperation> done;
+        for (int i = 0; i < 40 && !done; ++i) {
+            // Every other tick repeats the record already taken.
+            const bool fresh = i % 2 == 0;
+            const auto tick
+                = procedure.onReadingsTick(readingsSnapshot({ float(i) }, records += fresh), fresh);
+            ASSERT_TRUE(tick.progress);
+            progress.push_back(*tick.progress);
+            done = tick.stepDone;
+        }
+        ASSERT_EQ(done, TestOperation::MinSpeed);
+        EXPECT_EQ(progress.back(), (EmissionProcedure::Progress { c.collected, c.collected }));
+        EXPECT_EQ(int(progress.size()), 2 * c.collected - 1);
+        EXPECT_EQ(state.MinSpeedCollected, c.collected);
+        EXPECT_TRUE(state.MinSpeedDone);
+        EXPECT_EQ(state.OperationState, TestOperation::Live);
+        // Readings 0, 2, 4, …: the repeated records were not counted.
+        EXPECT_FLOAT_EQ(EmissionProcedure::meansOf(state)[0], float(c.collected - 1));
+    }
+}
+
+TEST_F(EmissionProcedureTest, MeansAreTakenPerSpeedOverWhatEachStepCollected)
+{
+    state.ReadingsPerStep = 4;
+    state.WarmedUp = true;
+    chooseVehicle();
+    state.ZeroDone = true;
+    const TestState::Reading minReading { 1.5f, 120, 14, 0.5f, 80, 800, 1.01f };
+    const TestState::Reading raisedReading { 0.5f, 60, 14.5f, 0.25f, 40, 2500, 0.99f };
+    EXPECT_EQ(runStep(TestOperation::MinSpeed, minReading), 4);
+    EXPECT_EQ(runStep(TestOperation::RaisedSpeed, raisedReading), 4);
+
+    const auto means = EmissionProcedure::meansOf(state);
+    for (int v = 0; v < TestState::ReadingValues; ++v) {
+        EXPECT_FLOAT_EQ(means[v], minReading[v]) << v;
+        EXPECT_FLOAT_EQ(means[TestState::ReadingValues + v], raisedReading[v]) << v;
+    }
+    // A lost link ends the running step without keeping its readings.
+    ASSERT_TRUE(procedure.startSpeedStep(TestOperation::MinSpeed).started);
+    procedure.onReadingsTick(readingsSnapshot({ 99 }, ++records), true);
+    procedure.onLinkLost();
+    EXPECT_EQ(state.SampleCount, 0);
+    EXPECT_EQ(state.OperationState, TestOperation::Live);
+    EXPECT_FLOAT_EQ(EmissionProcedure::meansOf(state)[0], minReading[0]);
+}
+
+TEST_F(EmissionProcedureTest, ReportIsRefusedUntilBothSpeedsThenStoredOnceAndShownAgain)
+{
+    using Kind = EmissionProcedure::Report::Kind;
+    ZelmorDatabase db;
+    db.open(programFolder());
+    state.ReadingsPerStep = 2;
+    state.WarmedUp = true;
+    state.InstrumentNumber = 4321;
+    chooseVehicle(db.CurrentModel().Index);
+    state.ZeroDone = true;
+
+    EXPECT_EQ(procedure.storeReport(QStringLiteral("А123")).kind, Kind::Refused);
+    runStep(TestOperation::MinSpeed, { 1, 100, 14, 1, 50, 800, 1 });
+    const auto refused = procedure.storeReport(QStringLiteral("А123"));
+    EXPECT_EQ(refused.kind, Kind::Refused);
+    EXPECT_EQ(refused.text, EmissionProcedure::notFinishedText());
+    runStep(TestOperation::RaisedSpeed, { 0.5f, 50, 14, 1, 25, 2500, 1 });
+    EXPECT_EQ(procedure.storeReport(QStringLiteral("А123")).kind, Kind::Unavailable);
+    EXPECT_FALSE(state.ReportDone);
+    procedure.setDatabase(&db);
+
+    const auto stored = procedure.storeReport(QStringLiteral("А123"));
+    ASSERT_EQ(stored.kind, Kind::Stored);
+    EXPECT_GT(stored.index, 0);
+    EXPECT_EQ(state.OperationState, TestOperation::ReportSaved);
+    EXPECT_FLOAT_EQ(state.TestMeans[0], 1);
+    procedure.finishReport();
+    EXPECT_FALSE(state.VehicleSelected);
+    EXPECT_FALSE(state.ZeroDone || state.MinSpeedDone || state.RaisedSpeedDone);
+
+    const auto again = procedure.storeReport(QStringLiteral("А123"));
+    EXPECT_EQ(again.kind, Kind::ShowStored);
+    EXPECT_EQ(again.index, stored.index);
+    QSqlQuery q(db.connection());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT count(*) FROM \"reports.db\"")));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 1);
+}
+
+} // namespace
