@@ -1,4 +1,4 @@
-#include "DatabasePermissionsFixture.h"
+#include "database_permissions_fixture.h"
 
 #include "common/ZelmorError.h"
 #include "database/DatabaseError.h"

@@ -1,4 +1,4 @@
-#include "GraphTestTargets.h"
+#include "graphs_targets.h"
 
 #include "common/FormatSettings.h"
 

@@ -1,4 +1,4 @@
-#include "DatabaseFixture.h"
+#include "database_fixture.h"
 
 #include "common/ZelmorError.h"
 #include "database/FieldNames.h"

@@ -1,4 +1,4 @@
-#include "TempFolder.h"
+#include "config_temp_folder.h"
 
 #include "common/FormatSettings.h"
 #include "common/ProgramFolder.h"

@@ -1,6 +1,6 @@
-#include "DatabaseFixture.h"
-#include "DatabasePermissionsFixture.h"
-#include "MessageBoxAnswer.h"
+#include "database_fixture.h"
+#include "database_permissions_fixture.h"
+#include "database_message_box_answer.h"
 
 #include "common/FormatSettings.h"
 #include "database/TableCursor.h"

@@ -1,5 +1,5 @@
-#include "common/NumberText.h"
 #include "common/FormatSettings.h"
+#include "common/NumberText.h"
 #include "common/ZelmorError.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DatabaseFixture.h"
+#include "database_fixture.h"
 
 #include "../config/TempFolder.h"
 

@@ -1,5 +1,5 @@
-#include "common/Win1251.h"
 #include "common/Colors.h"
+#include "common/Win1251.h"
 
 #include <QProcess>
 #include <QStandardPaths>

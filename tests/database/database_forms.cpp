@@ -1,5 +1,5 @@
-#include "DatabaseFixture.h"
-#include "MessageBoxAnswer.h"
+#include "database_fixture.h"
+#include "database_message_box_answer.h"
 
 #include "common/FormatSettings.h"
 #include "database/TableCursor.h"
