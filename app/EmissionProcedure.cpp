@@ -75,16 +75,26 @@ EmissionProcedure::EmissionProcedure(TestState &state, EmissionProcedureDevice &
 
 void EmissionProcedure::beginVehicleSelection()
 {
+    m_beforeSelection = BeforeSelection { m_state.OperationState, m_state.VehicleSelected };
     m_state.OperationState = TestOperation::Blank;
 }
 
 void EmissionProcedure::endVehicleSelection(const SelectedVehicle *chosen)
 {
-    m_state.OperationState = TestOperation::Live;
-    if (chosen)
+    const BeforeSelection before = m_beforeSelection.value_or(BeforeSelection {});
+    m_beforeSelection.reset();
+    // A zero correction the instrument still runs goes on whatever the
+    // operator chose; its end is taken on a later tick.
+    const bool correcting
+        = before.operation == TestOperation::ZeroCorrection && !before.zeroCorrectionFinished;
+    if (chosen) {
+        m_state.OperationState = correcting ? TestOperation::ZeroCorrection : TestOperation::Live;
         applySelectedVehicle(*chosen);
-    else
-        m_state.VehicleSelected = false;
+        return;
+    }
+    m_state.VehicleSelected = before.vehicleSelected;
+    const bool stepRunning = isSpeedStep(before.operation) || correcting;
+    m_state.OperationState = stepRunning ? before.operation : TestOperation::Live;
 }
 
 void EmissionProcedure::applySelectedVehicle(const SelectedVehicle &vehicle)
@@ -100,6 +110,8 @@ void EmissionProcedure::applySelectedVehicle(const SelectedVehicle &vehicle)
             GASE_GRAPH::Tm, ModelLimits::TempWindowLow, ModelLimits::TempWindowHigh);
     }
 
+    // The new test's records are numbered from the first one again.
+    m_device.requestRecordCountReset();
     m_state.ModelIndex = vehicle.modelIndex;
     m_state.TestMeans.fill(0);
     m_state.ZeroDone = false;
@@ -159,9 +171,11 @@ void EmissionProcedure::takeZeroCorrectionMark(Tick &tick)
         return;
     m_state.ZeroDone = true;
     // While the vehicle selection is open the graph keeps showing zeros; the
-    // selection sets Live when it closes.
+    // selection sets the state when it closes.
     if (m_state.OperationState != TestOperation::Blank)
         m_state.OperationState = TestOperation::Live;
+    else if (m_beforeSelection)
+        m_beforeSelection->zeroCorrectionFinished = true;
     tick.zeroCorrectionDone = true;
 }
 

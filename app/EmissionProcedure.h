@@ -92,8 +92,9 @@ public:
 
     // The vehicle selection: the gas graph shows zeros while it is open.
     void beginVehicleSelection();
-    // Ends it; a chosen vehicle starts a new test, a cancelled choice leaves
-    // no vehicle chosen.
+    // Ends it. A chosen vehicle starts a new test; a cancelled choice leaves
+    // the test as it was before the selection opened, so a running step goes
+    // on and the vehicle on the page stays the tested one.
     void endVehicleSelection(const SelectedVehicle *chosen);
     // Starts a new test for this vehicle.
     void applySelectedVehicle(const SelectedVehicle &vehicle);
@@ -126,8 +127,17 @@ private:
     void collectReading(const ZmxSnapshot &snapshot, bool newRecord, Tick &tick);
     void completeSpeedStep(Tick &tick);
 
+    // What the vehicle selection interrupts, kept while it is open.
+    struct BeforeSelection
+    {
+        TestOperation operation = TestOperation::Live;
+        bool vehicleSelected = false;
+        bool zeroCorrectionFinished = false; // while the selection was open
+    };
+
     TestState &m_state;
     EmissionProcedureDevice &m_device;
+    std::optional<BeforeSelection> m_beforeSelection;
     ZelmorDatabase *m_database = nullptr;
     GASE_GRAPH *m_graph = nullptr;
     int m_storedReportIndex = 0;

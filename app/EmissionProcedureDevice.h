@@ -14,6 +14,8 @@ public:
     // Kind of the thread's last answer (a DataKindCode).
     virtual int dataKind() const = 0;
     virtual void requestOperation(ZmxCommand code, int repeat, quint16 argument) = 0;
+    // Starts the thread's record series again from its first record.
+    virtual void requestRecordCountReset() = 0;
     // True once after each finished zero correction.
     virtual bool takeZeroCorrectionFinished() = 0;
 };

@@ -12,6 +12,11 @@ void EmissionProcedureThreadLink::requestOperation(ZmxCommand code, int repeat, 
     m_thread.RequestOperation(code, repeat, argument);
 }
 
+void EmissionProcedureThreadLink::requestRecordCountReset()
+{
+    m_thread.requestRecordCountReset();
+}
+
 bool EmissionProcedureThreadLink::takeZeroCorrectionFinished()
 {
     return m_thread.takeZeroCorrectionFinished();

@@ -14,6 +14,7 @@ public:
 
     int dataKind() const override;
     void requestOperation(ZmxCommand code, int repeat, quint16 argument) override;
+    void requestRecordCountReset() override;
     bool takeZeroCorrectionFinished() override;
 
 private:

@@ -74,6 +74,13 @@ void EmissionProcedureView::showVehicle(const SelectedVehicle &vehicle)
         m_c.edModel->setText(vehicle.modelName);
     if (m_c.edGosNum)
         m_c.edGosNum->setText(vehicle.govNumber);
+    // A new test: nothing of the previous vehicle's steps stays on the page,
+    // except a zero correction the instrument still runs.
+    if (m_procedure.state().OperationState != TestOperation::ZeroCorrection) {
+        StepButtonLook::setIdle(m_c.btnZero, m_c.ShapeZero);
+        if (m_c.MainProgress)
+            m_c.MainProgress->setValue(0);
+    }
     StepButtonLook::setIdle(m_c.btnMinRatio, m_c.ShapeMinRatio);
     StepButtonLook::setIdle(m_c.btnMaxRatio, m_c.ShapeMaxRatio);
     for (QWidget *mark : { m_c.OKZero, m_c.OKMinRatio, m_c.OKMaxRatio })

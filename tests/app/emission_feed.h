@@ -26,10 +26,12 @@ public:
     {
         requests.push_back({ code, repeat, argument });
     }
+    void requestRecordCountReset() override { ++recordCountResets; }
     bool takeZeroCorrectionFinished() override { return std::exchange(zeroFinished, false); }
 
     int kind = 2;
     bool zeroFinished = false;
+    int recordCountResets = 0;
     std::vector<Request> requests;
 };
 

@@ -325,6 +325,55 @@ TEST_F(EmissionReport, CancelledSelectionLeavesTheStoredTestAndNeedsAVehicleForN
     EXPECT_EQ(reportCount(), 1);
 }
 
+TEST_F(EmissionReport, CancelledSelectionLetsTheRunningTestGoOnAndANewVehicleClearsThePage)
+{
+    chooseVehicle(ChosenRow, QStringLiteral("a1"));
+    test->btnZeroClick();
+    device.zeroFinished = true;
+    test->onOtherTick();
+    test->btnMinRatioClick();
+    for (int i = 0; i < 3; ++i)
+        test->onReadingsTick(readingsSnapshot(MinReading, ++recordCount), true);
+    ASSERT_EQ(page.c.MainProgress->value(), 3);
+
+    {
+        ModalScript script;
+        script.press(QMessageBox::Yes).then([](QWidget *w) {
+            qobject_cast<TFormSelectCar *>(w)->btnCancel->click();
+        });
+        test->NStartDiagnoseClick();
+        ASSERT_TRUE(script.done());
+    }
+    // The page and the test are as they were: the step goes on.
+    EXPECT_TRUE(state.VehicleSelected);
+    EXPECT_EQ(state.OperationState, TestOperation::MinSpeed);
+    EXPECT_TRUE(StepButtonLook::isRunning(page.c.btnMinRatio));
+    EXPECT_TRUE(page.c.OKZero->isVisible());
+    EXPECT_EQ(page.c.edGosNum->text(), QStringLiteral("A1"));
+    EXPECT_EQ(feedStep(MinReading), 7) << "the three readings before still count";
+    ASSERT_TRUE(state.MinSpeedDone);
+    {
+        ModalScript script;
+        test->btnMaxRatioClick();
+        EXPECT_TRUE(script.boxes.empty()) << "F3 does not ask for the vehicle on the screen";
+    }
+    ASSERT_EQ(state.OperationState, TestOperation::RaisedSpeed);
+    test->onReadingsTick(readingsSnapshot(RaisedReading, ++recordCount), true);
+
+    // A new vehicle chosen mid-step: nothing of the previous test stays lit.
+    const int recordResets = device.recordCountResets;
+    chooseVehicle(0, QStringLiteral("b2"));
+    EXPECT_EQ(device.recordCountResets, recordResets + 1);
+    EXPECT_EQ(state.OperationState, TestOperation::Live);
+    EXPECT_FALSE(state.ZeroDone || state.MinSpeedDone || state.RaisedSpeedDone);
+    EXPECT_EQ(page.c.edGosNum->text(), QStringLiteral("B2"));
+    for (QWidget *mark : { page.c.OKZero, page.c.OKMinRatio, page.c.OKMaxRatio })
+        EXPECT_FALSE(mark->isVisible());
+    for (QAbstractButton *button : { page.c.btnZero, page.c.btnMinRatio, page.c.btnMaxRatio })
+        EXPECT_FALSE(StepButtonLook::isRunning(button));
+    EXPECT_EQ(page.c.MainProgress->value(), 0);
+}
+
 TEST_F(EmissionReport, NewVehicleDropsReadingsOfAnUnfinishedStep)
 {
     chooseVehicle(ChosenRow, QStringLiteral("a1"));

@@ -6,6 +6,7 @@
 #include "app/TFormAboutZM.h"
 #include "app/TFormMain.h"
 #include "database/SelectedVehicle.h"
+#include "device/TOpros_ZMX.h"
 #include "device/ui/TFrConnect.h"
 #include "graphs/ui/TfrGraph.h"
 #include "tests/support/SimProcess.h"
@@ -95,5 +96,30 @@ TEST(MainWindowWithInstrument, LiveValuesReachTheReadouts)
         [&] { return main->labZMStatus()->text() == QStringLiteral("Нет связи!"); }, 12000));
 
     EXPECT_TRUE(answerer.boxes.isEmpty());
+    main->close();
+}
+
+// A new test numbers its records from the first one again, so the series
+// files and the research page's table start with this vehicle's readings.
+TEST(MainWindowWithInstrument, ANewTestStartsTheRecordSeriesAgain)
+{
+    SimProcess sim({ QStringLiteral("--warmup"), QStringLiteral("0") });
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorString());
+    TestProgramFolder folder(sim.linkPath());
+    ModalAnswerer answerer;
+    ProgramWindows windows;
+    TFormMain *main = windows.FormMain();
+    main->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->isStartupFinished(); }, StartupTimeoutMs));
+    constexpr int Received = 6;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return main->opros().snapshot().RecordCount >= Received; }, 4 * ReadingTimeoutMs));
+
+    const ModelRecord model = main->database().CurrentModel();
+    main->emissionTest().applySelectedVehicle(
+        SelectedVehicle { model.Index, model.Name, QStringLiteral("А1"), model.limits });
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return main->opros().snapshot().RecordCount < Received; }, ReadingTimeoutMs))
+        << main->opros().snapshot().RecordCount;
     main->close();
 }
