@@ -35,15 +35,20 @@ ProgramWindows::ProgramWindows()
 
 ProgramWindows::~ProgramWindows()
 {
-    m_signals.reset();
+    // The main window (and with it the database and the polling thread) goes
+    // first; stop requests keep being caught until everything is gone.
     m_main.reset();
+    m_signals.reset();
 }
 
 void ProgramWindows::endOnStopSignals()
 {
     m_signals = std::make_unique<ShutdownSignals>();
-    QObject::connect(m_signals.get(), &ShutdownSignals::shutdownRequested, m_main.get(), [this] {
-        m_main->closeWithoutQuestion();
+    TFormMain *main = m_main.get();
+    QObject::connect(m_signals.get(), &ShutdownSignals::shutdownRequested, main, [main] {
+        // A repeated request finds the window closed already: nothing more to do.
+        if (main->isVisible())
+            main->closeWithoutQuestion();
         QCoreApplication::quit();
     });
 }

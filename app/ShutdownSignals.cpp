@@ -39,14 +39,11 @@ ShutdownSignals::ShutdownSignals(QObject *parent)
         ::sigaction(sig, &action, nullptr);
 }
 
-ShutdownSignals::~ShutdownSignals()
-{
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    for (int sig : StopSignals)
-        ::sigaction(sig, &action, nullptr);
-}
+// The handler stays installed for the rest of the process: a stop request
+// that arrives while the windows and the database are being taken down only
+// writes its byte into the pipe, which nobody reads any more. Restoring the
+// default action here would let a second request kill the process mid-way.
+ShutdownSignals::~ShutdownSignals() = default;
 
 void ShutdownSignals::readPipe()
 {

@@ -8,6 +8,8 @@ class QSocketNotifier;
 // that a stop request from the system ends the program in order (the log
 // gets its "exit zelmor") instead of killing it mid-write. The signal handler
 // only writes one byte into a pipe; everything else runs from the event loop.
+// Once installed it stays for the life of the process, so a second request
+// during shutdown changes nothing.
 class ShutdownSignals : public QObject
 {
     Q_OBJECT

@@ -13,6 +13,7 @@
 #include "graphs/ui/TfrGraph.h"
 #include "graphs/ui/TfrGraphG.h"
 
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -278,6 +279,38 @@ TEST(ProgramProcess, StopSignalsEndTheProgramWithItsExitLine)
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << stopSignal;
         EXPECT_EQ(program.exitCode(), 0);
         ASSERT_FALSE(folder.logTexts().isEmpty());
+        EXPECT_EQ(folder.logTexts().last(), QStringLiteral("exit zelmor")) << stopSignal;
+    }
+}
+
+// Further stop requests while the program shuts down change nothing: it still
+// ends normally, once, with its exit line.
+TEST(ProgramProcess, RepeatedStopSignalsDuringShutdownChangeNothing)
+{
+    for (int stopSignal : { SIGTERM, SIGINT }) {
+        TestProgramFolder folder(MissingPort);
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("ZELMOR_PROGRAM_DIR"), folder.path());
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(ZELMOR_APP_BINARY), {});
+        ASSERT_TRUE(program.waitForStarted(5000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return folder.logTexts().contains(QStringLiteral("start zelmor")); }, 15000));
+        QTest::qWait(300);
+        const pid_t pid = pid_t(program.processId());
+        ::kill(pid, stopSignal);
+        // Keep asking until the process is gone, so requests land in every
+        // stage of the shutdown.
+        QElapsedTimer waited;
+        waited.start();
+        while (!program.waitForFinished(1) && waited.elapsed() < 15000)
+            ::kill(pid, stopSignal);
+        ASSERT_EQ(program.state(), QProcess::NotRunning) << stopSignal;
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << stopSignal;
+        EXPECT_EQ(program.exitCode(), 0) << stopSignal;
+        EXPECT_EQ(folder.logTexts().count(QStringLiteral("exit zelmor")), 1) << stopSignal;
         EXPECT_EQ(folder.logTexts().last(), QStringLiteral("exit zelmor")) << stopSignal;
     }
 }
