@@ -25,7 +25,8 @@ constexpr int OperationsTop = 6, OperationsHeight = 262;
 constexpr int VehicleTop = 276, VehicleHeight = 118;
 constexpr int InstrumentTop = 402, InstrumentHeight = 150;
 constexpr int StepTop = 24, StepPitch = 44, StepHeight = 36, ShapeLeft = 30, ShapeWidth = 174;
-constexpr int ValueLeft = 118;
+// Values stand clear of their longest caption, "Время прогрева:".
+constexpr int ValueLeft = 128;
 
 // Right-hand side: five bars across the top, then three display rows.
 constexpr int GraphsLeft = 232, GraphsTop = 4, GraphGap = 3;

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSqlTableModel>
 #include <QTabWidget>
 #include <QTableView>
@@ -59,6 +60,21 @@ SecondaryPages::SecondaryPages(QTabWidget *tabs, QWidget *diagnose)
     tabs->addTab(diagnose, QStringLiteral("Diag"));
     tabs->addTab(tabDiscovery, QStringLiteral("Disco"));
     tabs->addTab(TabSheet3, QStringLiteral("TabSheet3"));
+
+    // Ctrl+Tab and Ctrl+Shift+Tab switch pages from any control of the
+    // window; without window-wide keys a grid that moves its cursor with Tab
+    // would keep the operator on its page.
+    const auto step = [tabs](int by) {
+        const int count = tabs->count();
+        if (count > 0)
+            tabs->setCurrentIndex((tabs->currentIndex() + by + count) % count);
+    };
+    auto *next = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), tabs);
+    next->setContext(Qt::WindowShortcut);
+    connect(next, &QShortcut::activated, tabs, [step] { step(1); });
+    auto *previous = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), tabs);
+    previous->setContext(Qt::WindowShortcut);
+    connect(previous, &QShortcut::activated, tabs, [step] { step(-1); });
 }
 
 void SecondaryPages::buildTablesPage()

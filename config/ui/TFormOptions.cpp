@@ -35,9 +35,11 @@ const QRect captionRect(132, 3, 361, 25);
 const QRect pagesRect(135, 28, 356, 234);
 constexpr int stripTop = 265;
 constexpr int stripHeight = 41;
-const QSize buttonSize(75, 25);
-const QPoint okPos(345, 11);
-const QPoint cancelPos(425, 11);
+// OK and "Отмена" stand right-aligned under the caption, wide enough for
+// their captions in the dialog's font.
+const QSize buttonSize(85, 25);
+const QPoint cancelPos(captionRect.right() - buttonSize.width() + 1, 11);
+const QPoint okPos(cancelPos.x() - 6 - buttonSize.width(), 11);
 constexpr int controlLeft = 32;
 constexpr int labelAbove = 16; // a label stands this far above its control
 constexpr int editHeight = 21;

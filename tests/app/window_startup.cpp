@@ -9,6 +9,7 @@
 #include "app/TFormMain.h"
 #include "app/ZelmorApplication.h"
 #include "common/ZelmorError.h"
+#include "config/ui/TFormOptions.h"
 #include "device/ui/TFrConnect.h"
 #include "graphs/ui/TfrGraph.h"
 #include "graphs/ui/TfrGraphG.h"
@@ -175,6 +176,67 @@ TEST(MainWindowPages, SevenPagesReachedWithCtrlTabOnly)
         Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(main->tabs()->currentIndex(), 4);
     main->close();
+}
+
+// Ctrl+Tab leaves every page, also when the focus is in a control that uses
+// Tab itself (the grid of the data page).
+TEST(MainWindowPages, CtrlTabLeavesEveryPageWhateverHasTheFocus)
+{
+    TestProgramFolder folder(MissingPort);
+    ProgramWindows windows;
+    TFormMain *main = windows.FormMain();
+    ASSERT_TRUE(startProgram(windows));
+    main->activateWindow();
+    QTabWidget *tabs = main->tabs();
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        QWidget *focus = tabs->currentWidget();
+        if (page == 6)
+            focus = main->pages()->grData;
+        focus->setFocus();
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : focus,
+            Qt::Key_Tab, Qt::ControlModifier);
+        EXPECT_EQ(tabs->currentIndex(), (page + 1) % tabs->count()) << page;
+    }
+    tabs->setCurrentIndex(6);
+    main->pages()->grData->setFocus();
+    QTest::keyClick(
+        main->pages()->grData, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(tabs->currentIndex(), 5);
+    main->close();
+}
+
+// Texts fit their controls at the laid-out sizes: a caption does not run into
+// its value, a button shows its whole caption.
+TEST(MainWindowPages, CaptionsFitTheirControls)
+{
+    TestProgramFolder folder(MissingPort);
+    DiagnosePage page;
+    page.show();
+    for (const QString &name :
+        { QStringLiteral("Время работы:"), QStringLiteral("Время прогрева:") }) {
+        page.labTimeName->setText(name);
+        const int textRight = page.labTimeName->x() + page.labTimeName->sizeHint().width();
+        constexpr int Gap = 6;
+        EXPECT_LE(textRight + Gap, page.labWorkTime->x()) << qPrintable(name);
+        EXPECT_LE(page.labTimeName->sizeHint().width(), page.labTimeName->width())
+            << qPrintable(name);
+    }
+    page.labWorkTime->setText(QStringLiteral("00:00:00"));
+    EXPECT_LE(page.labWorkTime->sizeHint().width(), page.labWorkTime->width());
+
+    TFormOptions options(nullptr, folder.path() + QStringLiteral("/conf/zelmor.ini"));
+    options.show();
+    for (QPushButton *button : { options.btnOK, options.btnCancel }) {
+        EXPECT_LE(button->sizeHint().width(), button->width()) << qPrintable(button->text());
+        const QRect placed(button->mapTo(&options, QPoint(0, 0)), button->size());
+        EXPECT_TRUE(options.rect().contains(placed)) << qPrintable(button->text());
+    }
+    const QByteArray shots = qgetenv("ZELMOR_LAYOUT_SHOTS");
+    if (!shots.isEmpty()) {
+        page.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/diagnose.png"));
+        options.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/options.png"));
+    }
 }
 
 TEST(MainWindowPages, FunctionKeysRunTheStepsThroughTheHiddenMenu)
