@@ -95,6 +95,8 @@ void TFormMain::buildPages()
     const LinkPanelChoice choice = LinkPanelIni().read();
     m_connectModule->applyChoice(choice.portIndex, choice.speedIndex, choice.fastSpeed);
     m_pages->ConnectModuleArea->layout()->addWidget(m_connectModule);
+    // The service command panel joins the service page here, in
+    // m_pages->SendCommandArea, as the link panel does above.
 }
 
 void TFormMain::buildEmissionTest()

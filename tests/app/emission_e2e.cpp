@@ -161,7 +161,7 @@ TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
     ASSERT_TRUE(waitFor([&] { return state.ZeroDone; }));
     EXPECT_TRUE(page->OKZero->isVisible());
     // The thread resumes readings by itself.
-    ASSERT_TRUE(waitFor([&] { return main->opros().snapshot().DataKind == 2; }));
+    ASSERT_TRUE(waitFor([&] { return main->opros().snapshot().DataKind == DataKindResult; }));
 
     // F2 at minimum speed: ten new records.
     pressKey(Qt::Key_F2);
@@ -173,7 +173,7 @@ TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
     steer(RaisedSpeedSteering);
     ASSERT_TRUE(waitFor([&] {
         const ZmxSnapshot s = main->opros().snapshot();
-        return s.DataKind == 2 && s.LastResult.tax == 2520;
+        return s.DataKind == DataKindResult && s.LastResult.tax == 2520;
     }));
     QTest::qWait(OperationTicker::IntervalMs * 2);
     pressKey(Qt::Key_F3);

@@ -29,7 +29,7 @@ public:
     void requestRecordCountReset() override { ++recordCountResets; }
     bool takeZeroCorrectionFinished() override { return std::exchange(zeroFinished, false); }
 
-    int kind = 2;
+    int kind = DataKindResult;
     bool zeroFinished = false;
     int recordCountResets = 0;
     std::vector<Request> requests;
@@ -39,7 +39,7 @@ public:
 inline ZmxSnapshot readingsSnapshot(std::array<float, 7> v, int recordCount = 1, float prEkv = 1.0f)
 {
     ZmxSnapshot s;
-    s.DataKind = 2;
+    s.DataKind = DataKindResult;
     s.RecordCount = recordCount;
     s.LastResult.gaseCO = v[0];
     s.LastResult.gaseCH = v[1];
@@ -57,7 +57,7 @@ inline ZmxSnapshot readingsSnapshot(std::array<float, 7> v, int recordCount = 1,
 inline ZmxSnapshot procedureSnapshot(int command, int max, int step, int status)
 {
     ZmxSnapshot s;
-    s.DataKind = 4;
+    s.DataKind = DataKindProgress;
     s.CommandIndex = command;
     s.ProcedureMax = max;
     s.ProcedureStep = quint16(step);
