@@ -2,7 +2,7 @@
 #include "common/FormatSettings.h"
 #include "common/ProgramFolder.h"
 
-#include "../config/TempFolder.h"
+#include "../config/config_temp_folder.h"
 
 #include <QDir>
 #include <QFile>

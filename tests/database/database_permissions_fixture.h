@@ -2,7 +2,7 @@
 
 #include "database_fixture.h"
 
-#include "../config/TempFolder.h"
+#include "../config/config_temp_folder.h"
 
 #include "common/ZelmorError.h"
 #include "database/DatabaseError.h"
