@@ -3,23 +3,13 @@
 #include "common/ProgramFolder.h"
 #include "common/ZelmorError.h"
 #include "report/ReportPrintJob.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QLayout>
-#include <QMessageBox>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QVBoxLayout>
-
-namespace {
-
-void tell(QWidget *parent, QMessageBox::Icon icon, const QString &text)
-{
-    QMessageBox box(icon, QStringLiteral("Сообщение"), text, QMessageBox::Ok, parent);
-    box.exec();
-}
-
-} // namespace
 
 ReportPage::ReportPage(QObject *parent)
     : QObject(parent)
@@ -61,7 +51,7 @@ void ReportPage::Button2Click()
     try {
         loadAndShow(m_templatePath);
     } catch (const ZelmorError &e) {
-        tell(ReportPreview ? ReportPreview->window() : nullptr, QMessageBox::Warning, e.message());
+        MessageBoxes::warning(ReportPreview ? ReportPreview->window() : nullptr, e.message());
     }
 }
 
@@ -123,7 +113,7 @@ ReportData ReportPage::currentData() const
 bool ReportPage::Print(QWidget *parent)
 {
     if (!m_report.hasTemplate()) {
-        tell(parent, QMessageBox::Warning,
+        MessageBoxes::warning(parent,
             QStringLiteral("Шаблон отчёта не загружен, печать невозможна.\n%1")
                 .arg(m_report.templatePath()));
         return false;
@@ -141,21 +131,21 @@ bool ReportPage::Print(QWidget *parent)
     case PrintOutcome::Kind::Printed:
         return true;
     case PrintOutcome::Kind::SavedAsPdf:
-        tell(parent, QMessageBox::Information,
+        MessageBoxes::information(parent,
             QStringLiteral("Принтер не найден. Отчёт сохранён в файл:\n%1").arg(outcome.path));
         return true;
     case PrintOutcome::Kind::Failed:
         break;
     }
-    tell(parent, QMessageBox::Warning, QStringLiteral("Отчёт не напечатан: %1").arg(outcome.error));
+    MessageBoxes::warning(parent, QStringLiteral("Отчёт не напечатан: %1").arg(outcome.error));
     return false;
 }
 
 bool ReportPage::savePdf(const QString &path, QWidget *parent)
 {
     if (!m_report.hasTemplate()) {
-        tell(parent, QMessageBox::Warning,
-            QStringLiteral("Шаблон отчёта не загружен.\n%1").arg(m_report.templatePath()));
+        MessageBoxes::warning(
+            parent, QStringLiteral("Шаблон отчёта не загружен.\n%1").arg(m_report.templatePath()));
         return false;
     }
     try {
@@ -163,8 +153,7 @@ bool ReportPage::savePdf(const QString &path, QWidget *parent)
         m_report.PrepareReport();
         m_report.exportPdf(path, QLatin1String(PrintedPages));
     } catch (const ZelmorError &e) {
-        tell(
-            parent, QMessageBox::Warning, QStringLiteral("Отчёт не сохранён: %1").arg(e.message()));
+        MessageBoxes::warning(parent, QStringLiteral("Отчёт не сохранён: %1").arg(e.message()));
         return false;
     }
     showPrepared();

@@ -1,11 +1,11 @@
 zelmor_add_test(NAME test_report
-  SOURCES ReportEngineTest.cpp
+  SOURCES report_engine.cpp
   LIBS zelmor_report
   GUI
   TIMEOUT 60)
 
 zelmor_add_test(NAME test_report_ui
-  SOURCES ReportPrintingTest.cpp
+  SOURCES report_printing.cpp
   LIBS zelmor_report_ui zelmor_database_ui Qt6::Test
   GUI
   TIMEOUT 90)

@@ -1,4 +1,4 @@
-#include "PdfText.h"
+#include "report_pdf_text.h"
 
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"

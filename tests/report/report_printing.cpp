@@ -1,6 +1,6 @@
 #include "database_fixture.h"
 #include "database_message_box_answer.h"
-#include "PdfText.h"
+#include "report_pdf_text.h"
 
 #include "app/TestState.h"
 #include "common/FormatSettings.h"
