@@ -18,13 +18,13 @@ class QWidget;
 // progress window. The report browser prints through it.
 //
 // Use from the main window (it owns the page for the whole run):
-//   Report = new ReportPage(this);                                    // constructor
-//   connect(Pages->Button2, &QPushButton::clicked, Report, &ReportPage::Button2Click);
-//   FormReports->setReport(Report);                                   // setDialogs
-//   FormReports->setReportPrinted([this] { State.OperationState = TestOperation::Blank; });
-//   FormOptions->setReportPrinter(Report->printer());                 // before LoadSettings
-//   Report->setPlaceSource([options] { return options->AppliedOptions().Place; });
-//   runStartupStep([this] { Report->setUp(Pages->ReportPreviewArea); });  // start-up step 10
+//   m_report = new ReportPage(this);                         // TFormMain constructor
+//   connect(m_pages->Button2, &QPushButton::clicked, m_report, &ReportPage::Button2Click);
+//   FormReports->setReport(m_report);                        // TFormMain::setDialogs
+//   FormReports->setReportPrinted([this] { m_state.OperationState = TestOperation::Blank; });
+//   FormOptions->setReportPrinter(m_report->printer());      // TFormMain::setDialogs
+//   m_report->setPlaceSource([options] { return options->AppliedOptions().Place; });
+//   report.setUp(pages.ReportPreviewArea);                   // StartupSequence::loadReportTemplate
 // The template is looked for below the working directory, so a program (or a
 // test of the main window) started elsewhere reports it missing at start-up.
 class ReportPage : public QObject
