@@ -1,6 +1,5 @@
 #include "app/DiscoveryPage.h"
 
-#include "app/MessageBoxes.h"
 #include "common/FormatSettings.h"
 #include "common/NumberText.h"
 #include "device/Records.h"
@@ -9,6 +8,7 @@
 #include "graphs/TGraphBox.h"
 #include "graphs/ui/GraphPaintBox.h"
 #include "graphs/ui/TGraphBoxAxes.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QBoxLayout>
 #include <QDateTime>
@@ -505,7 +505,7 @@ void DiscoveryPage::showMessage(const QString &text)
     if (m_messageDisplay)
         m_messageDisplay(text);
     else
-        MessageBoxes::warning(text, dialogParent());
+        MessageBoxes::warning(dialogParent(), text);
 }
 
 QWidget *DiscoveryPage::dialogParent() const

@@ -3,11 +3,11 @@
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"
 #include "config/DisplayRangesText.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -208,6 +208,5 @@ void TFormDiap::showError(const QString &text)
         m_errorDisplay(text);
         return;
     }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Сообщение"), text, QMessageBox::Ok, this);
-    box.exec();
+    MessageBoxes::warning(this, text);
 }

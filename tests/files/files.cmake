@@ -1,3 +1,3 @@
 zelmor_add_test(NAME test_measurement_file
-                SOURCES ${CMAKE_CURRENT_LIST_DIR}/MeasurementFileTest.cpp
+                SOURCES ${CMAKE_CURRENT_LIST_DIR}/files_measurement_file.cpp
                 LIBS zelmor_files TIMEOUT 60)

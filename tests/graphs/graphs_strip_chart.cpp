@@ -1,6 +1,6 @@
 // The strip chart drawn into images: grid, axes, curves, clipping, the end
 // marker, scrolling and the store's capacity; its time labels on a test clock.
-#include "GraphTestTargets.h"
+#include "graphs_targets.h"
 
 #include "common/FormatSettings.h"
 #include "graphs/TGraphBox.h"

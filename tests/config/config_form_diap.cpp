@@ -1,6 +1,6 @@
 // The ranges dialog wired as the main window wires it: a real gas graph, a
 // stand-in for the strip chart's ranges and a real settings file.
-#include "TempFolder.h"
+#include "config_temp_folder.h"
 
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"

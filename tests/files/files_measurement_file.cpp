@@ -1,8 +1,8 @@
 // Measurement files as bytes: the writer's exact text, round trips of every
 // kind of reading, files that are not recordings, and saving that fails.
-#include "files/MeasurementFile.h"
 #include "common/FormatSettings.h"
-#include "tests/config/TempFolder.h"
+#include "files/MeasurementFile.h"
+#include "tests/config/config_temp_folder.h"
 
 #include <QDateTime>
 #include <gtest/gtest.h>
