@@ -31,21 +31,22 @@ struct MeasurementRecording;
 //
 // The main window wires it:
 //
-//   constructor, after Pages:
-//     Discovery = new DiscoveryPage({ Pages->tabDiscovery, Pages->labDStatus,
-//                                     Pages->TabSheet3, Pages->grData }, *Opros, this);
-//   start-up step 8, after the gas graph:   Discovery->CreateChart();
-//   step 11, after the settings are read:   Discovery->setChannelRanges(limits);
-//   step 14:                                Discovery->ConfigureChart();
-//   FormClose, beside GasGraph.reset():     Discovery->DestroyChart();
-//   "Исследовательский" (NDiscover):  enable NOpen/NSaveAs, show page 5, then
-//                                     Discovery->enterResearchMode();
-//   "Диагностический" (NDiagnose):    disable NOpen/NSaveAs, show page 4, then
-//                                     Discovery->leaveResearchMode();
-//   "Сохранить как..." / "Открыть...": Discovery->NSaveAsClick() / NOpenClick();
-//   the service panel's stop:  Discovery->setStopPolling([panel] { panel->StopCommand(); });
-//   the ranges dialog:         FormDiap->setChartSink([this](const DisplayLimits &l) {
-//                                  Discovery->setChannelRanges(l); });
+//   TFormMain::buildPages, after the pages:
+//     m_discovery = new DiscoveryPage({ m_pages->tabDiscovery, m_pages->labDStatus,
+//                                       m_pages->TabSheet3, m_pages->grData }, *m_opros, this);
+//   StartupSequence::createStripChart (step 8):   discovery.CreateChart();
+//   StartupSequence::loadSettings (step 11):      discovery.setChannelRanges(limits);
+//   StartupSequence::configureStripChart (14):    discovery.ConfigureChart();
+//   TFormMain::FormClose, beside m_gasGraph.reset(): m_discovery->DestroyChart();
+//   MenuCommands::NDiscoverClick: enable NOpen/NSaveAs, show page 5, then
+//                                 discovery.enterResearchMode();
+//   MenuCommands::NDiagnoseClick: disable NOpen/NSaveAs, show page 4, then
+//                                 discovery.leaveResearchMode();
+//   MenuCommands::NSaveAsClick / NOpenClick (new, connected in connectMenu):
+//                                 discovery.NSaveAsClick() / NOpenClick();
+//   the service panel's stop:  discovery.setStopPolling([panel] { panel->StopCommand(); });
+//   TFormMain::setDialogs:     FormDiap->setChartSink([this](const DisplayLimits &l) {
+//                                  m_discovery->setChannelRanges(l); });
 //
 // The chart feed timer TimerUpdateDiscoverGraph belongs to the page and runs
 // from its construction; it feeds the chart only once the chart exists. The
