@@ -1,4 +1,4 @@
-#include "LaneFixture.h"
+#include "database_lane_fixture.h"
 
 #include "common/ZelmorError.h"
 #include "database/VerifyReports.h"
