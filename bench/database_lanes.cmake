@@ -8,5 +8,5 @@ if(NOT TARGET zelmor_test_pg)
   target_link_libraries(zelmor_test_pg PUBLIC Qt6::Core)
 endif()
 add_executable(bench_database_lanes ${CMAKE_CURRENT_LIST_DIR}/database_lanes.cpp)
-target_link_libraries(bench_database_lanes PRIVATE zelmor_database zelmor_test_pg
+target_link_libraries(bench_database_lanes PRIVATE zelmor_bench_main_core zelmor_database zelmor_test_pg
   benchmark::benchmark)

@@ -249,12 +249,3 @@ void BM_ChainHashPerRow(benchmark::State &state)
 BENCHMARK(BM_ChainHashPerRow);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,2 +1,2 @@
 add_executable(bench_research ${CMAKE_CURRENT_LIST_DIR}/research_chart_files.cpp)
-target_link_libraries(bench_research PRIVATE zelmor_app benchmark::benchmark)
+target_link_libraries(bench_research PRIVATE zelmor_bench_main_gui zelmor_app benchmark::benchmark)
