@@ -114,6 +114,7 @@ void EmissionProcedure::applySelectedVehicle(const SelectedVehicle &vehicle)
     m_device.requestRecordCountReset();
     m_state.ModelIndex = vehicle.modelIndex;
     m_state.TestMeans.fill(0);
+    m_pendingStore.reset();
     m_state.ZeroDone = false;
     m_state.MinSpeedDone = false;
     m_state.RaisedSpeedDone = false;
@@ -298,22 +299,36 @@ EmissionProcedure::Report EmissionProcedure::storeReport(const QString &govNumbe
         return { Report::Kind::Unavailable, QString(), 0 };
 
     // The means are formed afresh from the stores each time, so a store that
-    // failed leaves the test as it was and pressing F4 again stores the same values.
+    // failed leaves the test as it was and pressing F4 again sends the same
+    // values, with the date and time of the first attempt.
     TestResult result;
     result.modelIndex = m_state.ModelIndex;
     result.govNumber = govNumber;
     result.instrumentNumber = m_state.InstrumentNumber;
     result.means = meansOf(m_state);
+    const bool sameAsPending = m_pendingStore && m_pendingStore->modelIndex == result.modelIndex
+        && m_pendingStore->govNumber == result.govNumber
+        && m_pendingStore->instrumentNumber == result.instrumentNumber
+        && m_pendingStore->means == result.means;
+    if (!sameAsPending)
+        m_pendingStore = PendingStore { result.modelIndex, result.govNumber,
+            result.instrumentNumber, result.means, QDateTime::currentDateTime() };
 
     FormatSettings::setDateSeparator(QLatin1Char('-'));
     FormatSettings::setTimeSeparator(QLatin1Char(':'));
 
     int index = 0;
     try {
-        index = m_database->StoreTestResult(result);
+        index = m_database->StoreTestResult(result, m_pendingStore->time);
     } catch (const ZelmorError &error) {
-        return { Report::Kind::Failed, error.message(), 0 };
+        static const QString notStored = QStringLiteral("Результат не сохранён: ");
+        QString text
+            = error.message().startsWith(notStored) ? error.message() : notStored + error.message();
+        text += QStringLiteral("\nИзмерение сохранено в программе: нажмите F4 ещё раз, когда база "
+                               "данных станет доступна.");
+        return { Report::Kind::Failed, text, 0 };
     }
+    m_pendingStore.reset();
 
     m_state.TestMeans = result.means;
     m_storedReportIndex = index;
@@ -321,6 +336,11 @@ EmissionProcedure::Report EmissionProcedure::storeReport(const QString &govNumbe
     m_state.ReportDone = true;
     m_state.OperationState = TestOperation::ReportSaved;
     return { Report::Kind::Stored, QString(), index };
+}
+
+QDateTime EmissionProcedure::pendingStoreTime() const
+{
+    return m_pendingStore ? m_pendingStore->time : QDateTime();
 }
 
 void EmissionProcedure::finishReport()

@@ -2,6 +2,7 @@
 
 #include "app/TestState.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <array>
@@ -73,7 +74,8 @@ public:
             ShowStored, // stored before: browse that row again
             Refused, // the speed steps are not both done (text)
             Unavailable, // no database
-            Failed, // the store failed (text); the test stays as it was
+            Failed, // the store failed ("Результат не сохранён: …"); the test
+                    // stays as it was and F4 may be pressed again
             Stored, // stored now as row index
         };
         Kind kind = Kind::Unavailable;
@@ -117,6 +119,9 @@ public:
 
     // Index of the report row stored by the last F4 of this run, 0 before.
     int storedReportIndex() const { return m_storedReportIndex; }
+    // Date and time of the first F4 of this test whose store failed, kept
+    // for the next F4; invalid when there is none.
+    QDateTime pendingStoreTime() const;
 
     // Means of both speed steps over the readings each collected, in the
     // order of TestMeans.
@@ -141,4 +146,16 @@ private:
     ZelmorDatabase *m_database = nullptr;
     GASE_GRAPH *m_graph = nullptr;
     int m_storedReportIndex = 0;
+    // A store that failed: what was sent and when. Pressing F4 again sends
+    // the same row, so a store whose answer alone was lost is found in the
+    // chain and not stored twice.
+    struct PendingStore
+    {
+        int modelIndex = 0;
+        QString govNumber;
+        int instrumentNumber = 0;
+        std::array<float, TestState::MeanCount> means {};
+        QDateTime time;
+    };
+    std::optional<PendingStore> m_pendingStore;
 };

@@ -200,6 +200,15 @@ bool MenuCommands::requireDatabase()
 {
     if (m_parts.database.isOpen())
         return true;
+    // A server that was away at start-up may be back: its tables open now.
+    QString reason;
+    if (m_parts.database.reopenServer(&reason)) {
+        m_parts.databaseError.clear();
+        m_parts.pages.bindTables(m_parts.database);
+        return true;
+    }
+    if (!reason.isEmpty())
+        m_parts.databaseError = reason;
     QString text = QStringLiteral("База данных недоступна.");
     if (!m_parts.databaseError.isEmpty())
         text += QLatin1Char('\n') + m_parts.databaseError;

@@ -127,9 +127,11 @@ void ZelmorDatabase::open(const QString &programFolder)
 {
     const DatabaseSettings settings = DatabaseSettings::readFromProgramFolder(programFolder);
     if (settings.isServer()) {
+        m_serverSettings = settings;
         openServer(settings);
         return;
     }
+    m_serverSettings.reset();
     const QString path = databasePath(programFolder);
     const QString folder = QFileInfo(path).absolutePath();
     m_readOnlyReason.clear();
@@ -223,6 +225,23 @@ void ZelmorDatabase::open(const QString &programFolder)
                 .arg(path, allowed(folder, W_OK | X_OK) ? path : folder));
         throw DatabaseReadOnlyError(m_readOnlyReason);
     }
+}
+
+bool ZelmorDatabase::reopenServer(QString *reason)
+{
+    if (isOpen())
+        return true;
+    if (!m_serverSettings)
+        return false;
+    try {
+        openServer(*m_serverSettings);
+    } catch (const ZelmorError &e) {
+        if (reason)
+            *reason = e.message();
+        return false;
+    }
+    WriteLog(QStringLiteral("database server reached: %1").arg(m_serverSettings->describe()));
+    return isOpen();
 }
 
 void ZelmorDatabase::refuseIfReadOnly(const QString &what) const

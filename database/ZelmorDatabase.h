@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/DatabaseSettings.h"
 #include "database/ModelRecord.h"
 #include "database/TestResult.h"
 
@@ -8,8 +9,9 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <optional>
+
 class TableCursor;
-struct DatabaseSettings;
 
 // The program's database: one SQLite file in the folder "db" below the
 // program folder, holding the tables "models.DB" and "reports.db". Owned by the
@@ -48,6 +50,11 @@ public:
     // Every failure is also logged as "database error: ...".
     void open(const QString &programFolder);
     bool isOpen() const;
+    // When the tables are kept on a server that could not be reached by
+    // open(): tries once more and returns true when the tables are open now
+    // (bind the views again then). False, and nothing changed, otherwise;
+    // *reason says why when given.
+    bool reopenServer(QString *reason = nullptr);
     // Empty when results can be stored; otherwise why they cannot.
     QString readOnlyReason() const { return m_readOnlyReason; }
     bool isWritable() const { return isOpen() && m_readOnlyReason.isEmpty(); }
@@ -84,6 +91,7 @@ private:
     void refuseIfReadOnly(const QString &what) const;
 
     QString m_connectionName;
+    std::optional<DatabaseSettings> m_serverSettings; // set by open() for a server
     QSqlDatabase m_db;
     QString m_readOnlyReason;
     TableCursor *m_models = nullptr;

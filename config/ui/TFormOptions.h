@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Settings.h"
+#include "database/DatabaseSettings.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -13,13 +14,14 @@ class QLineEdit;
 class QListWidget;
 class QPrinter;
 class QPushButton;
+class QSpinBox;
 class QStackedWidget;
 class QToolButton;
 
-// The options dialog "Настройки": serial link, graphs, interface, printer and
-// the place of inspection. Created once at start; it owns the settings file
-// for the whole run. Its port and speed choices are also where the main
-// window's connect sequence takes the port and speed from.
+// The options dialog "Настройки": serial link, graphs, interface, printer,
+// the place of inspection and where results are stored. Created once at start; it owns the settings
+// file for the whole run. Its port and speed choices are also where the main window's connect
+// sequence takes the port and speed from.
 class TFormOptions : public QDialog
 {
     Q_OBJECT
@@ -74,6 +76,10 @@ public:
     void btnCancelClick();
     void btnPrinterSetupClick();
     void cboxPrintersCloseUp();
+    void cboxDbEngineChange();
+
+    // Where results are stored as the page "База данных" shows it now.
+    DatabaseSettings databaseSettingsFromControls() const;
 
     // Controls, named as the operator's documentation names them.
     QListWidget *listOptions = nullptr;
@@ -91,6 +97,12 @@ public:
     QComboBox *cboxPrinters = nullptr;
     QPushButton *btnPrinterSetup = nullptr;
     QLineEdit *edReportPlace = nullptr;
+    QComboBox *cboxDbEngine = nullptr; // embedded file / server
+    QLineEdit *edDbHost = nullptr;
+    QSpinBox *edDbPort = nullptr;
+    QLineEdit *edDbName = nullptr;
+    QLineEdit *edDbUser = nullptr;
+    QLabel *labDbNote = nullptr;
     QPushButton *btnOK = nullptr;
     QPushButton *btnCancel = nullptr;
 
@@ -114,6 +126,10 @@ private:
     QWidget *buildInterfacePage();
     QWidget *buildPrintingPage();
     QWidget *buildReportPage();
+    QWidget *buildDatabasePage();
+    void databaseControlsFrom(const DatabaseSettings &settings);
+    // Writes the section "Database" when the operator changed the page.
+    void saveDatabaseSettings();
     void stepLineWidth(int step);
     void controlsFromSettings();
     void settingsFromControls();
@@ -124,6 +140,7 @@ private:
 
     Settings m_settings;
     LinkChoice ShownLinkChoice;
+    DatabaseSettings m_shownDatabase; // as the page showed it when opened
     QString m_chosenPrinter; // the printer-list object's choice
     QPrinter *m_reportPrinter = nullptr;
     QPrinter *m_ownPrinter = nullptr;

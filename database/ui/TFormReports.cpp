@@ -3,15 +3,18 @@
 #include "common/AppLog.h"
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"
+#include "database/DatabaseEngine.h"
 #include "database/FieldNames.h"
+#include "database/ReportChain.h"
+#include "database/ReportCsv.h"
 #include "database/ReportFilter.h"
 #include "database/TableCursor.h"
 #include "database/ZelmorDatabase.h"
-#include "widgets/MessageBoxes.h"
 #include "database/ui/LimitFieldDelegate.h"
 #include "database/ui/ReportListModel.h"
 #include "report/ReportJudgement.h"
 #include "report/ui/ReportPage.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -81,6 +84,23 @@ QSqlRecord readOne(
     return q.next() ? q.record() : QSqlRecord();
 }
 
+// The columns the shown report and its model are read with. Every name is
+// quoted: a server folds unquoted names to lower case and would not find them.
+const char *const ReportColumns[] = { "Index", "Date", "Time", "ZMNum", "Model", "GovNumber",
+    "MinTax", "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda", "MaxTax", "MaxCO",
+    "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" };
+const char *const ModelColumns[] = { "Index", "Name", "SaveSystem", "Category", "MinTax", "MinTaxD",
+    "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda", "MaxTax", "MaxTaxD", "MaxCO",
+    "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" };
+
+template <size_t N> QString quotedColumns(const QString &alias, const char *const (&columns)[N])
+{
+    QStringList list;
+    for (const char *c : columns)
+        list << alias + QStringLiteral(".\"") + QLatin1String(c) + QLatin1Char('"');
+    return list.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 TFormReports::TFormReports(ZelmorDatabase *database, QWidget *parent)
@@ -112,6 +132,8 @@ TFormReports::TFormReports(ZelmorDatabase *database, QWidget *parent)
     connect(Button1, &QPushButton::clicked, this, &TFormReports::Button1Click);
     connect(btnPdf, &QPushButton::clicked, this, &TFormReports::btnPdfClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
+    connect(btnExport, &QPushButton::clicked, this, &TFormReports::btnExportClick);
+    connect(btnVerify, &QPushButton::clicked, this, &TFormReports::btnVerifyClick);
     connect(m_db->tbModels(), &TableCursor::dataReloaded, this, [this] {
         if (!m_chosenModelName.isEmpty())
             FilterModel->setCurrentIndex(FilterModel->findText(m_chosenModelName));
@@ -220,9 +242,27 @@ void TFormReports::buildLayout()
     btnClose = new QPushButton(QStringLiteral("Закрыть"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
     btnClose->setGeometry(872, 600, 91, 25);
+    // The whole list's commands stand apart from those of the shown report.
+    btnExport = new QPushButton(QStringLiteral("Экспорт..."), this);
+    btnExport->setObjectName(QStringLiteral("btnExport"));
+    btnExport->setGeometry(272, 600, 97, 25);
+    btnExport->setToolTip(QStringLiteral("Записать найденные отчёты в файл CSV"));
+    btnVerify = new QPushButton(QStringLiteral("Проверить"), this);
+    btnVerify->setObjectName(QStringLiteral("btnVerify"));
+    btnVerify->setGeometry(384, 600, 97, 25);
+    btnVerify->setToolTip(QStringLiteral("Проверить, что сохранённые результаты не изменялись"));
     // Enter belongs to the number filter; it must never press "Удалить".
-    for (QPushButton *b : { btnPdf, btnDelete, Button1, btnClose })
+    for (QPushButton *b : { btnPdf, btnDelete, Button1, btnClose, btnExport, btnVerify })
         b->setAutoDefault(false);
+
+    // Over the empty list: why it is empty when the search failed.
+    labEmptyReason = new QLabel(filter);
+    labEmptyReason->setObjectName(QStringLiteral("labEmptyReason"));
+    labEmptyReason->setGeometry(24, 220, 201, 200);
+    labEmptyReason->setWordWrap(true);
+    labEmptyReason->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    labEmptyReason->setStyleSheet(QStringLiteral("color: #C00000"));
+    labEmptyReason->hide();
 }
 
 void TFormReports::buildBlock(QWidget *group, int top, const QString &caption, int block)
@@ -329,7 +369,7 @@ void TFormReports::FilterModelCloseUp(int row)
     RunFilter();
 }
 
-void TFormReports::RunFilter()
+ReportFilter TFormReports::currentFilter() const
 {
     ReportFilter filter;
     filter.byDate = cboxFilterDate->isChecked();
@@ -338,11 +378,40 @@ void TFormReports::RunFilter()
     filter.date = FilterDate->date();
     filter.modelName = FilterModel->currentIndex() >= 0 ? FilterModel->currentText() : QString();
     filter.govNumber = FilterGosNum->text();
+    return filter;
+}
 
-    // A failed search leaves the list empty and says why.
-    if (!MessageBoxes::guarded(this, [&] { m_list->setFilter(m_db->connection(), filter); }))
+void TFormReports::RunFilter()
+{
+    const ReportFilter filter = currentFilter();
+    // A failed search leaves the list empty and says why, in a box and over
+    // the list, which stays readable after the box is gone.
+    QString reason;
+    try {
+        const QSqlDatabase db = m_db->connection();
+        // A server that went away and came back is reached again.
+        if (!DatabaseEngine::ensureConnected(db))
+            throw ZelmorError(QStringLiteral("База данных недоступна: ")
+                + (db.lastError().text().trimmed().isEmpty()
+                        ? QStringLiteral("соединение не открыто")
+                        : db.lastError().text().trimmed()));
+        m_list->setFilter(db, filter);
+    } catch (const ZelmorError &e) {
+        reason = e.message();
+    }
+    if (!reason.isEmpty()) {
         m_list->clear(filter);
+        labEmptyReason->setText(QStringLiteral("Список пуст.\n") + reason);
+    }
+    labEmptyReason->setVisible(!reason.isEmpty());
     standOnRow(m_list->rowCount() > 0 ? 0 : -1);
+    if (!reason.isEmpty())
+        MessageBoxes::warning(this, reason);
+}
+
+QString TFormReports::emptyReason() const
+{
+    return labEmptyReason->isHidden() ? QString() : labEmptyReason->text();
 }
 
 void TFormReports::standOnRow(int row)
@@ -387,20 +456,14 @@ void TFormReports::ShowSelectedReport()
     const QSqlDatabase db = m_db->connection();
     const bool ok = MessageBoxes::guarded(this, [&] {
         m_result = readOne(db,
-            QStringLiteral(
-                "SELECT Reports.\"Index\", Reports.\"Date\", Reports.\"Time\", ZMNum, Model, "
-                "GovNumber, MinTax, MinCO, MinCH, MinCO2, MinO2, MinNOx, MinLambda, "
-                "MaxTax, MaxCO, MaxCH, MaxCO2, MaxO2, MaxNOx, MaxLambda\n"
-                "FROM \"reports.DB\" Reports\n"
-                "WHERE  Reports.\"Index\" = :ReportIndex"),
+            QStringLiteral("SELECT %1\nFROM \"reports.db\" Reports\n"
+                           "WHERE  Reports.\"Index\" = :ReportIndex")
+                .arg(quotedColumns(QStringLiteral("Reports"), ReportColumns)),
             QStringLiteral(":ReportIndex"), listed.index);
         m_model = readOne(db,
-            QStringLiteral("SELECT Models.\"Index\", Name, SaveSystem, Category, "
-                           "MinTax, MinTaxD, MinCO, MinCH, MinCO2, MinO2, MinNOx, "
-                           "MinLambda, MaxTax, MaxTaxD, MaxCO, MaxCH, MaxCO2, MaxO2, "
-                           "MaxNOx, MaxLambda\n"
-                           "FROM \"models.DB\" Models\n"
-                           "WHERE  Models.\"Index\" = :ModelIndex"),
+            QStringLiteral("SELECT %1\nFROM \"models.DB\" Models\n"
+                           "WHERE  Models.\"Index\" = :ModelIndex")
+                .arg(quotedColumns(QStringLiteral("Models"), ModelColumns)),
             QStringLiteral(":ModelIndex"),
             qRound(m_result.value(QStringLiteral("Model")).toDouble()));
     });
@@ -528,6 +591,75 @@ void TFormReports::btnPdfClick()
     if (path.isEmpty())
         return;
     m_report->savePdf(path, this);
+}
+
+void TFormReports::setExportFileDialog(std::function<QString(QWidget *, const QString &)> dialog)
+{
+    m_exportFileDialog = std::move(dialog);
+}
+
+QString TFormReports::exportFileName(const QDate &day)
+{
+    return QStringLiteral("отчеты_%1.csv").arg(day.toString(QStringLiteral("yyyy-MM-dd")));
+}
+
+void TFormReports::btnExportClick()
+{
+    const QString suggested = QDir::home().absoluteFilePath(exportFileName(QDate::currentDate()));
+    const QString path = m_exportFileDialog
+        ? m_exportFileDialog(this, suggested)
+        : QFileDialog::getSaveFileName(
+            this, QStringLiteral("Экспорт отчётов"), suggested, QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    try {
+        const QSqlDatabase db = m_db->connection();
+        if (!DatabaseEngine::ensureConnected(db))
+            throw ZelmorError(
+                QStringLiteral("база данных недоступна: ") + db.lastError().text().trimmed());
+        // The rows the list shows now: the filter as its controls stand.
+        ReportFilter filter = currentFilter();
+        filter.resolveModel(db);
+        const int rows = ReportCsv::exportFilter(db, filter, path);
+        m_lastOutcome = QStringLiteral("Записано отчётов: %1.\nФайл: %2")
+                            .arg(rows)
+                            .arg(QDir::toNativeSeparators(path));
+        WriteLog(QStringLiteral("reports exported: %1 rows to %2").arg(rows).arg(path));
+        MessageBoxes::information(this, m_lastOutcome);
+    } catch (const ZelmorError &e) {
+        m_lastOutcome = QStringLiteral("Отчёты не записаны: ") + e.message();
+        MessageBoxes::warning(this, m_lastOutcome);
+    }
+}
+
+void TFormReports::btnVerifyClick()
+{
+    try {
+        const QSqlDatabase db = m_db->connection();
+        if (!DatabaseEngine::ensureConnected(db))
+            throw ZelmorError(
+                QStringLiteral("база данных недоступна: ") + db.lastError().text().trimmed());
+        const ReportChain::VerifyResult result = ReportChain::verify(db);
+        if (result.intact()) {
+            m_lastOutcome = QStringLiteral("Записи не изменялись: %1 записей, %2 приборов.")
+                                .arg(result.rows)
+                                .arg(result.chains);
+            WriteLog(QStringLiteral("report chains intact: %1 rows, %2 chains")
+                         .arg(result.rows)
+                         .arg(result.chains));
+            MessageBoxes::information(this, m_lastOutcome);
+        } else {
+            m_lastOutcome = result.faults.first().text() + QLatin1Char('.');
+            if (result.faults.size() > 1)
+                m_lastOutcome += QStringLiteral("\nНарушенных цепочек приборов: %1.")
+                                     .arg(result.faults.size());
+            WriteLog(QStringLiteral("report chains broken: %1").arg(result.faults.first().text()));
+            MessageBoxes::warning(this, m_lastOutcome);
+        }
+    } catch (const ZelmorError &e) {
+        m_lastOutcome = QStringLiteral("Проверка невозможна: ") + e.message();
+        MessageBoxes::warning(this, m_lastOutcome);
+    }
 }
 
 void TFormReports::FilterResultCellClick()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/ReportFilter.h"
 #include "report/ReportData.h"
 
 #include <QDialog>
@@ -18,7 +19,8 @@ class ReportPage;
 class ZelmorDatabase;
 
 // Browser of the stored reports: filter, result list, the selected report
-// beside its model's limits, delete and print.
+// beside its model's limits, delete, print, export of the listed reports and
+// the check that no stored result was changed behind the program's back.
 class TFormReports : public QDialog
 {
     Q_OBJECT
@@ -50,8 +52,23 @@ public:
     // Returns the chosen path, empty when the operator cancels.
     void setSaveFileDialog(std::function<QString(QWidget *, const QString &)> dialog);
 
+    // Asks where to write the exported list (a file dialog by default; tests
+    // replace it). Returns the chosen path, empty when the operator cancels.
+    void setExportFileDialog(std::function<QString(QWidget *, const QString &)> dialog);
+
     void Button1Click();
     void btnPdfClick();
+    // Writes the reports the list shows to a CSV file.
+    void btnExportClick();
+    // Walks every instrument's chain of results and says whether any was changed.
+    void btnVerifyClick();
+    // The answer of the last export or check, as the box showed it.
+    QString lastOutcome() const { return m_lastOutcome; }
+    // Why the list is empty when the search failed (the database cannot be
+    // reached); empty otherwise.
+    QString emptyReason() const;
+    // Proposed export file name for this day: "отчеты_<yyyy-MM-dd>.csv".
+    static QString exportFileName(const QDate &day);
 
     void RunFilter();
     void ShowSelectedReport();
@@ -74,6 +91,9 @@ public:
     QPushButton *Button1 = nullptr;
     QPushButton *btnPdf = nullptr;
     QPushButton *btnClose = nullptr;
+    QPushButton *btnExport = nullptr;
+    QPushButton *btnVerify = nullptr;
+    QLabel *labEmptyReason = nullptr;
 
 signals:
     void reportDeleted(int index);
@@ -93,6 +113,7 @@ private:
     void bindModels();
     void colourMeasured();
     bool requireShownReport();
+    ReportFilter currentFilter() const;
 
     ZelmorDatabase *m_db;
     ReportListModel *m_list;
@@ -103,4 +124,6 @@ private:
     ReportPage *m_report = nullptr;
     std::function<void()> m_reportPrinted;
     std::function<QString(QWidget *, const QString &)> m_saveFileDialog;
+    std::function<QString(QWidget *, const QString &)> m_exportFileDialog;
+    QString m_lastOutcome;
 };

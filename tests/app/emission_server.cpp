@@ -1,0 +1,214 @@
+// A whole emission test in the program's own main window against the
+// instrument simulator, the results kept on a database server that the test
+// starts itself: the server goes away while F4 stores, the operator is told
+// that the result is not stored, the server comes back and F4 stores the same
+// test once, with the date and time of the first press.
+
+#include "app/MainMenu.h"
+#include "app/OperationTicker.h"
+#include "app/ProgramWindows.h"
+#include "app/TFormMain.h"
+#include "common/ProgramFolder.h"
+#include "config/IniFile.h"
+#include "database/DatabaseEngine.h"
+#include "database/DatabaseSettings.h"
+#include "database/ZelmorDatabase.h"
+#include "database/ui/TFormReports.h"
+#include "database/ui/TFormSelectCar.h"
+#include "device/TOpros_ZMX.h"
+#include "tests/app/emission_support.h"
+#include "tests/support/PgServer.h"
+#include "tests/support/SimProcess.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace emission;
+
+namespace {
+
+constexpr int StartupTimeoutMs = 20000;
+constexpr int StepTimeoutMs = 20000;
+constexpr int SerialNumber = 5150;
+const QString Database = QStringLiteral("lane_e2e");
+
+class EmissionOnServer : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (SimProcess::executablePath().isEmpty())
+            GTEST_SKIP() << "zelmor-sim not built";
+        const QString started = server.start();
+        ASSERT_TRUE(started.isEmpty()) << qPrintable(started);
+        const QString created = server.createDatabase(Database);
+        ASSERT_TRUE(created.isEmpty()) << qPrintable(created);
+
+        sim = std::make_unique<SimProcess>(
+            QStringList { "--warmup", "0", "--serial", QString::number(SerialNumber) });
+        ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorString());
+        ASSERT_TRUE(sim->send("proctime 1500"));
+        ASSERT_TRUE(sim->send("hold on"));
+        steer({ "rpm 805", "gas CO 0.41", "gas CH 210", "gas CO2 14.1", "gas O2 0.7", "gas NOx 95",
+            "gas lambda 1.01", "gas pr_ekv 0.5" });
+
+        // The lane's settings: the simulator's line and the server, as the
+        // options page writes them.
+        ASSERT_TRUE(folder.isValid());
+        programDir = folder.path() + QLatin1Char('/');
+        QDir(programDir).mkpath(QStringLiteral("conf"));
+        IniFile ini(programDir + QStringLiteral("conf/zelmor.ini"));
+        ini.writeString(QStringLiteral("Connect"), QStringLiteral("ComName"), sim->linkPath());
+        DatabaseSettings settings;
+        settings.driver = DatabaseSettings::Driver::Psql;
+        settings.host = server.socketFolder();
+        settings.port = PgServer::Port;
+        settings.name = Database;
+        settings.user = QLatin1String(PgServer::SuperUser);
+        settings.write(ini);
+        setProgramFolder(programDir);
+        qputenv("ZELMOR_DATA_ROOT", folder.path().toUtf8());
+
+        windows = std::make_unique<ProgramWindows>();
+        main = windows->FormMain();
+        main->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return main->isStartupFinished(); }, StartupTimeoutMs));
+        ASSERT_TRUE(main->startupErrors().isEmpty())
+            << qPrintable(main->startupErrors().join('\n'));
+        ASSERT_TRUE(DatabaseEngine::isServer(main->database().connection()));
+        ASSERT_TRUE(waitFor([&] { return main->state().WarmedUp; })) << "no readings";
+    }
+
+    void TearDown() override
+    {
+        if (main)
+            main->close();
+        windows.reset();
+        setProgramFolder(QString());
+    }
+
+    void steer(const QStringList &lines)
+    {
+        for (const QString &line : lines)
+            ASSERT_TRUE(sim->send(line)) << qPrintable(line + ": " + sim->lastReply());
+    }
+
+    bool waitFor(const std::function<bool()> &condition, int timeoutMs = StepTimeoutMs)
+    {
+        return QTest::qWaitFor(condition, timeoutMs);
+    }
+
+    void pressKey(Qt::Key key)
+    {
+        QApplication::setActiveWindow(main);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(main));
+        QTest::keyClick(main, key);
+    }
+
+    // Vehicle, F1, F2 and F3: the test waits for F4.
+    void measure()
+    {
+        ModalScript choose;
+        choose.press(QMessageBox::Yes).then([&](QWidget *w) {
+            auto *dialog = qobject_cast<TFormSelectCar *>(w);
+            ASSERT_NE(dialog, nullptr);
+            dialog->cboxModel->setCurrentIndex(1);
+            emit dialog->cboxModel->activated(1);
+            typeText(dialog->edGosNom, QStringLiteral("ав123к77"));
+            dialog->btnOK->click();
+        });
+        main->menu()->NStartDiagnose->trigger();
+        ASSERT_TRUE(choose.done());
+        TestState &state = main->state();
+        pressKey(Qt::Key_F1);
+        ASSERT_TRUE(waitFor([&] { return state.ZeroDone; }));
+        ASSERT_TRUE(waitFor([&] { return main->opros().snapshot().DataKind == DataKindResult; }));
+        pressKey(Qt::Key_F2);
+        ASSERT_TRUE(waitFor([&] { return state.MinSpeedDone; }));
+        steer({ "rpm 2480", "gas CO 0.15", "gas CH 120", "gas CO2 14.6", "gas NOx 300" });
+        ASSERT_TRUE(waitFor([&] {
+            const ZmxSnapshot s = main->opros().snapshot();
+            return s.DataKind == DataKindResult && s.LastResult.tax == 2480;
+        }));
+        QTest::qWait(OperationTicker::IntervalMs * 2);
+        pressKey(Qt::Key_F3);
+        ASSERT_TRUE(waitFor([&] { return state.RaisedSpeedDone; }));
+    }
+
+    int rowsOnServer()
+    {
+        QString error;
+        const QString out = server.psql(Database, "SELECT count(*) FROM \"reports.db\"", &error);
+        EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
+        return out.trimmed().toInt();
+    }
+
+    PgServer server;
+    std::unique_ptr<SimProcess> sim;
+    QTemporaryDir folder;
+    QString programDir;
+    std::unique_ptr<ProgramWindows> windows;
+    TFormMain *main = nullptr;
+};
+
+TEST_F(EmissionOnServer, LostServerDuringF4KeepsTheTestAndStoresItOnceWhenBack)
+{
+    measure();
+    if (HasFatalFailure())
+        return;
+    TestState &state = main->state();
+
+    // F4 with the server gone: the operator learns why, the test stays.
+    ASSERT_TRUE(server.stop().isEmpty());
+    ModalScript refused;
+    refused.press(QMessageBox::Ok);
+    const QTime firstPress = QTime::currentTime().addSecs(-1);
+    pressKey(Qt::Key_F4);
+    ASSERT_TRUE(waitFor([&] { return refused.done(); }, 10000));
+    const QTime afterFirstPress = QTime::currentTime().addSecs(1);
+    ASSERT_EQ(refused.boxes.size(), 1u);
+    EXPECT_TRUE(refused.boxes[0].text.startsWith(QStringLiteral("Результат не сохранён: ")))
+        << qPrintable(refused.boxes[0].text);
+    EXPECT_TRUE(refused.boxes[0].text.contains(QStringLiteral("F4")));
+    EXPECT_FALSE(state.ReportDone);
+    EXPECT_TRUE(state.MinSpeedDone && state.RaisedSpeedDone);
+
+    // The server is back a little later; F4 again stores the kept test.
+    QTest::qWait(2500);
+    ASSERT_TRUE(server.start().isEmpty()) << qPrintable(server.logTail());
+    ModalScript browse;
+    int shownIndex = 0;
+    browse.then([&](QWidget *w) {
+        auto *browser = qobject_cast<TFormReports *>(w);
+        ASSERT_NE(browser, nullptr);
+        EXPECT_EQ(browser->labGosNum->text(), QStringLiteral("АВ123К77"));
+        shownIndex = browser->selectedReportIndex();
+        browser->close();
+    });
+    pressKey(Qt::Key_F4);
+    ASSERT_TRUE(waitFor([&] { return browse.done(); }, 10000));
+    EXPECT_EQ(browse.unexpected, 0);
+    EXPECT_TRUE(state.ReportDone);
+    EXPECT_GT(shownIndex, 0);
+
+    ASSERT_EQ(rowsOnServer(), 1);
+    QSqlQuery q(main->database().connection());
+    ASSERT_TRUE(q.exec(QStringLiteral(
+        "SELECT \"Index\", \"Time\", \"ZMNum\", \"MinTax\", \"MaxTax\" FROM \"reports.db\"")));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), shownIndex);
+    const QTime stored = q.value(1).toTime();
+    EXPECT_TRUE(stored >= firstPress && stored <= afterFirstPress)
+        << "stored at " << qPrintable(stored.toString()) << ", first F4 at "
+        << qPrintable(firstPress.addSecs(1).toString());
+    EXPECT_EQ(q.value(2).toInt(), SerialNumber);
+    EXPECT_NEAR(q.value(3).toDouble(), 805, 0.5);
+    EXPECT_NEAR(q.value(4).toDouble(), 2480, 0.5);
+}
+
+} // namespace
