@@ -14,6 +14,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
@@ -279,6 +280,60 @@ TEST_F(FormOptionsTest, SetUpWorksOnTheReportPrinterAndTheChosenPrinterIsKept)
     EXPECT_EQ(
         fileContents().value(QStringLiteral("Printer"), QStringLiteral("Name")).value_or(QString()),
         QStringLiteral("Office"));
+}
+
+// The page "База данных": a section written only when the operator sets it,
+// read back as it was written, never a password.
+TEST_F(FormOptionsTest, DatabasePageWritesTheSectionOnlyWhenSetAndNeverAPassword)
+{
+    auto form = startedForm();
+    // Opened and closed with OK untouched: no section appears.
+    openAndPressOk(*form, [] {});
+    EXPECT_FALSE(fileContents().sections().contains(QStringLiteral("Database")));
+
+    openAndPressOk(*form, [&] {
+        form->listOptions->setCurrentRow(5);
+        EXPECT_EQ(form->MainCaption->text(), QStringLiteral("База данных"));
+        EXPECT_FALSE(form->edDbHost->isEnabled()) << "file chosen: the server fields rest";
+        form->cboxDbEngine->setCurrentIndex(1);
+        EXPECT_TRUE(form->edDbHost->isEnabled());
+        form->edDbHost->setText(QStringLiteral("  /run/lanes/sock "));
+        form->edDbPort->setValue(5433);
+        form->edDbName->setText(QString()); // empty: the default name
+        form->edDbUser->setText(QStringLiteral("lane1"));
+    });
+    const IniDocument written = fileContents();
+    const QString section = QStringLiteral("Database");
+    EXPECT_EQ(written.value(section, QStringLiteral("Driver")), QStringLiteral("PSQL"));
+    EXPECT_EQ(written.value(section, QStringLiteral("Host")), QStringLiteral("/run/lanes/sock"));
+    EXPECT_EQ(written.value(section, QStringLiteral("Port")), QStringLiteral("5433"));
+    EXPECT_EQ(written.value(section, QStringLiteral("Name")), QStringLiteral("zelmor"));
+    EXPECT_EQ(written.value(section, QStringLiteral("User")), QStringLiteral("lane1"));
+    for (const QString &s : written.sections())
+        for (const QString &key : written.keys(s))
+            EXPECT_FALSE(key.contains(QStringLiteral("pass"), Qt::CaseInsensitive))
+                << key.toStdString();
+    EXPECT_TRUE(form->labDbNote->text().contains(QStringLiteral(".pgpass")));
+    EXPECT_TRUE(form->labDbNote->text().contains(QStringLiteral("перезапуска")));
+
+    // A fresh dialog shows what the file holds; back to the file is written too.
+    auto again = std::make_unique<TFormOptions>(nullptr, folder.path(ini));
+    again->LoadSettings();
+    openAndPressOk(*again, [&] {
+        EXPECT_EQ(again->cboxDbEngine->currentIndex(), 1);
+        EXPECT_EQ(again->edDbUser->text(), QStringLiteral("lane1"));
+        EXPECT_EQ(again->edDbPort->value(), 5433);
+        again->cboxDbEngine->setCurrentIndex(0);
+    });
+    EXPECT_EQ(fileContents().value(section, QStringLiteral("Driver")), QStringLiteral("SQLITE"));
+
+    const QString shots = qEnvironmentVariable("ZELMOR_SHOTS_DIR");
+    if (!shots.isEmpty()) {
+        again->show();
+        again->listOptions->setCurrentRow(5);
+        again->cboxDbEngine->setCurrentIndex(1);
+        again->grab().save(shots + QStringLiteral("/FormOptionsDatabase.png"));
+    }
 }
 
 } // namespace

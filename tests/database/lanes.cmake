@@ -10,3 +10,9 @@ zelmor_add_test(NAME test_database_lanes
   SOURCES database_server.cpp database_report_chain.cpp database_report_csv.cpp
   LIBS zelmor_database zelmor_test_pg
   TIMEOUT 300)
+
+zelmor_add_test(NAME test_database_lanes_ui
+  SOURCES database_server_browser.cpp
+  LIBS zelmor_database_ui zelmor_test_pg Qt6::Test
+  GUI
+  TIMEOUT 120)
