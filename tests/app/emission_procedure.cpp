@@ -11,6 +11,7 @@
 
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -270,6 +271,72 @@ TEST_F(EmissionProcedureTest, ReportIsRefusedUntilBothSpeedsThenStoredOnceAndSho
     ASSERT_TRUE(q.exec(QStringLiteral("SELECT count(*) FROM \"reports.db\"")));
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q.value(0).toInt(), 1);
+}
+
+// A store that fails (the database busy with another writer) keeps the test:
+// F4 again sends the same row with the first press's date and time, and a row
+// that reached the table although its answer was lost is not stored twice.
+TEST_F(EmissionProcedureTest, FailedStoreKeepsTheTestAndItsFirstTimeAndNeverStoresTwice)
+{
+    using Kind = EmissionProcedure::Report::Kind;
+    ZelmorDatabase db;
+    db.open(programFolder());
+    procedure.setDatabase(&db);
+    state.ReadingsPerStep = 2;
+    state.WarmedUp = true;
+    state.InstrumentNumber = 77;
+    chooseVehicle(db.CurrentModel().Index);
+    state.ZeroDone = true;
+    runStep(TestOperation::MinSpeed, { 1, 100, 14, 1, 50, 800, 1 });
+    runStep(TestOperation::RaisedSpeed, { 0.5f, 50, 14, 1, 25, 2500, 1 });
+    EXPECT_FALSE(procedure.pendingStoreTime().isValid());
+
+    const auto count = [&] {
+        QSqlQuery q(db.connection());
+        EXPECT_TRUE(q.exec(QStringLiteral("SELECT count(*) FROM \"reports.db\"")));
+        return q.next() ? q.value(0).toInt() : -1;
+    };
+    const QString path = ZelmorDatabase::databasePath(programFolder());
+    {
+        // Another program holds the write lock longer than a store waits.
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");
+        other.setDatabaseName(path);
+        ASSERT_TRUE(other.open());
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        const auto failed = procedure.storeReport(QStringLiteral("Р001"));
+        EXPECT_EQ(failed.kind, Kind::Failed);
+        EXPECT_TRUE(failed.text.startsWith(QStringLiteral("Результат не сохранён: ")))
+            << failed.text.toStdString();
+        EXPECT_FALSE(state.ReportDone);
+        EXPECT_TRUE(state.MinSpeedDone && state.RaisedSpeedDone);
+        lock.exec(QStringLiteral("ROLLBACK"));
+        lock = QSqlQuery();
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    const QDateTime first = procedure.pendingStoreTime();
+    ASSERT_TRUE(first.isValid());
+    EXPECT_EQ(count(), 0);
+
+    // The first store did reach the table; only its answer was lost.
+    TestResult sent;
+    sent.modelIndex = state.ModelIndex;
+    sent.govNumber = QStringLiteral("Р001");
+    sent.instrumentNumber = 77;
+    sent.means = EmissionProcedure::meansOf(state);
+    const int reached = db.StoreTestResult(sent, first);
+
+    QThread::msleep(1100); // a later second: a new time would make another row
+    const auto stored = procedure.storeReport(QStringLiteral("Р001"));
+    ASSERT_EQ(stored.kind, Kind::Stored) << stored.text.toStdString();
+    EXPECT_EQ(stored.index, reached);
+    EXPECT_EQ(count(), 1);
+    EXPECT_FALSE(procedure.pendingStoreTime().isValid());
+
+    // A new vehicle forgets a failed store of the previous one.
+    chooseVehicle(db.CurrentModel().Index);
+    EXPECT_FALSE(procedure.pendingStoreTime().isValid());
 }
 
 } // namespace

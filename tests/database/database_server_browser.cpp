@@ -131,8 +131,8 @@ TEST_F(ServerBrowserTest, CheckSaysIntactOrNamesTheChangedRow)
         QTest::mouseClick(form->btnDelete, Qt::LeftButton);
         ASSERT_TRUE(yes.shown());
     }
-    EXPECT_EQ(scalar(lane->connection(), QStringLiteral("SELECT count(*) FROM \"reports.db\""))
-                  .toInt(),
+    EXPECT_EQ(
+        scalar(lane->connection(), QStringLiteral("SELECT count(*) FROM \"reports.db\"")).toInt(),
         2);
     EXPECT_EQ(verify(), QStringLiteral("Записи не изменялись: 2 записей, 2 приборов."));
 
