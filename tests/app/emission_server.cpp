@@ -74,15 +74,31 @@ protected:
         setProgramFolder(programDir);
         qputenv("ZELMOR_DATA_ROOT", folder.path().toUtf8());
 
+        if (!serverUpAtStart())
+            ASSERT_TRUE(server.stop().isEmpty());
+        // The start-up's error box, when the server is away.
+        ModalScript startupBoxes;
+        if (!serverUpAtStart())
+            startupBoxes.press(QMessageBox::Ok);
         windows = std::make_unique<ProgramWindows>();
         main = windows->FormMain();
         main->show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return main->isStartupFinished(); }, StartupTimeoutMs));
-        ASSERT_TRUE(main->startupErrors().isEmpty())
-            << qPrintable(main->startupErrors().join('\n'));
-        ASSERT_TRUE(DatabaseEngine::isServer(main->database().connection()));
+        if (serverUpAtStart()) {
+            ASSERT_TRUE(main->startupErrors().isEmpty())
+                << qPrintable(main->startupErrors().join('\n'));
+            ASSERT_TRUE(DatabaseEngine::isServer(main->database().connection()));
+        } else {
+            ASSERT_TRUE(waitFor([&] { return startupBoxes.done(); }, 10000));
+            ASSERT_EQ(startupBoxes.boxes.size(), 1u);
+            startupText = startupBoxes.boxes[0].text;
+            EXPECT_FALSE(main->database().isOpen());
+        }
+        // Measuring goes on whatever the database does.
         ASSERT_TRUE(waitFor([&] { return main->state().WarmedUp; })) << "no readings";
     }
+
+    virtual bool serverUpAtStart() const { return true; }
 
     void TearDown() override
     {
@@ -154,6 +170,13 @@ protected:
     QString programDir;
     std::unique_ptr<ProgramWindows> windows;
     TFormMain *main = nullptr;
+    QString startupText; // what the start-up said when the server was away
+};
+
+class EmissionServerAwayAtStart : public EmissionOnServer
+{
+protected:
+    bool serverUpAtStart() const override { return false; }
 };
 
 TEST_F(EmissionOnServer, LostServerDuringF4KeepsTheTestAndStoresItOnceWhenBack)
@@ -209,6 +232,39 @@ TEST_F(EmissionOnServer, LostServerDuringF4KeepsTheTestAndStoresItOnceWhenBack)
     EXPECT_EQ(q.value(2).toInt(), SerialNumber);
     EXPECT_NEAR(q.value(3).toDouble(), 805, 0.5);
     EXPECT_NEAR(q.value(4).toDouble(), 2480, 0.5);
+}
+
+TEST_F(EmissionServerAwayAtStart, TestStartsOnceTheServerIsBackAndStoresIntoIt)
+{
+    EXPECT_TRUE(startupText.contains(QStringLiteral("недоступен"))) << qPrintable(startupText);
+
+    // Still away: the test cannot start and the operator is told why.
+    ModalScript refused;
+    refused.press(QMessageBox::Ok);
+    main->menu()->NStartDiagnose->trigger();
+    ASSERT_TRUE(waitFor([&] { return refused.done(); }, 10000));
+    ASSERT_EQ(refused.boxes.size(), 1u);
+    EXPECT_TRUE(refused.boxes[0].text.startsWith(QStringLiteral("База данных недоступна.")))
+        << qPrintable(refused.boxes[0].text);
+    EXPECT_FALSE(main->state().VehicleSelected);
+
+    // Back: the menu reaches the tables, and the test stores into them.
+    ASSERT_TRUE(server.start().isEmpty()) << qPrintable(server.logTail());
+    measure();
+    if (HasFatalFailure())
+        return;
+    EXPECT_TRUE(main->database().isOpen());
+    ModalScript browse;
+    browse.then([&](QWidget *w) {
+        auto *browser = qobject_cast<TFormReports *>(w);
+        ASSERT_NE(browser, nullptr);
+        EXPECT_EQ(browser->labGosNum->text(), QStringLiteral("АВ123К77"));
+        browser->close();
+    });
+    pressKey(Qt::Key_F4);
+    ASSERT_TRUE(waitFor([&] { return browse.done(); }, 10000));
+    EXPECT_EQ(browse.unexpected, 0);
+    EXPECT_EQ(rowsOnServer(), 1);
 }
 
 } // namespace
