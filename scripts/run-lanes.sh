@@ -40,9 +40,10 @@ as_server() {
 
 db_root="${ZELMOR_LANES_DB:-$root/stage-lanes-db}"
 mkdir -p "$db_root"
-if [ -n "$server_user" ] && ! runuser -u "$server_user" -- test -x "$db_root"; then
-  # The tree lies below a folder that account may not enter (root's home).
-  db_root="/var/tmp/zelmor-lanes-db"
+# A socket's path may not exceed about 100 characters, and the server's
+# account must be able to enter the folder (not so below root's home).
+if [ ${#db_root} -gt 80 ] || { [ -n "$server_user" ] && ! runuser -u "$server_user" -- test -x "$db_root"; }; then
+  db_root="/var/tmp/zelmor-lanes-db-$(id -u)"
   mkdir -p "$db_root"
 fi
 data="$db_root/data"
