@@ -421,7 +421,10 @@ void DiscoveryPage::btnDStartClick()
     m_opros.requestRecordCountReset();
     if (m_chart)
         m_chart->StartTick = m_chart->now();
-    m_opros.RequestOperation(ZMX_get_result, 1, 0);
+    if (m_requestReadings)
+        m_requestReadings();
+    else
+        m_opros.RequestOperation(ZMX_get_result, 1, 0);
 }
 
 void DiscoveryPage::btnDStopClick()
@@ -477,6 +480,11 @@ void DiscoveryPage::leaveResearchMode()
 void DiscoveryPage::setStopPolling(std::function<void()> stop)
 {
     m_stopPolling = std::move(stop);
+}
+
+void DiscoveryPage::setRequestReadings(std::function<void()> request)
+{
+    m_requestReadings = std::move(request);
 }
 
 void DiscoveryPage::setFileDialogs(FileDialogs dialogs)

@@ -108,6 +108,9 @@ public:
     // How the polling is stopped (the service panel's StopCommand); the
     // thread's StopCycle when not set.
     void setStopPolling(std::function<void()> stop);
+    // How continuous reception is requested on "Старт" (the service panel's
+    // RequestOperation); the thread's own call when not set.
+    void setRequestReadings(std::function<void()> request);
     void setFileDialogs(FileDialogs dialogs);
     // How a refusal is shown; a warning box titled "Сообщение" when not set.
     void setMessageDisplay(std::function<void(const QString &)> display);
@@ -181,6 +184,7 @@ private:
     int m_gridRowsDone = 0;
     QTimer *m_gridTimer = nullptr;
     std::function<void()> m_stopPolling;
+    std::function<void()> m_requestReadings;
     FileDialogs m_dialogs;
     std::function<void(const QString &)> m_messageDisplay;
 };

@@ -9,7 +9,10 @@ int EmissionProcedureThreadLink::dataKind() const
 
 void EmissionProcedureThreadLink::requestOperation(ZmxCommand code, int repeat, quint16 argument)
 {
-    m_thread.RequestOperation(code, repeat, argument);
+    if (m_request)
+        m_request(code, repeat, argument);
+    else
+        m_thread.RequestOperation(code, repeat, argument);
 }
 
 void EmissionProcedureThreadLink::requestRecordCountReset()

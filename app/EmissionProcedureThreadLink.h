@@ -2,14 +2,21 @@
 
 #include "app/EmissionProcedureDevice.h"
 
+#include <functional>
+
 class TOpros_ZMX;
 
 // The emission test's view of the polling thread.
 class EmissionProcedureThreadLink : public EmissionProcedureDevice
 {
 public:
-    explicit EmissionProcedureThreadLink(TOpros_ZMX &thread)
+    // How the test's requests reach the thread: in the program through the
+    // service panel's RequestOperation, the thread's own call when not given.
+    using RequestCall = std::function<void(ZmxCommand code, int repeat, quint16 argument)>;
+
+    explicit EmissionProcedureThreadLink(TOpros_ZMX &thread, RequestCall request = {})
         : m_thread(thread)
+        , m_request(std::move(request))
     { }
 
     int dataKind() const override;
@@ -19,4 +26,5 @@ public:
 
 private:
     TOpros_ZMX &m_thread;
+    RequestCall m_request;
 };

@@ -13,8 +13,9 @@ MainMenu::MainMenu(QMainWindow *window)
     bar->setObjectName(QStringLiteral("MainMenu"));
 
     QMenu *file = addMenu("N1", QStringLiteral("Файл"));
-    NOpen = addItem(file, "NOpen", QStringLiteral("Открыть..."), false);
-    NSaveAs = addItem(file, "NSaveAs", QStringLiteral("Сохранить как..."), false);
+    // Enabled until the first mode command; the diagnostic mode disables them.
+    NOpen = addItem(file, "NOpen", QStringLiteral("Открыть..."));
+    NSaveAs = addItem(file, "NSaveAs", QStringLiteral("Сохранить как..."));
     file->addSeparator();
     NExit = addItem(file, "NExit", QStringLiteral("Выход"));
 

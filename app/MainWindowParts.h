@@ -6,13 +6,16 @@
 #include <memory>
 
 class DiagnosePage;
+class DiscoveryPage;
 class EmissionProcedureView;
 class GASE_GRAPH;
 class MainMenu;
 class QMainWindow;
 class QTabWidget;
+class ReportPage;
 class SecondaryPages;
 class TFrConnect;
+class TFrame_SendCommand;
 class TOpros_ZMX;
 class ZelmorDatabase;
 struct TestState;
@@ -37,4 +40,10 @@ struct MainWindowParts
     const ProgramDialogs &dialogs;
     // Why the database could not be opened at start-up; empty while it is open.
     QString &databaseError;
+    // The printed report with its preview on the page "report".
+    ReportPage &report;
+    // The research page with its strip chart.
+    DiscoveryPage &discovery;
+    // The service command panel: every request to the instrument passes it.
+    TFrame_SendCommand &sendCommand;
 };

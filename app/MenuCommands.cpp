@@ -1,6 +1,7 @@
 #include "app/MenuCommands.h"
 
 #include "app/DiagnosePage.h"
+#include "app/DiscoveryPage.h"
 #include "app/EmissionProcedureView.h"
 #include "app/MainMenu.h"
 #include "app/SecondaryPages.h"
@@ -14,6 +15,7 @@
 #include "database/ui/TFormReports.h"
 #include "device/Records.h"
 #include "device/TOpros_ZMX.h"
+#include "device/ui/TFrame_SendCommand.h"
 #include "graphs/GASE_GRAPH.h"
 #include "widgets/MessageBoxes.h"
 
@@ -43,11 +45,30 @@ constexpr int ManualNoViewerCode = 31;
 MenuCommands::MenuCommands(const MainWindowParts &parts, QObject *parent)
     : QObject(parent)
     , m_parts(parts)
+    , m_manualOpener(
+          [](const QString &path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); })
 { }
+
+void MenuCommands::setManualOpener(DocumentOpener opener)
+{
+    m_manualOpener = std::move(opener);
+}
+
+void MenuCommands::requestOperation(int code, int repeat, quint16 argument)
+{
+    m_parts.sendCommand.RequestOperation(ZmxCommand(code), repeat, argument);
+}
+
+void MenuCommands::resumeReception()
+{
+    requestOperation(ZMX_get_result, RepeatOn, NoArgument);
+}
 
 void MenuCommands::connectMenu()
 {
     MainMenu &m = m_parts.menu;
+    connect(m.NOpen, &QAction::triggered, this, &MenuCommands::NOpenClick);
+    connect(m.NSaveAs, &QAction::triggered, this, &MenuCommands::NSaveAsClick);
     connect(m.NExit, &QAction::triggered, this, &MenuCommands::NExitClick);
     connect(m.NStartDiagnose, &QAction::triggered, this, &MenuCommands::NStartDiagnoseClick);
     connect(m.NDannyePriem, &QAction::triggered, this, &MenuCommands::NDannyePriemClick);
@@ -83,6 +104,16 @@ void MenuCommands::connectSteps()
     connect(m.Report1, &QAction::triggered, p.btnReport, &QPushButton::click);
 }
 
+void MenuCommands::NOpenClick()
+{
+    m_parts.discovery.NOpenClick();
+}
+
+void MenuCommands::NSaveAsClick()
+{
+    m_parts.discovery.NSaveAsClick();
+}
+
 void MenuCommands::NExitClick()
 {
     if (MessageBoxes::confirm(
@@ -98,25 +129,27 @@ void MenuCommands::NStartDiagnoseClick()
 
 void MenuCommands::NDannyePriemClick()
 {
-    m_parts.opros.RequestOperation(ZMX_get_result, RepeatOn, NoArgument);
+    resumeReception();
 }
 
 void MenuCommands::NDannyeStopClick()
 {
-    m_parts.opros.StopCycle();
+    m_parts.sendCommand.StopCommand();
 }
 
 void MenuCommands::NPropanClick(bool checked)
 {
-    m_parts.opros.RequestOperation(ZMX_Press_Key, RepeatOff, ZmxKeyPropane);
+    // The item's check mark and the indicator "Pr" follow each press; the
+    // key itself toggles the instrument between propane and hexane.
+    requestOperation(ZMX_Press_Key, RepeatOff, ZmxKeyPropane);
     m_parts.diagnosePage.panPropan->setVisible(checked);
-    m_parts.opros.RequestOperation(ZMX_get_result, RepeatOn, NoArgument);
+    resumeReception();
 }
 
 void MenuCommands::N13Click()
 {
-    m_parts.opros.RequestOperation(ZMX_Press_Key, RepeatOff, ZmxKeyCompressor);
-    m_parts.opros.RequestOperation(ZMX_get_result, RepeatOn, NoArgument);
+    requestOperation(ZMX_Press_Key, RepeatOff, ZmxKeyCompressor);
+    resumeReception();
 }
 
 void MenuCommands::NGostLimitsClick(bool checked)
@@ -132,12 +165,18 @@ void MenuCommands::NDiagnoseClick()
     // The measurement file commands belong to the research page.
     m_parts.menu.NOpen->setEnabled(false);
     m_parts.menu.NSaveAs->setEnabled(false);
+    m_parts.menu.NDiagnose->setChecked(true);
     m_parts.tabs.setCurrentIndex(SecondaryPages::DiagnoseIndex);
+    m_parts.discovery.leaveResearchMode();
 }
 
 void MenuCommands::NDiscoverClick()
 {
+    m_parts.menu.NOpen->setEnabled(true);
+    m_parts.menu.NSaveAs->setEnabled(true);
+    m_parts.menu.NDiscover->setChecked(true);
     m_parts.tabs.setCurrentIndex(SecondaryPages::DiscoveryIndex);
+    m_parts.discovery.enterResearchMode();
 }
 
 void MenuCommands::N5Click()
@@ -178,7 +217,7 @@ void MenuCommands::NHelpClick()
     int code = 0;
     if (!QFileInfo::exists(manual))
         code = ManualMissingCode;
-    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
+    else if (!m_manualOpener || !m_manualOpener(manual))
         code = ManualNoViewerCode;
     if (code != 0)
         MessageBoxes::error(&m_parts.window, QStringLiteral("Ошибка"),

@@ -3,6 +3,7 @@
 #include "app/MainWindowParts.h"
 
 #include <QObject>
+#include <functional>
 
 class QWidget;
 
@@ -19,7 +20,14 @@ public:
 
     void connectMenu();
 
+    // Opens a document with the desktop's viewer; true when the viewer took
+    // it. Tests replace it.
+    using DocumentOpener = std::function<bool(const QString &path)>;
+    void setManualOpener(DocumentOpener opener);
+
     // "Файл"
+    void NOpenClick();
+    void NSaveAsClick();
     void NExitClick();
     // "Измерения"
     void NStartDiagnoseClick();
@@ -50,5 +58,11 @@ private:
     bool requireDatabase();
     void showModal(QWidget *dialog, const QString &missing);
 
+    // Requests to the instrument pass the service panel.
+    void requestOperation(int code, int repeat, quint16 argument);
+    // Continuous reception of readings again.
+    void resumeReception();
+
     MainWindowParts m_parts;
+    DocumentOpener m_manualOpener;
 };

@@ -3,6 +3,7 @@
 #include "app/AppVersion.h"
 #include "app/ConnectSequence.h"
 #include "app/DiagnosePage.h"
+#include "app/DiscoveryPage.h"
 #include "app/EmissionProcedureView.h"
 #include "app/MainMenu.h"
 #include "app/SecondaryPages.h"
@@ -17,6 +18,7 @@
 #include "device/TOpros_ZMX.h"
 #include "graphs/GASE_GRAPH.h"
 #include "graphs/ui/ConnectGaseGraph.h"
+#include "report/ui/ReportPage.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -138,11 +140,22 @@ void StartupSequence::createGasGraph()
     m_parts.test.setGasGraph(&graph);
 }
 
-void StartupSequence::createStripChart() { }
+void StartupSequence::createStripChart()
+{
+    m_parts.discovery.CreateChart();
+}
 
-void StartupSequence::loadReportTemplate() { }
+void StartupSequence::loadReportTemplate()
+{
+    // The template is looked for below the working directory; a missing one
+    // is reported once start-up has ended, and the steps after it still run.
+    m_parts.report.setUp(m_parts.pages.ReportPreviewArea);
+}
 
-void StartupSequence::configureStripChart() { }
+void StartupSequence::configureStripChart()
+{
+    m_parts.discovery.ConfigureChart();
+}
 
 Settings &StartupSequence::ownSettings()
 {
@@ -172,6 +185,7 @@ void StartupSequence::loadSettings()
             graph->RangeHigh[gas] = limits.High[gas];
         }
     }
+    m_parts.discovery.setChannelRanges(limits);
 }
 
 int StartupSequence::connectDevice()

@@ -1,6 +1,8 @@
 #include "app/TFormMain.h"
 
 #include "app/DiagnosePage.h"
+#include "app/DiscoveryPage.h"
+#include "app/EmissionProcedureThreadLink.h"
 #include "app/EmissionProcedureView.h"
 #include "app/MainMenu.h"
 #include "app/MenuCommands.h"
@@ -11,12 +13,18 @@
 #include "common/AppLog.h"
 #include "common/FormatSettings.h"
 #include "config/LinkPanelIni.h"
+#include "config/ui/TFormDiap.h"
 #include "config/ui/TFormOptions.h"
+#include "database/ui/TFormModels.h"
+#include "database/ui/TFormReports.h"
 #include "device/Records.h"
 #include "device/SerialPortList.h"
 #include "device/TOpros_ZMX.h"
 #include "device/ui/TFrConnect.h"
+#include "device/ui/TFrame_SendCommand.h"
 #include "graphs/GASE_GRAPH.h"
+#include "report/ui/ReportPage.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,6 +32,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -45,11 +54,13 @@ TFormMain::TFormMain(QWidget *parent)
     setFixedSize(WindowWidth, WindowHeight);
 
     m_menu = new MainMenu(this);
+    m_report = new ReportPage(this);
     buildPages();
     buildEmissionTest();
 
     const MainWindowParts parts { *this, m_state, m_database, *m_opros, m_gasGraph, *m_test,
-        *m_tabs, *m_diagnosePage, *m_pages, *m_menu, *m_connectModule, m_dialogs, m_databaseError };
+        *m_tabs, *m_diagnosePage, *m_pages, *m_menu, *m_connectModule, m_dialogs, m_databaseError,
+        *m_report, *m_discovery, *m_sendCommand };
     m_commands = new MenuCommands(parts, this);
     m_commands->connectMenu();
     m_startup = new StartupSequence(parts, m_procedureActive, this);
@@ -71,6 +82,10 @@ TFormMain::~TFormMain()
     m_startup = nullptr;
     delete m_test;
     m_test = nullptr;
+    // The research page works on the thread, which goes before the window's
+    // children do.
+    delete m_discovery;
+    m_discovery = nullptr;
     qDeleteAll(findChildren<QDialog *>(Qt::FindDirectChildrenOnly));
     m_dialogs = Dialogs();
 }
@@ -95,15 +110,31 @@ void TFormMain::buildPages()
     const LinkPanelChoice choice = LinkPanelIni().read();
     m_connectModule->applyChoice(choice.portIndex, choice.speedIndex, choice.fastSpeed);
     m_pages->ConnectModuleArea->layout()->addWidget(m_connectModule);
-    // The service command panel joins the service page here, in
-    // m_pages->SendCommandArea, as the link panel does above.
+
+    // Every request of the window to the instrument passes the service panel.
+    m_sendCommand = TFrame_SendCommand::placeInto(m_pages->SendCommandArea, m_opros.get());
+    m_sendCommand->setObjectName(QStringLiteral("SendCommand"));
+
+    m_discovery = new DiscoveryPage(
+        { m_pages->tabDiscovery, m_pages->labDStatus, m_pages->TabSheet3, m_pages->grData },
+        *m_opros, this);
+    TFrame_SendCommand *panel = m_sendCommand;
+    m_discovery->setStopPolling([panel] { panel->StopCommand(); });
+    m_discovery->setRequestReadings([panel] { panel->RequestOperation(ZMX_get_result, 1, 0); });
+
+    connect(m_pages->Button2, &QPushButton::clicked, m_report, &ReportPage::Button2Click);
 }
 
 void TFormMain::buildEmissionTest()
 {
     EmissionProcedureControls c = m_diagnosePage->emissionControls();
     c.labDStatus = m_pages->labDStatus;
-    m_test = new EmissionProcedureView(c, m_state, *m_opros, this);
+    TFrame_SendCommand *panel = m_sendCommand;
+    m_testLink = std::make_unique<EmissionProcedureThreadLink>(
+        *m_opros, [panel](ZmxCommand code, int repeat, quint16 argument) {
+            panel->RequestOperation(code, repeat, argument);
+        });
+    m_test = new EmissionProcedureView(c, m_state, *m_testLink, this);
     m_test->setDatabase(&m_database);
     StepButtonLook::setIdle(c.btnZero, c.ShapeZero);
     StepButtonLook::setIdle(c.btnMinRatio, c.ShapeMinRatio);
@@ -170,7 +201,48 @@ void TFormMain::setDialogs(const Dialogs &dialogs)
         options->setPortListSource(&systemSerialPorts);
         options->setConnectDevice([this] { ConnectDevice(); });
         options->setErrorDisplay(&ZelmorApplication::showError);
+        options->setReportPrinter(m_report->printer());
+        m_report->setPlaceSource([options] { return options->AppliedOptions().Place; });
     }
+    if (TFormReports *reports = dialogs.FormReports) {
+        reports->setReport(m_report);
+        reports->setReportPrinted([this] { m_state.OperationState = TestOperation::Blank; });
+    }
+    if (dialogs.FormDiap)
+        wireRangesDialog(dialogs.FormDiap);
+}
+
+void TFormMain::wireRangesDialog(TFormDiap *dialog)
+{
+    dialog->setDisplayLimitsSource([this] {
+        DisplayLimits limits;
+        if (m_gasGraph) {
+            for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
+                limits.Low[gas] = m_gasGraph->RangeLow[gas];
+                limits.High[gas] = m_gasGraph->RangeHigh[gas];
+            }
+        } else if (m_dialogs.FormOptions) {
+            limits = m_dialogs.FormOptions->displayLimits();
+        }
+        return limits;
+    });
+    dialog->setGasGraphSink([this](const DisplayLimits &limits) {
+        if (!m_gasGraph)
+            return;
+        for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
+            m_gasGraph->RangeLow[gas] = limits.Low[gas];
+            m_gasGraph->RangeHigh[gas] = limits.High[gas];
+        }
+        m_gasGraph->PlaceScaleLabels();
+        m_gasGraph->Draw();
+    });
+    dialog->setChartSink(
+        [this](const DisplayLimits &limits) { m_discovery->setChannelRanges(limits); });
+    dialog->setSaveDisplayRanges([this](const DisplayLimits &limits) {
+        if (m_dialogs.FormOptions)
+            m_dialogs.FormOptions->SaveDisplayRanges(limits);
+    });
+    dialog->setErrorDisplay([dialog](const QString &text) { MessageBoxes::warning(dialog, text); });
 }
 
 int TFormMain::ConnectDevice()
@@ -217,6 +289,11 @@ void TFormMain::FormClose()
     m_timerOperation->stop();
     m_test->setGasGraph(nullptr);
     m_gasGraph.reset();
+    m_discovery->DestroyChart();
+    // Edits of the models editor still pending are stored; it tells the
+    // operator itself when that fails, and the window closes all the same.
+    if (TFormModels *models = m_dialogs.FormModels)
+        models->postPendingEdits();
     WriteLog(QStringLiteral("exit zelmor"));
 }
 

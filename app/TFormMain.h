@@ -11,6 +11,8 @@
 #include <memory>
 
 class DiagnosePage;
+class DiscoveryPage;
+class EmissionProcedureThreadLink;
 class EmissionProcedureView;
 class GASE_GRAPH;
 class MainMenu;
@@ -19,9 +21,12 @@ class QLabel;
 class QLineEdit;
 class QTabWidget;
 class QTimer;
+class ReportPage;
 class SecondaryPages;
 class StartupSequence;
+class TFormDiap;
 class TFrConnect;
+class TFrame_SendCommand;
 class TOpros_ZMX;
 
 // The main window: composes the pages, the menu and its commands, the
@@ -63,6 +68,12 @@ public:
     SecondaryPages *pages() const { return m_pages; }
     MainMenu *menu() const { return m_menu; }
     TFrConnect *connectModule() const { return m_connectModule; }
+    ReportPage *report() const { return m_report; }
+    DiscoveryPage *discovery() const { return m_discovery; }
+    TFrame_SendCommand *SendCommand() const { return m_sendCommand; }
+    MenuCommands *commands() const { return m_commands; }
+    // The gas graph; null before start-up and after the window closed.
+    GASE_GRAPH *gasGraph() const { return m_gasGraph.get(); }
 
     QLineEdit *edModel() const;
     QLineEdit *edGosNum() const;
@@ -86,6 +97,7 @@ private:
     void buildPages();
     void buildEmissionTest();
     void startTimers();
+    void wireRangesDialog(TFormDiap *dialog);
     void FormClose();
     void applyTick(const OperationTick &tick);
     void updateGasGraph(const ZmxSnapshot &snapshot);
@@ -94,7 +106,11 @@ private:
     ZelmorDatabase m_database;
     std::unique_ptr<TOpros_ZMX> m_opros;
     std::unique_ptr<GASE_GRAPH> m_gasGraph;
+    std::unique_ptr<EmissionProcedureThreadLink> m_testLink;
     EmissionProcedureView *m_test = nullptr;
+    ReportPage *m_report = nullptr;
+    DiscoveryPage *m_discovery = nullptr;
+    TFrame_SendCommand *m_sendCommand = nullptr;
 
     QTabWidget *m_tabs = nullptr;
     DiagnosePage *m_diagnosePage = nullptr;

@@ -81,6 +81,12 @@ protected:
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
         ini.write("[Connect]\r\nComName=" + sim->linkPath().toUtf8() + "\r\n");
         ini.close();
+        // The report template lies below the working directory, as installed.
+        ASSERT_TRUE(QFile::copy(QString::fromLocal8Bit(qgetenv("ZELMOR_SOURCE_DIR"))
+                + QStringLiteral("/report/conf/report.frf"),
+            programDir + QStringLiteral("conf/report.frf")));
+        previousWorkingDir = QDir::currentPath();
+        QDir::setCurrent(programDir);
         setProgramFolder(programDir);
         qputenv("ZELMOR_DATA_ROOT", folder.path().toUtf8());
 
@@ -99,6 +105,8 @@ protected:
         if (main)
             main->close();
         windows.reset();
+        if (!previousWorkingDir.isEmpty())
+            QDir::setCurrent(previousWorkingDir);
         setProgramFolder(QString());
     }
 
@@ -124,6 +132,7 @@ protected:
     std::unique_ptr<SimProcess> sim;
     QTemporaryDir folder;
     QString programDir;
+    QString previousWorkingDir;
     std::unique_ptr<ProgramWindows> windows;
     TFormMain *main = nullptr;
     DiagnosePage *page = nullptr;

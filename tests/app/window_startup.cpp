@@ -1,6 +1,7 @@
 #include "window_support.h"
 
 #include "app/DiagnosePage.h"
+#include "app/DiscoveryPage.h"
 #include "app/MainMenu.h"
 #include "app/ProgramWindows.h"
 #include "app/SecondaryPages.h"
@@ -11,8 +12,11 @@
 #include "common/ZelmorError.h"
 #include "config/ui/TFormOptions.h"
 #include "device/ui/TFrConnect.h"
+#include "graphs/TGraphBox.h"
 #include "graphs/ui/TfrGraph.h"
 #include "graphs/ui/TfrGraphG.h"
+#include "report/ui/ReportPage.h"
+#include <QPrintPreviewWidget>
 
 #include <QElapsedTimer>
 #include <QFrame>
@@ -148,6 +152,31 @@ TEST(MainWindowStartup, AFailedStepStillConnectsAndIsReportedAfterStartUp)
     EXPECT_EQ(QFileInfo(broken.fileName()).size(), 4096);
     main->close();
     EXPECT_EQ(folder.logTexts().last(), QStringLiteral("exit zelmor"));
+}
+
+TEST(MainWindowStartup, AMissingReportTemplateIsReportedAfterStartUpWhileTheRestRuns)
+{
+    TestProgramFolder folder(MissingPort, TestProgramFolder::Template::Missing);
+    ASSERT_FALSE(folder.hasReportTemplate());
+    ProgramWindows windows;
+    TFormMain *main = windows.FormMain();
+    ModalAnswerer answerer;
+    ASSERT_TRUE(startProgram(windows));
+
+    ASSERT_EQ(main->startupErrors().size(), 1);
+    EXPECT_TRUE(main->startupErrors().first().contains(QStringLiteral("report.frf")))
+        << qPrintable(main->startupErrors().first());
+    // The steps after the template ran: settings, connect, graphs, data header.
+    EXPECT_EQ(
+        main->dialogs().FormAboutZM->labComStatus->text(), QStringLiteral("Нет связи с прибором."));
+    EXPECT_NE(main->discovery()->chart(), nullptr);
+    EXPECT_EQ(main->pages()->grData->item(0, 0)->text(), QStringLiteral("Время, мс"));
+    // The preview stands on its page all the same, empty.
+    ASSERT_NE(main->report()->ReportPreview, nullptr);
+    EXPECT_TRUE(main->pages()->TabSheet1->isAncestorOf(main->report()->ReportPreview));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.boxes.isEmpty(); }, 5000));
+    EXPECT_EQ(answerer.boxes.first().text, main->startupErrors().first());
+    main->close();
 }
 
 TEST(MainWindowPages, SevenPagesReachedWithCtrlTabOnly)

@@ -12,22 +12,42 @@
 #include <QTimer>
 #include <functional>
 
-// A program folder of its own for one test: "conf/zelmor.ini" naming the port,
-// the log and the database appear here.
+// A program folder of its own for one test, laid out as the program is
+// installed: "conf/zelmor.ini" naming the port and a copy of the report
+// template "conf/report.frf"; the log and the database appear here. The test
+// runs with this folder as its working directory, where the program looks for
+// the template.
 class TestProgramFolder
 {
 public:
-    explicit TestProgramFolder(const QString &portName)
+    enum class Template { Copied, Missing };
+
+    explicit TestProgramFolder(const QString &portName, Template reportTemplate = Template::Copied)
+        : m_previousWorkingDir(QDir::currentPath())
     {
         QDir(m_dir.path()).mkpath(QStringLiteral("conf"));
         QFile ini(path() + QStringLiteral("conf/zelmor.ini"));
         if (ini.open(QIODevice::WriteOnly))
             ini.write("[Connect]\r\nComName=" + portName.toUtf8() + "\r\n");
+        if (reportTemplate == Template::Copied)
+            QFile::copy(QString::fromLocal8Bit(qgetenv("ZELMOR_SOURCE_DIR"))
+                    + QStringLiteral("/report/conf/report.frf"),
+                path() + QStringLiteral("conf/report.frf"));
         setProgramFolder(path());
+        QDir::setCurrent(m_dir.path());
         // Device data files go nowhere: the folder has none of their folders.
         qputenv("ZELMOR_DATA_ROOT", m_dir.path().toUtf8());
     }
-    ~TestProgramFolder() { setProgramFolder(QString()); }
+    ~TestProgramFolder()
+    {
+        QDir::setCurrent(m_previousWorkingDir);
+        setProgramFolder(QString());
+    }
+
+    bool hasReportTemplate() const
+    {
+        return QFile::exists(path() + QStringLiteral("conf/report.frf"));
+    }
 
     QString path() const { return m_dir.path() + QLatin1Char('/'); }
 
@@ -46,6 +66,7 @@ public:
     }
 
 private:
+    QString m_previousWorkingDir;
     QTemporaryDir m_dir;
 };
 
