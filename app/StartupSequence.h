@@ -15,9 +15,10 @@ class Settings;
 // recorded and the remaining steps still run, so the program connects and
 // shows readings; the errors are shown once start-up has ended.
 //
-// Features that join the start-up have their places here:
-// createStripChart (with the gas graph), loadReportTemplate (before the
-// settings are read) and configureStripChart (after the connect).
+// The research page's strip chart is created beside the gas graph
+// (createStripChart) and configured after the connect (configureStripChart);
+// the report template is loaded into the preview before the settings are read
+// (loadReportTemplate).
 class StartupSequence : public QObject
 {
     Q_OBJECT
@@ -49,14 +50,11 @@ private:
     void runStartupStep(const std::function<void()> &step);
     void openDatabase();
     void createGasGraph();
-    // Wiring point: the strip chart of the research page is created here,
-    // beside the gas graph.
     void createStripChart();
-    // Wiring point: the report template is loaded into the preview here.
+    // Looks for "conf/report.frf" below the working directory.
     void loadReportTemplate();
     void loadSettings();
-    // Wiring point: the strip chart's channels, colours and axes are set here,
-    // after the connect.
+    // The strip chart's channels, colours and axes.
     void configureStripChart();
     void showStartupErrors();
     Settings &ownSettings();

@@ -28,25 +28,30 @@ TFormAboutProg::TFormAboutProg(QWidget *parent)
     picture->setPixmap(QApplication::style()
                            ->standardIcon(QStyle::SP_ComputerIcon)
                            .pixmap(PictureSize, PictureSize));
-    grid->addWidget(picture, 0, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(picture, 0, 0, 3, 1, Qt::AlignTop);
 
     auto *title
         = new QLabel(QStringLiteral("<b>Zelmor</b><br>Рабочее место газоанализатора"), this);
     title->setObjectName(QStringLiteral("labTitle"));
     grid->addWidget(title, 0, 1, 1, 2);
 
+    auto *address = new QLabel(QStringLiteral("www.zelmor.example"), this);
+    address->setObjectName(QStringLiteral("labAddress"));
+    address->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(address, 1, 1, 1, 2);
+
     labProgVersion = new QLabel(this);
     labProgVersion->setObjectName(QStringLiteral("labProgVersion"));
     auto *versionCaption = new QLabel(QStringLiteral("Версия"), this);
     versionCaption->setBuddy(labProgVersion);
-    grid->addWidget(versionCaption, 1, 1);
-    grid->addWidget(labProgVersion, 1, 2);
+    grid->addWidget(versionCaption, 2, 1);
+    grid->addWidget(labProgVersion, 2, 2);
     grid->setColumnStretch(2, 1);
 
     btnClose = new QPushButton(QStringLiteral("Закрыть"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
-    grid->addWidget(btnClose, 2, 0, 1, 3, Qt::AlignHCenter);
+    grid->addWidget(btnClose, 3, 0, 1, 3, Qt::AlignHCenter);
 
     setFixedSize(BoxWidth, BoxHeight);
 }

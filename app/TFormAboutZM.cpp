@@ -7,8 +7,8 @@
 #include <QPushButton>
 
 namespace {
-constexpr int BoxWidth = 360;
-constexpr int BoxHeight = 170;
+constexpr int BoxWidth = 440;
+constexpr int BoxHeight = 200;
 const char *const Unknown = "-1";
 } // namespace
 
@@ -35,6 +35,10 @@ TFormAboutZM::TFormAboutZM(QWidget *parent)
     labFirmware = addRow(1, QStringLiteral("Версия прошивки:"), "labFirmware");
     labZMNumber = addRow(2, QStringLiteral("Серийный номер:"), "labZMNumber");
     labComStatus = addRow(3, QStringLiteral("Связь:"), "labComStatus");
+    // The link text names the port and, after a failure, what went wrong:
+    // it wraps within the box rather than being cut off.
+    labComStatus->setWordWrap(true);
+    grid->setAlignment(labComStatus, Qt::AlignLeft | Qt::AlignTop);
     grid->setColumnStretch(1, 1);
 
     btnClose = new QPushButton(QStringLiteral("Закрыть"), this);

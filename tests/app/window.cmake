@@ -24,6 +24,6 @@ set_tests_properties(test_app_exceptions PROPERTIES TIMEOUT 30
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZELMOR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 # The menu on the whole program: items, modes, help, exit, the report page and
 # the commands that reach the simulated instrument through the service panel.
-zelmor_add_test(NAME test_app_window_menu GUI TIMEOUT 240
+zelmor_add_test(NAME test_app_window_menu GUI TIMEOUT 400
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_menu.cpp ${CMAKE_CURRENT_LIST_DIR}/window_support.h
   LIBS zelmor_app zelmor_test_sim Qt6::Test)

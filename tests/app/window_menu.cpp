@@ -7,13 +7,18 @@
 
 #include "app/DiagnosePage.h"
 #include "app/DiscoveryPage.h"
+#include "app/EmissionProcedureView.h"
 #include "app/MainMenu.h"
 #include "app/MenuCommands.h"
 #include "app/ProgramWindows.h"
 #include "app/SecondaryPages.h"
+#include "app/TFormAboutProg.h"
+#include "app/TFormAboutZM.h"
 #include "app/TFormMain.h"
 #include "app/TestState.h"
 #include "common/ProgramFolder.h"
+#include "config/ui/TFormDiap.h"
+#include "database/SelectedVehicle.h"
 #include "database/TestResult.h"
 #include "database/ZelmorDatabase.h"
 #include "database/ui/TFormReports.h"
@@ -30,6 +35,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -311,6 +317,40 @@ TEST(MainMenu, ExitAnsweredNoKeepsRunningYesClosesWithTheExitLine)
     EXPECT_EQ(main->discovery()->chart(), nullptr);
 }
 
+TEST(MainMenu, RangesDialogShowsTheGasGraphsLimitsAndAppliesThemEverywhere)
+{
+    TestProgramFolder folder(MissingPort);
+    ModalAnswerer answerer;
+    ProgramWindows windows;
+    TFormMain *main = windows.FormMain();
+    ASSERT_TRUE(startProgram(windows));
+    TFormDiap *dialog = main->dialogs().FormDiap;
+    GASE_GRAPH *graph = main->gasGraph();
+    graph->RangeHigh[0] = 6;
+    dialog->FormShow();
+    EXPECT_EQ(dialog->edMaxCO->text().toDouble(), 6.0);
+
+    dialog->edMaxCO->setText(QStringLiteral("7"));
+    dialog->edMinNOx->setText(QStringLiteral("100"));
+    dialog->btnAppendClick();
+    EXPECT_FLOAT_EQ(graph->RangeHigh[0], 7);
+    EXPECT_FLOAT_EQ(graph->RangeLow[4], 100);
+    EXPECT_FLOAT_EQ(main->discovery()->chart()->ChannelMax[0], 7);
+    EXPECT_FLOAT_EQ(main->discovery()->chart()->ChannelMin[4], 100);
+    QFile ini(folder.path() + QStringLiteral("conf/zelmor.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(ini.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("[Diapazone]"))) << qPrintable(text);
+
+    // A refused entry changes nothing anywhere.
+    dialog->edMinCO->setText(QStringLiteral("9"));
+    dialog->btnAppendClick();
+    EXPECT_FLOAT_EQ(graph->RangeHigh[0], 7);
+    EXPECT_FLOAT_EQ(graph->RangeLow[0], main->discovery()->chart()->ChannelMin[0]);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !answerer.boxes.isEmpty(); }, 3000));
+    main->close();
+}
+
 TEST(MainMenuReport, PreviewAfterStartUpAndPrintWithoutAPrinterSavesAPdf)
 {
     TestProgramFolder folder(MissingPort);
@@ -498,4 +538,82 @@ TEST(MainMenuWithInstrument, ResearchRecordingStartedStoppedSavedAndReopenedFrom
     EXPECT_NEAR(research->chart()->Point(0, recorded - 1), 1.5, 0.1);
     EXPECT_TRUE(p.answerer.boxes.isEmpty());
     p.main->close();
+}
+
+// The pages of the running program as the operator sees them, for the
+// documentation: with ZELMOR_SCREENSHOT_DIR set, the measuring page with a
+// chosen vehicle, the research page with a live recording, the report page
+// with a stored report, the report browser, the service page and both boxes.
+TEST(MainMenuWithInstrument, PagesForTheDocumentation)
+{
+    const QString dir = qEnvironmentVariable("ZELMOR_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "ZELMOR_SCREENSHOT_DIR not set";
+    ProgramWithInstrument p({ QStringLiteral("--serial"), QStringLiteral("1234") });
+    ASSERT_TRUE(p.sim.isReady()) << qPrintable(p.sim.errorString());
+    ASSERT_TRUE(p.start());
+    TFormMain *main = p.main;
+    auto save = [&](QWidget *widget, const char *name) {
+        EXPECT_TRUE(widget->grab().save(dir + QLatin1Char('/') + QLatin1String(name))) << name;
+    };
+
+    const ModelRecord model = main->database().CurrentModel();
+    main->emissionTest().applySelectedVehicle(
+        SelectedVehicle { model.Index, model.Name, QStringLiteral("А123ВС77"), model.limits });
+    p.sim.send(QStringLiteral("rpm %1").arg(int(model.limits.MinTax) + 30));
+    p.sim.send(QStringLiteral("gas tm 62"));
+    QTest::qWait(2500);
+    main->diagnosePage()->labZMStatus->setVisible(true);
+    save(main, "main-window.png");
+
+    main->menu()->NDiscover->trigger();
+    main->discovery()->btnDStart->click();
+    // About three minutes of an engine run: idle, raised speed, idle again.
+    const char *steps[] = { "gas CO 0.8", "gas CH 300", "gas CO2 12.5", "gas O2 1.8", "gas NOx 250",
+        "rpm 2500", "gas CO 2.2", "gas CH 700", "gas O2 0.9", "gas CO2 13.6", "gas NOx 900",
+        "rpm 800", "gas CO 1.1", "gas CH 420", "gas O2 2.6", "gas CO2 12.0", "gas NOx 400" };
+    for (const char *step : steps) {
+        p.sim.send(QString::fromUtf8(step));
+        QTest::qWait(10000);
+    }
+    main->pages()->labDStatus->setVisible(true);
+    save(main, "research-page.png");
+    main->discovery()->btnDStop->click();
+    main->menu()->NDiagnose->trigger();
+    main->menu()->NDannyePriem->trigger();
+
+    TestResult result;
+    result.modelIndex = model.Index;
+    result.govNumber = QStringLiteral("А123ВС77");
+    result.instrumentNumber = 1234;
+    result.means
+        = { 0.42f, 96, 14.6f, 0.7f, 118, 820, 1.01f, 0.21f, 48, 14.8f, 0.5f, 95, 2540, 1.0f };
+    main->database().StoreTestResult(result);
+    TFormReports *browser = main->dialogs().FormReports;
+    browser->prepareShow();
+    browser->setModal(false);
+    browser->show();
+    QTest::qWait(300);
+    save(browser, "report-browser.png");
+    main->pages()->Button2->click();
+    browser->hide();
+    main->tabs()->setCurrentWidget(main->pages()->TabSheet1);
+    QTest::qWait(300);
+    save(main, "report-preview.png");
+
+    main->tabs()->setCurrentWidget(main->pages()->sys);
+    QTest::qWait(500);
+    save(main, "service-page.png");
+
+    TFormAboutZM *aboutZm = main->dialogs().FormAboutZM;
+    aboutZm->show();
+    QTest::qWait(100);
+    save(aboutZm, "about-instrument.png");
+    aboutZm->hide();
+    TFormAboutProg *aboutProg = main->dialogs().FormAboutProg;
+    aboutProg->show();
+    QTest::qWait(100);
+    save(aboutProg, "about-program.png");
+    aboutProg->hide();
+    main->close();
 }
