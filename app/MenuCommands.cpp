@@ -37,6 +37,7 @@ constexpr int RepeatOff = 0;
 constexpr quint16 NoArgument = 0;
 
 const char *const ManualFile = "zm_manual.doc";
+const char *const ManualPdfFile = "zm_manual.pdf";
 constexpr int ManualMissingCode = 2;
 constexpr int ManualNoViewerCode = 31;
 
@@ -213,15 +214,19 @@ void MenuCommands::NAboutClick()
 
 void MenuCommands::NHelpClick()
 {
-    const QString manual = programFolder() + QLatin1String(ManualFile);
-    int code = 0;
-    if (!QFileInfo::exists(manual))
-        code = ManualMissingCode;
-    else if (!m_manualOpener || !m_manualOpener(manual))
+    // The manual ships as a word-processor document and as a PDF: a desktop
+    // without a viewer for the first still opens the second.
+    int code = ManualMissingCode;
+    for (const char *name : { ManualFile, ManualPdfFile }) {
+        const QString manual = programFolder() + QLatin1String(name);
+        if (!QFileInfo::exists(manual))
+            continue;
+        if (m_manualOpener && m_manualOpener(manual))
+            return;
         code = ManualNoViewerCode;
-    if (code != 0)
-        MessageBoxes::error(&m_parts.window, QStringLiteral("Ошибка"),
-            QStringLiteral("Невозможно открыть файл помощи. Код ошибки %1").arg(code));
+    }
+    MessageBoxes::error(&m_parts.window, QStringLiteral("Ошибка"),
+        QStringLiteral("Невозможно открыть файл помощи. Код ошибки %1").arg(code));
 }
 
 void MenuCommands::showModal(QWidget *dialog, const QString &missing)

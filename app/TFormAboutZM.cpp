@@ -2,13 +2,16 @@
 
 #include "app/DialogPlacement.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 constexpr int BoxWidth = 440;
-constexpr int BoxHeight = 200;
+constexpr int ValueWidth = 280;
 const char *const Unknown = "-1";
 } // namespace
 
@@ -46,11 +49,22 @@ TFormAboutZM::TFormAboutZM(QWidget *parent)
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
     grid->addWidget(btnClose, 4, 0, 1, 2, Qt::AlignHCenter);
 
-    setFixedSize(BoxWidth, BoxHeight);
+    // The operator cannot resize the box; it takes the size its texts need
+    // each time they change (a long port name or a link problem).
+    labComStatus->setMinimumWidth(ValueWidth);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+    setMinimumWidth(BoxWidth);
 }
 
 void TFormAboutZM::showEvent(QShowEvent *event)
 {
+    // A word longer than the value column (a port path) widens the box
+    // instead of being cut.
+    int longest = ValueWidth;
+    const QFontMetrics metrics = labComStatus->fontMetrics();
+    for (const QString &word : labComStatus->text().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        longest = std::max(longest, metrics.horizontalAdvance(word) + 2);
+    labComStatus->setMinimumWidth(longest);
     DialogPlacement::centreOnParent(this);
     QDialog::showEvent(event);
 }

@@ -81,6 +81,16 @@ int logLinesEndingWith(const QString &logPath, const QString &text)
     return count;
 }
 
+// The end of the simulator's log, for a failure's message.
+QString logTail(const QString &logPath, int lines = 40)
+{
+    QFile log(logPath);
+    if (!log.open(QIODevice::ReadOnly))
+        return QString();
+    const QStringList all = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'));
+    return all.mid(std::max(0, int(all.size()) - lines)).join(QLatin1Char('\n'));
+}
+
 // The program against the simulator, which logs what it receives.
 struct ProgramWithInstrument
 {
@@ -242,36 +252,40 @@ TEST(MainMenu, ManualOpensThroughTheViewerOrSaysWhyNotWithACode)
     struct Case
     {
         const char *what;
-        bool manualPresent;
-        bool viewerAccepts;
-        int calls; // of the viewer
+        QStringList files; // in the program folder
+        QStringList accepted; // what the viewer opens
+        QStringList tried; // what the program offers it, in order
         QString message; // empty: no box
     };
     const QString base = QStringLiteral("Невозможно открыть файл помощи. Код ошибки ");
+    const QString doc = QStringLiteral("zm_manual.doc"), pdf = QStringLiteral("zm_manual.pdf");
     const Case cases[] = {
-        { "opened", true, true, 1, QString() },
-        { "missing", false, true, 0, base + "2" },
-        { "no viewer", true, false, 1, base + "31" },
+        { "document opened", { doc, pdf }, { doc, pdf }, { doc }, QString() },
+        { "no viewer for the document, the PDF opens", { doc, pdf }, { pdf }, { doc, pdf },
+            QString() },
+        { "missing", {}, { doc, pdf }, {}, base + "2" },
+        { "no viewer at all", { doc, pdf }, {}, { doc, pdf }, base + "31" },
+        { "only the document, no viewer", { doc }, {}, { doc }, base + "31" },
     };
     for (const Case &c : cases) {
         TestProgramFolder folder(MissingPort);
-        if (c.manualPresent) {
-            QFile manual(folder.path() + QStringLiteral("zm_manual.doc"));
+        for (const QString &name : c.files) {
+            QFile manual(folder.path() + name);
             ASSERT_TRUE(manual.open(QIODevice::WriteOnly));
         }
         ModalAnswerer answerer;
         ProgramWindows windows;
         TFormMain *main = windows.FormMain();
         ASSERT_TRUE(startProgram(windows));
-        QStringList opened;
+        QStringList tried;
         main->commands()->setManualOpener([&](const QString &path) {
-            opened << path;
-            return c.viewerAccepts;
+            EXPECT_TRUE(path.startsWith(folder.path())) << qPrintable(path);
+            const QString name = QFileInfo(path).fileName();
+            tried << name;
+            return c.accepted.contains(name);
         });
         main->menu()->NHelp->trigger();
-        EXPECT_EQ(opened.size(), c.calls) << c.what;
-        if (c.calls > 0)
-            EXPECT_EQ(opened.first(), folder.path() + QStringLiteral("zm_manual.doc")) << c.what;
+        EXPECT_EQ(tried, c.tried) << c.what;
         if (c.message.isEmpty()) {
             EXPECT_TRUE(answerer.boxes.isEmpty()) << c.what;
         } else {
@@ -349,6 +363,26 @@ TEST(MainMenu, RangesDialogShowsTheGasGraphsLimitsAndAppliesThemEverywhere)
     EXPECT_FLOAT_EQ(graph->RangeLow[0], main->discovery()->chart()->ChannelMin[0]);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !answerer.boxes.isEmpty(); }, 3000));
     main->close();
+}
+
+TEST(MainMenu, InstrumentBoxShowsTheWholeLinkText)
+{
+    TFormAboutZM box;
+    const QString text = QStringLiteral("Zelmor подключен. Порт "
+                                        "/tmp/a-rather-long-folder-name-of-the-link/ttyZM0");
+    box.labComStatus->setText(text);
+    box.show();
+    QTest::qWait(50);
+    const QRect label = box.labComStatus->geometry();
+    EXPECT_TRUE(box.rect().contains(label)) << label.width() << "x" << label.height();
+    EXPECT_GE(label.height(), box.labComStatus->heightForWidth(label.width()));
+    EXPECT_GE(label.width(),
+        box.labComStatus->fontMetrics().horizontalAdvance(
+            QStringLiteral("/tmp/a-rather-long-folder-name-of-the-link/ttyZM0")));
+    EXPECT_EQ(box.windowTitle(), QStringLiteral("Состояние связи"));
+    const QString dir = qEnvironmentVariable("ZELMOR_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        box.grab().save(dir + QStringLiteral("/about-instrument-long.png"));
 }
 
 TEST(MainMenuReport, PreviewAfterStartUpAndPrintWithoutAPrinterSavesAPdf)
@@ -429,6 +463,45 @@ TEST(MainMenuWithInstrument, PropaneTwiceTogglesTheIndicatorAndSendsTheKeyOncePe
     QTest::qWait(1500);
     EXPECT_EQ(logLinesEndingWith(ProgramWithInstrument::logPath(), key4), before + 2);
     EXPECT_TRUE(p.answerer.boxes.isEmpty());
+    p.main->close();
+}
+
+// The link goes while the instrument runs a procedure: the thread gives the
+// procedure up. A key pressed from the menu afterwards reaches the instrument
+// once, not again with every cycle, and reception resumes.
+TEST(MainMenuWithInstrument, AKeyAfterALostProcedureIsSentOnce)
+{
+    ProgramWithInstrument p;
+    ASSERT_TRUE(p.sim.isReady()) << qPrintable(p.sim.errorString());
+    ASSERT_TRUE(p.start());
+    ASSERT_TRUE(p.sim.send(QStringLiteral("proctime 8000")));
+    ASSERT_TRUE(p.sim.send(QStringLiteral("zero")));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return p.main->opros().snapshot().ProcedureActive != 0; }, ReadingTimeoutMs));
+    ASSERT_TRUE(p.sim.send(QStringLiteral("fault silent on")));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return p.main->opros().snapshot().StatusText
+                == QStringLiteral("Ошибка: нет связи с прибором.");
+        },
+        4 * ReadingTimeoutMs));
+    EXPECT_FALSE(p.main->opros().snapshot().RunFlag);
+    ASSERT_TRUE(p.sim.send(QStringLiteral("fault off")));
+    // The instrument refuses commands while its procedure runs: wait for its end.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return p.sim.status(QStringLiteral("procedure")) == QStringLiteral("none"); },
+        20000));
+
+    const QString key4 = QStringLiteral("key 4");
+    const int before = logLinesEndingWith(ProgramWithInstrument::logPath(), key4);
+    p.main->menu()->NPropan->trigger();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return logLinesEndingWith(ProgramWithInstrument::logPath(), key4) == before + 1; },
+        ReadingTimeoutMs))
+        << qPrintable(logTail(ProgramWithInstrument::logPath()));
+    EXPECT_TRUE(p.receptionRuns());
+    QTest::qWait(1500);
+    EXPECT_EQ(logLinesEndingWith(ProgramWithInstrument::logPath(), key4), before + 1);
     p.main->close();
 }
 
@@ -601,9 +674,18 @@ TEST(MainMenuWithInstrument, PagesForTheDocumentation)
     QTest::qWait(300);
     save(main, "report-preview.png");
 
+    // The service page repeating ZMX_get_result: the first press stops the
+    // window's reception, the second starts the panel's own command.
     main->tabs()->setCurrentWidget(main->pages()->sys);
+    TFrame_SendCommand *panel = main->SendCommand();
+    panel->cbCommands->setCurrentIndex(ZMX_get_result);
+    panel->cbCommandsChange();
+    panel->btnStart->click();
     QTest::qWait(500);
+    panel->btnStart->click();
+    QTest::qWait(3000);
     save(main, "service-page.png");
+    panel->btnStart->click();
 
     TFormAboutZM *aboutZm = main->dialogs().FormAboutZM;
     aboutZm->show();
