@@ -71,6 +71,12 @@ protected:
         settings.name = Database;
         settings.user = QLatin1String(PgServer::SuperUser);
         settings.write(ini);
+        // The report template lies below the working directory, as installed.
+        ASSERT_TRUE(QFile::copy(QString::fromLocal8Bit(qgetenv("ZELMOR_SOURCE_DIR"))
+                + QStringLiteral("/report/conf/report.frf"),
+            programDir + QStringLiteral("conf/report.frf")));
+        previousWorkingDir = QDir::currentPath();
+        QDir::setCurrent(programDir);
         setProgramFolder(programDir);
         qputenv("ZELMOR_DATA_ROOT", folder.path().toUtf8());
 
@@ -105,6 +111,8 @@ protected:
         if (main)
             main->close();
         windows.reset();
+        if (!previousWorkingDir.isEmpty())
+            QDir::setCurrent(previousWorkingDir);
         setProgramFolder(QString());
     }
 
@@ -168,6 +176,7 @@ protected:
     std::unique_ptr<SimProcess> sim;
     QTemporaryDir folder;
     QString programDir;
+    QString previousWorkingDir;
     std::unique_ptr<ProgramWindows> windows;
     TFormMain *main = nullptr;
     QString startupText; // what the start-up said when the server was away
