@@ -54,8 +54,11 @@ TFormMain::TFormMain(QWidget *parent)
     setFixedSize(WindowWidth, WindowHeight);
 
     m_menu = new MainMenu(this);
-    m_report = new ReportPage(this);
     buildPages();
+    // After the pages: its preview, placed on the page "report", goes with
+    // the pages before the report and its printers.
+    m_report = new ReportPage(this);
+    connect(m_pages->Button2, &QPushButton::clicked, m_report, &ReportPage::Button2Click);
     buildEmissionTest();
 
     const MainWindowParts parts { *this, m_state, m_database, *m_opros, m_gasGraph, *m_test,
@@ -121,8 +124,6 @@ void TFormMain::buildPages()
     TFrame_SendCommand *panel = m_sendCommand;
     m_discovery->setStopPolling([panel] { panel->StopCommand(); });
     m_discovery->setRequestReadings([panel] { panel->RequestOperation(ZMX_get_result, 1, 0); });
-
-    connect(m_pages->Button2, &QPushButton::clicked, m_report, &ReportPage::Button2Click);
 }
 
 void TFormMain::buildEmissionTest()
