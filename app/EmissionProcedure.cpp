@@ -65,6 +65,10 @@ QString EmissionProcedure::receivingStatus()
 {
     return QStringLiteral("Прием данных...");
 }
+QString EmissionProcedure::zeroCorrectionFailedText()
+{
+    return QStringLiteral("Ошибка коррекции нуля.");
+}
 
 EmissionProcedure::EmissionProcedure(TestState &state, EmissionProcedureDevice &device)
     : m_state(state)
@@ -141,7 +145,12 @@ bool EmissionProcedure::startZeroCorrection()
         return false;
     // A mark left from an earlier correction must not end this one.
     m_device.takeZeroCorrectionFinished();
+    m_device.takeZeroCorrectionFailed(nullptr);
     m_device.requestOperation(ZMX_set_zero, RepeatOff, NoArgument);
+    // A speed step F1 interrupts is abandoned: its button goes idle and it
+    // must be started again.
+    m_beforeZeroCorrection
+        = isSpeedStep(m_state.OperationState) ? TestOperation::Live : m_state.OperationState;
     m_state.OperationState = TestOperation::ZeroCorrection;
     WriteLog(QString::fromLatin1(LogZeroCorrect));
     return true;
@@ -165,6 +174,7 @@ EmissionProcedure::Tick EmissionProcedure::onOtherTick()
 
 void EmissionProcedure::takeZeroCorrectionMark(Tick &tick)
 {
+    takeZeroCorrectionFailure(tick);
     // The thread keeps the mark until it is taken, so a correction that
     // finished between two ticks is completed on the next one, whatever that
     // tick's answer kind.
@@ -178,6 +188,24 @@ void EmissionProcedure::takeZeroCorrectionMark(Tick &tick)
     else if (m_beforeSelection)
         m_beforeSelection->zeroCorrectionFinished = true;
     tick.zeroCorrectionDone = true;
+}
+
+void EmissionProcedure::takeZeroCorrectionFailure(Tick &tick)
+{
+    QString error;
+    if (!m_device.takeZeroCorrectionFailed(&error))
+        return;
+    tick.zeroCorrectionError = error.isEmpty() ? zeroCorrectionFailedText() : error;
+    // The instrument's zero is not corrected: the speed steps need a good
+    // correction first, whatever an earlier one achieved.
+    m_state.ZeroDone = false;
+    const auto restore = [this](TestOperation operation) {
+        return operation == TestOperation::ZeroCorrection ? m_beforeZeroCorrection : operation;
+    };
+    if (m_state.OperationState != TestOperation::Blank)
+        m_state.OperationState = restore(m_state.OperationState);
+    else if (m_beforeSelection)
+        m_beforeSelection->operation = restore(m_beforeSelection->operation);
 }
 
 // ---- F2, F3 ---------------------------------------------------------------

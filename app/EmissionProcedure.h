@@ -35,6 +35,9 @@ public:
     static QString notFinishedText();
     static QString zeroCorrectionStatus();
     static QString receivingStatus();
+    // Shown when the instrument ends a zero correction with an error but
+    // gives no text of its own.
+    static QString zeroCorrectionFailedText();
 
     struct Readiness
     {
@@ -58,11 +61,15 @@ public:
     };
 
     // What one operation timer tick changed, in the order it is shown:
-    // the progress, then a finished zero correction, then a finished step.
+    // the progress, then a finished or failed zero correction, then a
+    // finished step.
     struct Tick
     {
         std::optional<Progress> progress;
         bool zeroCorrectionDone = false;
+        // The instrument ended the zero correction with this error: F1 may
+        // start a new one, the graph shows live values again.
+        std::optional<QString> zeroCorrectionError;
         // MinSpeed or RaisedSpeed when that step collected its last reading.
         std::optional<TestOperation> stepDone;
     };
@@ -129,6 +136,7 @@ public:
 
 private:
     void takeZeroCorrectionMark(Tick &tick);
+    void takeZeroCorrectionFailure(Tick &tick);
     void collectReading(const ZmxSnapshot &snapshot, bool newRecord, Tick &tick);
     void completeSpeedStep(Tick &tick);
 
@@ -139,6 +147,9 @@ private:
         bool vehicleSelected = false;
         bool zeroCorrectionFinished = false; // while the selection was open
     };
+
+    // What F1 interrupted; a failed correction goes back to it.
+    TestOperation m_beforeZeroCorrection = TestOperation::Live;
 
     TestState &m_state;
     EmissionProcedureDevice &m_device;

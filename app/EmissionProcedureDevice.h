@@ -2,6 +2,7 @@
 
 #include "device/Records.h"
 
+#include <QString>
 #include <QtGlobal>
 
 // What the emission procedure needs of the polling thread. The program passes the
@@ -18,4 +19,7 @@ public:
     virtual void requestRecordCountReset() = 0;
     // True once after each finished zero correction.
     virtual bool takeZeroCorrectionFinished() = 0;
+    // True once after each zero correction the instrument ended with an
+    // error; `errorText` gets the instrument's message.
+    virtual bool takeZeroCorrectionFailed(QString *errorText) = 0;
 };

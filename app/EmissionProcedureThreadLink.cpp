@@ -24,3 +24,8 @@ bool EmissionProcedureThreadLink::takeZeroCorrectionFinished()
 {
     return m_thread.takeZeroCorrectionFinished();
 }
+
+bool EmissionProcedureThreadLink::takeZeroCorrectionFailed(QString *errorText)
+{
+    return m_thread.takeZeroCorrectionFailed(errorText);
+}

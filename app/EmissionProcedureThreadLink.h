@@ -23,6 +23,7 @@ public:
     void requestOperation(ZmxCommand code, int repeat, quint16 argument) override;
     void requestRecordCountReset() override;
     bool takeZeroCorrectionFinished() override;
+    bool takeZeroCorrectionFailed(QString *errorText) override;
 
 private:
     TOpros_ZMX &m_thread;

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -171,6 +172,17 @@ void EmissionProcedureView::showTick(const EmissionProcedure::Tick &tick)
         if (m_c.OKZero)
             m_c.OKZero->show();
         StepButtonLook::setIdle(m_c.btnZero, m_c.ShapeZero);
+    }
+    if (tick.zeroCorrectionError) {
+        // The status line says it now, the box once the tick is over, so the
+        // timer goes on showing live values while the operator reads it.
+        showStatus(*tick.zeroCorrectionError);
+        if (m_c.MainProgress)
+            m_c.MainProgress->setValue(0);
+        if (m_c.OKZero)
+            m_c.OKZero->hide();
+        StepButtonLook::setIdle(m_c.btnZero, m_c.ShapeZero);
+        QTimer::singleShot(0, this, [this, text = *tick.zeroCorrectionError] { warn(text); });
     }
     if (tick.stepDone) {
         const bool minSpeed = *tick.stepDone == TestOperation::MinSpeed;

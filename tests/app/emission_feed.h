@@ -28,9 +28,19 @@ public:
     }
     void requestRecordCountReset() override { ++recordCountResets; }
     bool takeZeroCorrectionFinished() override { return std::exchange(zeroFinished, false); }
+    bool takeZeroCorrectionFailed(QString *errorText) override
+    {
+        if (!std::exchange(zeroFailed, false))
+            return false;
+        if (errorText)
+            *errorText = zeroError;
+        return true;
+    }
 
     int kind = DataKindResult;
     bool zeroFinished = false;
+    bool zeroFailed = false;
+    QString zeroError;
     int recordCountResets = 0;
     std::vector<Request> requests;
 };

@@ -172,6 +172,82 @@ TEST_F(EmissionProcedureTest, ZeroCorrectionEndsOnWhicheverTickTakesTheMark)
     }
 }
 
+TEST_F(EmissionProcedureTest, AFailedZeroCorrectionGoesBackToWhatItInterrupted)
+{
+    const QString instrumentText = QStringLiteral("Ошибка коррекции нуля (1).");
+    const struct
+    {
+        const char *name;
+        TestOperation before; // what F1 interrupted
+        int tick; // 0 readings, 1 zero correction progress, 2 other
+        bool selectionOpen;
+        QString instrumentError;
+        TestOperation after;
+    } cases[] = {
+        { "live, readings tick", TestOperation::Live, 0, false, instrumentText,
+            TestOperation::Live },
+        { "live, progress tick", TestOperation::Live, 1, false, instrumentText,
+            TestOperation::Live },
+        { "live, other tick", TestOperation::Live, 2, false, instrumentText, TestOperation::Live },
+        { "minimum speed step is abandoned", TestOperation::MinSpeed, 0, false, instrumentText,
+            TestOperation::Live },
+        { "stored report stays stored", TestOperation::ReportSaved, 0, false, instrumentText,
+            TestOperation::ReportSaved },
+        { "no text from the instrument", TestOperation::Live, 1, false, QString(),
+            TestOperation::Live },
+        { "vehicle selection open", TestOperation::Live, 0, true, instrumentText,
+            TestOperation::Blank },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        state = TestState();
+        state.ZeroDone = true; // an earlier correction went well
+        state.OperationState = c.before;
+        ASSERT_TRUE(procedure.startZeroCorrection());
+        if (c.selectionOpen)
+            procedure.beginVehicleSelection();
+        const auto tickOnce = [&] {
+            switch (c.tick) {
+            case 0:
+                return procedure.onReadingsTick(readingsSnapshot({}, ++records), true);
+            case 1:
+                return procedure.onProcedureTick(procedureSnapshot(ZMX_set_zero, 200, 40, 7));
+            default:
+                return procedure.onOtherTick();
+            }
+        };
+        EXPECT_FALSE(tickOnce().zeroCorrectionError);
+        EXPECT_EQ(state.OperationState,
+            c.selectionOpen ? TestOperation::Blank : TestOperation::ZeroCorrection);
+
+        device.zeroFailed = true;
+        device.zeroError = c.instrumentError;
+        const auto failed = tickOnce();
+        ASSERT_TRUE(failed.zeroCorrectionError);
+        EXPECT_EQ(*failed.zeroCorrectionError,
+            c.instrumentError.isEmpty() ? EmissionProcedure::zeroCorrectionFailedText()
+                                        : c.instrumentError);
+        EXPECT_FALSE(failed.zeroCorrectionDone);
+        EXPECT_EQ(state.OperationState, c.after);
+        EXPECT_FALSE(state.ZeroDone) << "the speed steps need a good correction";
+        EXPECT_FALSE(tickOnce().zeroCorrectionError) << "the failure is taken once";
+        if (c.selectionOpen) {
+            procedure.endVehicleSelection(nullptr);
+            EXPECT_EQ(state.OperationState, TestOperation::Live) << "no correction to wait for";
+        }
+
+        // F1 starts a new correction, and a failure left over is not taken
+        // for this one's end.
+        device.zeroFailed = true;
+        ASSERT_TRUE(procedure.startZeroCorrection());
+        EXPECT_FALSE(tickOnce().zeroCorrectionError);
+        EXPECT_EQ(state.OperationState, TestOperation::ZeroCorrection);
+        device.zeroFinished = true;
+        EXPECT_TRUE(tickOnce().zeroCorrectionDone);
+        EXPECT_TRUE(state.ZeroDone);
+    }
+}
+
 TEST_F(EmissionProcedureTest, AStepCollectsItsReadingsOnlyFromNewRecords)
 {
     const struct

@@ -3,6 +3,7 @@
 #include "app/DiagnosePage.h"
 #include "app/EmissionProcedureView.h"
 #include "app/ProgramWindows.h"
+#include "app/StepButtonLook.h"
 #include "app/TFormAboutZM.h"
 #include "app/TFormMain.h"
 #include "database/SelectedVehicle.h"
@@ -12,9 +13,12 @@
 #include "tests/support/SimProcess.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace {
 constexpr int StartupTimeoutMs = 20000;
@@ -121,5 +125,74 @@ TEST(MainWindowWithInstrument, ANewTestStartsTheRecordSeriesAgain)
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return main->opros().snapshot().RecordCount < Received; }, ReadingTimeoutMs))
         << main->opros().snapshot().RecordCount;
+    main->close();
+}
+
+// A zero correction the instrument ends with an error: the operator reads the
+// instrument's text in the status line and a box, F1 is idle again, the graph
+// shows live values, and F1 starts a new correction that can end well.
+TEST(MainWindowWithInstrument, AFailedZeroCorrectionIsShownAndF1WorksAgain)
+{
+    SimProcess sim({ QStringLiteral("--warmup"), QStringLiteral("0") });
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorString());
+    ASSERT_TRUE(sim.send(QStringLiteral("proctime 1000")));
+    ASSERT_TRUE(sim.send(QStringLiteral("fault zero-error on")));
+    ASSERT_TRUE(sim.send(QStringLiteral("hold on")));
+    ASSERT_TRUE(sim.send(QStringLiteral("gas CO 1.25")));
+
+    TestProgramFolder folder(sim.linkPath());
+    TFormMain *main = nullptr;
+    struct Seen
+    {
+        QString status;
+        bool zeroRunning = true;
+        TestOperation operation = TestOperation::ZeroCorrection;
+    };
+    std::optional<Seen> atBox;
+    ModalAnswerer answerer([&](const ModalAnswerer::Box &) {
+        if (!main || atBox)
+            return;
+        atBox = Seen { main->labZMStatus()->text(),
+            StepButtonLook::isRunning(main->diagnosePage()->btnZero),
+            main->state().OperationState };
+    });
+    ProgramWindows windows;
+    main = windows.FormMain();
+    main->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->isStartupFinished(); }, StartupTimeoutMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->state().WarmedUp; }, ReadingTimeoutMs));
+    DiagnosePage *page = main->diagnosePage();
+
+    const QString error = QStringLiteral("Ошибка коррекции нуля (1).");
+    page->btnZero->click();
+    ASSERT_EQ(main->state().OperationState, TestOperation::ZeroCorrection);
+    EXPECT_TRUE(StepButtonLook::isRunning(page->btnZero));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.boxes.size() == 1; }, 4 * ReadingTimeoutMs));
+    EXPECT_EQ(answerer.boxes.front().text, error);
+    ASSERT_TRUE(atBox);
+    EXPECT_EQ(atBox->status, error);
+    EXPECT_FALSE(atBox->zeroRunning);
+    EXPECT_EQ(atBox->operation, TestOperation::Live);
+    EXPECT_FALSE(main->state().ZeroDone);
+    EXPECT_FALSE(page->OKZero->isVisible());
+    // Live values again, not the zeros of a running correction.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return page->frGraph[0]->labData->text() == QStringLiteral("1.25"); },
+            ReadingTimeoutMs))
+        << qPrintable(page->frGraph[0]->labData->text());
+
+    // F1 again is taken up and this time ends well.
+    ASSERT_TRUE(sim.send(QStringLiteral("fault zero-error off")));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            page->btnZero->click();
+            return main->state().OperationState == TestOperation::ZeroCorrection;
+        },
+        ReadingTimeoutMs));
+    EXPECT_TRUE(StepButtonLook::isRunning(page->btnZero));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main->state().ZeroDone; }, 4 * ReadingTimeoutMs));
+    EXPECT_TRUE(page->OKZero->isVisible());
+    EXPECT_FALSE(StepButtonLook::isRunning(page->btnZero));
+    EXPECT_EQ(answerer.boxes.size(), 1);
     main->close();
 }
