@@ -1,5 +1,6 @@
 #include "app/ConnectSequence.h"
 
+#include "app/LinkWatch.h"
 #include "app/TFormAboutZM.h"
 #include "app/TestState.h"
 #include "device/Records.h"
@@ -12,7 +13,6 @@
 
 namespace {
 const char *const Unknown = "-1";
-const char *const NoLinkText = "Нет связи с прибором.";
 const char *const ProductName = "Zelmor";
 } // namespace
 
@@ -46,7 +46,7 @@ int ConnectSequence::connect(const QString &portName)
         return TOpros_ZMX::NotConnected;
     const int result = m_connector ? m_connector(portName) : TOpros_ZMX::NotConnected;
     if (m_panel) {
-        m_panel->endAttempt(result);
+        m_panel->endAttempt(result, m_thread.snapshot().PortError);
         m_panel->cbSpeed->setCurrentIndex(TFrConnect::FastSpeedIndex);
     }
     return result;
@@ -64,20 +64,34 @@ int ConnectSequence::run(const QString &portName)
         setLabel(label, unknown);
 
     const int connected = connect(portName);
+    const ZmxSnapshot after = m_thread.snapshot();
+    if (m_watch)
+        m_watch->connectEnded(portName, connected, after);
     if (connected != TOpros_ZMX::Connected) {
-        setLabel(&TFormAboutZM::labComStatus, QString::fromUtf8(NoLinkText));
+        // Why, when the port itself could not be used.
+        if (m_about)
+            m_about->setLinkState(LinkWatch::noLinkText(after.PortError));
     } else {
-        setLabel(&TFormAboutZM::labComStatus, m_thread.snapshot().StatusText);
+        if (m_about)
+            m_about->setLinkState(after.StatusText);
         const int read = callKeepingEventsFlowing([this] { return m_thread.ReadConstants(); });
         if (read == TOpros_ZMX::ConstantsRead) {
             const ZmxSnapshot snap = m_thread.snapshot();
-            setLabel(&TFormAboutZM::labZMModel, QString::fromLatin1(ProductName));
-            setLabel(&TFormAboutZM::labZMNumber, QString::number(snap.SerialNumber));
-            setLabel(&TFormAboutZM::labFirmware,
-                QString::fromStdString(ConstantsRecord::formatFirmware(snap.FirmwareVersion)));
-            m_state.InstrumentNumber = snap.SerialNumber;
+            showInstrument(m_about, m_state, snap.SerialNumber, snap.FirmwareVersion);
         }
     }
     m_thread.RequestOperation(ZMX_get_result, Repeat, 0);
     return 0;
+}
+
+void ConnectSequence::showInstrument(
+    TFormAboutZM *box, TestState &state, quint16 serialNumber, quint16 firmwareVersion)
+{
+    state.InstrumentNumber = serialNumber;
+    if (!box)
+        return;
+    box->labZMModel->setText(QString::fromLatin1(ProductName));
+    box->labZMNumber->setText(QString::number(serialNumber));
+    box->labFirmware->setText(
+        QString::fromStdString(ConstantsRecord::formatFirmware(firmwareVersion)));
 }

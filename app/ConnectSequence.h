@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+class LinkWatch;
 class QLabel;
 class TFormAboutZM;
 class TFrConnect;
@@ -25,6 +26,8 @@ public:
     // The link panel of the service page, which shows the port, the speed and
     // the outcome of the attempt (may be null).
     void setLinkPanel(TFrConnect *panel, const QString &speed);
+    // Told the outcome, to follow the port afterwards (may be null).
+    void setLinkWatch(LinkWatch *watch) { m_watch = watch; }
     // How the port is connected; by default the thread's ConnectPort, run off
     // the user interface thread. Returns 0 connected, -1 no link.
     void setConnector(std::function<int(const QString &port)> connector);
@@ -32,12 +35,18 @@ public:
     // Returns 0, as the connect sequence always does.
     int run(const QString &portName);
 
+    // The instrument's identity in the box and the test state (the serial
+    // number goes into the reports).
+    static void showInstrument(
+        TFormAboutZM *box, TestState &state, quint16 serialNumber, quint16 firmwareVersion);
+
 private:
     int connect(const QString &portName);
 
     TOpros_ZMX &m_thread;
     TestState &m_state;
     TFormAboutZM *m_about = nullptr;
+    LinkWatch *m_watch = nullptr;
     QPointer<TFrConnect> m_panel;
     QString m_speed;
     std::function<int(const QString &)> m_connector;

@@ -8,6 +8,7 @@
 #include "app/MainMenu.h"
 #include "app/SecondaryPages.h"
 #include "app/TFormAboutProg.h"
+#include "app/TFormAboutZM.h"
 #include "app/TestState.h"
 #include "app/ZelmorApplication.h"
 #include "common/AppLog.h"
@@ -16,6 +17,7 @@
 #include "config/ui/TFormOptions.h"
 #include "database/ZelmorDatabase.h"
 #include "device/TOpros_ZMX.h"
+#include "device/ui/TFrConnect.h"
 #include "graphs/GASE_GRAPH.h"
 #include "graphs/ui/ConnectGaseGraph.h"
 #include "report/ui/ReportPage.h"
@@ -201,5 +203,23 @@ int StartupSequence::connectDevice()
     ConnectSequence sequence(m_parts.opros, m_parts.state);
     sequence.setAboutBox(m_parts.dialogs.FormAboutZM);
     sequence.setLinkPanel(&m_parts.connectModule, speed);
+    sequence.setLinkWatch(&m_linkWatch);
     return sequence.run(port);
+}
+
+void StartupSequence::followLink(const ZmxSnapshot &snapshot)
+{
+    const LinkWatch::Change change = m_linkWatch.look(snapshot);
+    if (!change.any())
+        return;
+    TFormAboutZM *box = m_parts.dialogs.FormAboutZM;
+    if (change.portError)
+        m_parts.connectModule.showPortError(*change.portError);
+    if (change.connected)
+        m_parts.connectModule.showConnected();
+    if (change.linkText && box)
+        box->setLinkState(*change.linkText);
+    if (change.instrument)
+        ConnectSequence::showInstrument(box, m_parts.state, change.instrument->serialNumber,
+            change.instrument->firmwareVersion);
 }

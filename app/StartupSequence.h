@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LinkWatch.h"
 #include "app/MainWindowParts.h"
 
 #include <QObject>
@@ -42,6 +43,9 @@ public:
     // The connect sequence with the port and speed of the options dialog (or
     // of the settings file when there is no dialog). Returns 0.
     int connectDevice();
+    // Brings what the thread found about the port since the connect to the
+    // link panel and the instrument box (operation timer).
+    void followLink(const ZmxSnapshot &snapshot);
 
 signals:
     void finished();
@@ -63,6 +67,7 @@ private:
     const bool &m_procedureActive;
     std::unique_ptr<Settings> m_ownSettings;
     QStringList m_errors;
+    LinkWatch m_linkWatch;
     bool m_finished = false;
     bool m_closed = false;
 };

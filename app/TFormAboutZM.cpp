@@ -56,6 +56,12 @@ TFormAboutZM::TFormAboutZM(QWidget *parent)
     setMinimumWidth(BoxWidth);
 }
 
+void TFormAboutZM::setLinkState(const QString &text)
+{
+    labComStatus->setWordWrap(true);
+    labComStatus->setText(text);
+}
+
 void TFormAboutZM::showEvent(QShowEvent *event)
 {
     // A word longer than the value column (a port path) widens the box

@@ -14,6 +14,10 @@ class TFormAboutZM : public QDialog
 public:
     explicit TFormAboutZM(QWidget *parent = nullptr);
 
+    // The "Связь:" value: the link's state, or why there is none (it may
+    // take two lines).
+    void setLinkState(const QString &text);
+
     QLabel *labZMModel = nullptr;
     QLabel *labFirmware = nullptr;
     QLabel *labZMNumber = nullptr;

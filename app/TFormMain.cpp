@@ -326,6 +326,7 @@ void TFormMain::TimerOperationTimer()
         break;
     }
     updateGasGraph(snapshot);
+    m_startup->followLink(snapshot);
 }
 
 void TFormMain::applyTick(const OperationTick &tick)

@@ -57,7 +57,8 @@ struct ZmxSnapshot
     int RepeatFlag = 0;
     bool AutoReadAfterZero = false;
 
-    // Outcome of the last ReadConstants(): 0 read, -1 refused, -2 no answer.
+    // Outcome of the last ReadConstants() since the last ConnectPort(): 0
+    // read, -1 refused, -2 no answer.
     int ConstantsResult = ConstantsNotRead;
     ConstantsRecord Constants;
     quint16 SerialNumber = 0;

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPalette>
 #include <QPointer>
 #include <QPushButton>
 
@@ -99,6 +100,15 @@ void TFrConnect::buildView()
     btnInitPort->setObjectName(QStringLiteral("btnInitPort"));
     btnInitPort->setGeometry(40, 224, 121, 25);
     connect(btnInitPort, &QPushButton::clicked, this, &TFrConnect::btnInitPortClick);
+
+    labPortError = new QLabel(GroupBox1);
+    labPortError->setObjectName(QStringLiteral("labPortError"));
+    labPortError->setGeometry(8, 252, 193, 26);
+    labPortError->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    labPortError->setWordWrap(true);
+    QPalette palette = labPortError->palette();
+    palette.setColor(QPalette::WindowText, Qt::darkRed);
+    labPortError->setPalette(palette);
 }
 
 void TFrConnect::applyChoice(int portIndex, int speedIndex, int fastSpeed)
@@ -122,7 +132,7 @@ void TFrConnect::btnInitPortClick()
         ? callKeepingEventsFlowing([opros, port] { return opros->ConnectPort(port); })
         : TOpros_ZMX::NotConnected;
     if (self)
-        endAttempt(result);
+        endAttempt(result, opros ? opros->snapshot().PortError : QString());
 }
 
 bool TFrConnect::beginAttempt(const QString &port, const QString &speed)
@@ -138,16 +148,36 @@ bool TFrConnect::beginAttempt(const QString &port, const QString &speed)
     ConnectResult = -1;
     labPortStatus->setText(Unknown);
     labZMStatus->setText(Unknown);
+    labPortError->clear();
     btnInitPort->setEnabled(false);
     return true;
 }
 
-void TFrConnect::endAttempt(int result)
+void TFrConnect::endAttempt(int result, const QString &portError)
 {
     const QString shown = result == TOpros_ZMX::Connected ? Yes : No;
     labPortStatus->setText(shown);
     labZMStatus->setText(shown);
+    showPortError(portError);
     btnInitPort->setEnabled(true);
     ConnectResult = result;
     m_connecting = false;
+}
+
+void TFrConnect::showPortError(const QString &portError)
+{
+    // The reason stands on a line of its own: it starts with a capital.
+    labPortError->setText(portError.left(1).toUpper() + portError.mid(1));
+    labPortError->setToolTip(labPortError->text());
+}
+
+void TFrConnect::showConnected()
+{
+    // An attempt of the operator's that runs now shows its own outcome.
+    if (m_connecting)
+        return;
+    labPortStatus->setText(Yes);
+    labZMStatus->setText(Yes);
+    labPortError->clear();
+    ConnectResult = TOpros_ZMX::Connected;
 }

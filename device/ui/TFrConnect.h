@@ -37,7 +37,14 @@ public:
     // shows the port and speed, "---" and a disabled button until endAttempt
     // shows the outcome. False while another attempt runs.
     bool beginAttempt(const QString &port, const QString &speed);
-    void endAttempt(int result);
+    // portError: why the port could not be used (the thread's PortError),
+    // shown under the button; empty when the port was fine.
+    void endAttempt(int result, const QString &portError = QString());
+
+    // What the thread found later: the port's reason changed (empty: fine
+    // again), or it connected by itself to the port it kept trying.
+    void showPortError(const QString &portError);
+    void showConnected();
 
     // -1 after construction and during an attempt; then what ConnectPort
     // returned: 0 connected, -1 no link.
@@ -54,6 +61,8 @@ public:
     QLabel *Label4 = nullptr;
     QLabel *labZMStatus = nullptr;
     QPushButton *btnInitPort = nullptr;
+    // Why the port failed ("Порт занят другой программой"); empty otherwise.
+    QLabel *labPortError = nullptr;
 
 public slots:
     // Connects to the port typed or chosen in cbPort. Returns when the attempt

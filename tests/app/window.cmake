@@ -27,3 +27,6 @@ set_tests_properties(test_app_exceptions PROPERTIES TIMEOUT 30
 zelmor_add_test(NAME test_app_window_menu GUI TIMEOUT 400
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_menu.cpp ${CMAKE_CURRENT_LIST_DIR}/window_support.h
   LIBS zelmor_app zelmor_test_sim Qt6::Test)
+zelmor_add_test(NAME test_app_window_port GUI TIMEOUT 180
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_port.cpp ${CMAKE_CURRENT_LIST_DIR}/window_support.h
+  LIBS zelmor_app zelmor_test_sim Qt6::Test)

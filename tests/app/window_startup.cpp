@@ -65,7 +65,9 @@ TEST(MainWindowStartup, WithoutAnInstrumentTheMeasuringPageShowsTheFailedConnect
     EXPECT_FALSE(main->tabs()->tabBar()->isVisible());
 
     const TFormMain::Dialogs &d = main->dialogs();
-    EXPECT_EQ(d.FormAboutZM->labComStatus->text(), QStringLiteral("Нет связи с прибором."));
+    // The port does not exist: the box says so.
+    EXPECT_EQ(d.FormAboutZM->labComStatus->text(),
+        QStringLiteral("Нет связи с прибором: порт не найден."));
     for (QLabel *unknown :
         { d.FormAboutZM->labZMModel, d.FormAboutZM->labZMNumber, d.FormAboutZM->labFirmware })
         EXPECT_EQ(unknown->text(), QStringLiteral("-1"));
@@ -133,8 +135,8 @@ TEST(MainWindowStartup, AFailedStepStillConnectsAndIsReportedAfterStartUp)
 
     ASSERT_EQ(main->startupErrors().size(), 1);
     // The steps after the database ran: the connect, the graph, the data table.
-    EXPECT_EQ(
-        main->dialogs().FormAboutZM->labComStatus->text(), QStringLiteral("Нет связи с прибором."));
+    EXPECT_EQ(main->dialogs().FormAboutZM->labComStatus->text(),
+        QStringLiteral("Нет связи с прибором: порт не найден."));
     EXPECT_FALSE(main->pages()->grData->item(0, 0)->text().isEmpty());
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.boxes.isEmpty(); }, 5000));
