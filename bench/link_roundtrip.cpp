@@ -8,7 +8,7 @@
 
 #include "device/FrameCodec.h"
 #include "device/PacketExchange.h"
-#include "link_PtyPeer.h"
+#include "link_pty_peer.h"
 #include "tests/support/SimProcess.h"
 
 #include <benchmark/benchmark.h>

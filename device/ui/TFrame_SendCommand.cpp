@@ -165,6 +165,11 @@ void TFrame_SendCommand::buildView()
     labInOK = makeValue(g, "labInOK", 64, 120, CounterWidth, GoodValueStyle);
     labInErr = makeValue(g, "labInErr", 108, 120, CounterWidth, BadValueStyle);
     Label5->setBuddy(labInOK);
+    Label10 = makeLabel(g, QStringLiteral("Label10"), QStringLiteral("Поздние"), 14, 135);
+    labInLate = makeValue(g, "labInLate", 64, 135, CounterWidth, BadValueStyle);
+    Label10->setToolTip(QStringLiteral("Поздние кадры: ответы на прежние команды, отброшены"));
+    labInLate->setToolTip(Label10->toolTip());
+    Label10->setBuddy(labInLate);
 
     // Input parameters.
     Label3 = makeLabel(g, QStringLiteral("Label3"), QStringLiteral("Входные параметры:"), 208, 16);
@@ -305,6 +310,7 @@ void TFrame_SendCommand::Timer1Timer()
     labOutErr->setText(QString::number(s.LinkErrorCount));
     labInOK->setText(QString::number(s.RecvOkCount));
     labInErr->setText(QString::number(s.RecvErrCount));
+    labInLate->setText(QString::number(s.StaleFrameCount));
 
     if (s.ProcedureActive != 0) {
         const QString status = TOpros_ZMX::programStatusNameAt(s.ProcedureStatus);

@@ -65,6 +65,10 @@ public:
     QLabel *Label5 = nullptr;
     QLabel *labInOK = nullptr;
     QLabel *labInErr = nullptr;
+    // Late frames dropped: answers to an earlier command that arrived before
+    // the next one went out.
+    QLabel *Label10 = nullptr;
+    QLabel *labInLate = nullptr;
     QLabel *Label3 = nullptr;
     std::array<QLabel *, InputCount> labIN {}; // labIN1 … labIN4
     std::array<QLineEdit *, InputCount> edIN {}; // edIN1 … edIN4

@@ -58,8 +58,9 @@ TEST(ServicePage, PanelTakesThePlaceholdersPlaceAndShowsTheLink)
     EXPECT_EQ(panel->btnStart->text(), "Стоп");
 
     const QString dir = qEnvironmentVariable("ZELMOR_SCREENSHOT_DIR");
-    if (!dir.isEmpty())
+    if (!dir.isEmpty()) {
         EXPECT_TRUE(tabs.grab().save(QDir(dir).filePath("service-page.png")));
+    }
     panel->StopCommand();
 }
 

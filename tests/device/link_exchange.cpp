@@ -2,7 +2,7 @@
 #include "device/MsClock.h"
 #include "device/PacketExchange.h"
 #include "device/SerialTransport.h"
-#include "link_PtyPeer.h"
+#include "link_pty_peer.h"
 #include "tests/support/ScriptedLibrary.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "device/MsClock.h"
 #include "device/ProtocolLibrary.h"
 #include "device/SerialTransport.h"
-#include "link_PtyPeer.h"
+#include "link_pty_peer.h"
 #include "tests/support/ScriptedTransport.h"
 
 #include <gtest/gtest.h>

@@ -11,3 +11,6 @@ zelmor_add_test(NAME test_opros_faults SOURCES opros_faults.cpp
                 LIBS zelmor_device zelmor_test_sim TIMEOUT 90)
 zelmor_add_test(NAME test_opros_frame SOURCES opros_frame.cpp
                 LIBS zelmor_device_ui zelmor_config zelmor_test_sim GUI TIMEOUT 90)
+# The faults operators met, against the simulator.
+zelmor_add_test(NAME test_opros_link_faults SOURCES opros_link_faults.cpp
+                LIBS zelmor_device zelmor_test_sim TIMEOUT 180)

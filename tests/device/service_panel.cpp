@@ -315,6 +315,7 @@ TEST_F(ServicePanelTest, SilentInstrumentCountsLinkErrors)
     EXPECT_EQ(number(m_panel->labOutOK), 0);
     EXPECT_EQ(number(m_panel->labInOK), 0);
     EXPECT_EQ(number(m_panel->labInErr), 0);
+    EXPECT_EQ(number(m_panel->labInLate), 0);
     EXPECT_EQ(m_panel->shownLinkState() == 3 || m_panel->shownLinkState() == 1, true);
     EXPECT_TRUE(m_opros->snapshot().StatusText.startsWith("Ошибка связи ("));
 
@@ -327,6 +328,19 @@ TEST_F(ServicePanelTest, SilentInstrumentCountsLinkErrors)
     ASSERT_TRUE(waitUntil([&] { return number(m_panel->labInErr) >= 1; }, 3 * WaitMs));
     EXPECT_GE(number(m_panel->labOutOK), 1);
     m_panel->StopCommand();
+}
+
+TEST_F(ServicePanelTest, LateFramesDroppedAreCounted)
+{
+    EXPECT_EQ(number(m_panel->labInLate), 0);
+    // The spline answer is not read by the cycle: it is still there when the
+    // readings command goes out, and dropped as a late frame.
+    m_opros->RequestOperation(ZMX_get_s_vector, 1, 0);
+    m_opros->RequestOperation(ZMX_get_result, 1, 0);
+    ASSERT_TRUE(waitUntil([&] { return number(m_panel->labInLate) >= 1; }, 3 * WaitMs));
+    m_opros->StopCycle();
+    QTest::qWait(600);
+    EXPECT_EQ(number(m_panel->labInLate), m_opros->snapshot().StaleFrameCount);
 }
 
 TEST(ServicePanelView, ControlsStandWhereServiceStaffExpectThem)
@@ -355,8 +369,8 @@ TEST(ServicePanelView, ControlsStandWhereServiceStaffExpectThem)
         EXPECT_EQ(panel.labIN[i]->buddy(), panel.edIN[i]);
     }
     for (const char *name : { "cbCommands", "cbRepeat", "btnStart", "PaintBox1", "labOutOK",
-             "labOutErr", "labInOK", "labInErr", "labIN1", "labIN4", "edIN1", "edIN4", "labOUT1",
-             "labOUT14", "labOUTinfo", "labOUTcnt", "progrPrgCnt", "labStatusText" })
+             "labOutErr", "labInOK", "labInErr", "labInLate", "labIN1", "labIN4", "edIN1", "edIN4",
+             "labOUT1", "labOUT14", "labOUTinfo", "labOUTcnt", "progrPrgCnt", "labStatusText" })
         EXPECT_TRUE(panel.findChild<QWidget *>(name)) << name;
 
     // Choosing a command prepares its fields; labOUT3 keeps its name.
