@@ -1,3 +1,29 @@
+# zelmor_sanitizer_env(<out>)
+# The environment a test needs under the sanitizer build (ZELMOR_SANITIZE):
+# the suppression files of tests/sanitizers, which list only reports that lie
+# wholly inside Qt and the system libraries. Empty without sanitizers.
+function(zelmor_sanitizer_env out)
+  set(env "")
+  set(supp ${PROJECT_SOURCE_DIR}/tests/sanitizers)
+  if(ZELMOR_SANITIZE MATCHES "address")
+    list(APPEND env "LSAN_OPTIONS=suppressions=${supp}/lsan.supp:print_suppressions=0")
+    list(APPEND env "UBSAN_OPTIONS=print_stacktrace=1")
+  endif()
+  if(ZELMOR_SANITIZE MATCHES "thread")
+    list(APPEND env "TSAN_OPTIONS=suppressions=${supp}/tsan.supp:print_suppressions=0")
+  endif()
+  set(${out} "${env}" PARENT_SCOPE)
+endfunction()
+
+# zelmor_sanitizer_timeout(<var>)
+# Sanitized code runs several times slower: the test's time limit grows with it.
+function(zelmor_sanitizer_timeout var)
+  if(ZELMOR_SANITIZE)
+    math(EXPR scaled "${${var}} * 3")
+    set(${var} ${scaled} PARENT_SCOPE)
+  endif()
+endfunction()
+
 # zelmor_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib1 lib2 [GUI] [TIMEOUT s] [LABELS l])
 # Builds one GoogleTest executable and registers it with CTest. GUI tests get a
 # QApplication from the shared main and run on the offscreen platform; every
@@ -14,7 +40,10 @@ function(zelmor_add_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
+  zelmor_sanitizer_timeout(T_TIMEOUT)
   set(env "QT_QPA_PLATFORM=offscreen;ZELMOR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  zelmor_sanitizer_env(sanitizer_env)
+  list(APPEND env ${sanitizer_env})
   # Tests that talk to the instrument start the simulator from here.
   if(TARGET zelmor-sim)
     list(APPEND env "ZELMOR_SIM=$<TARGET_FILE:zelmor-sim>")

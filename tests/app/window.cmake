@@ -20,8 +20,11 @@ endif()
 add_executable(test_app_exceptions ${CMAKE_CURRENT_LIST_DIR}/window_exceptions.cpp)
 target_link_libraries(test_app_exceptions PRIVATE zelmor_app Qt6::Test GTest::gtest)
 add_test(NAME test_app_exceptions COMMAND test_app_exceptions)
-set_tests_properties(test_app_exceptions PROPERTIES TIMEOUT 30
-  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZELMOR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+set(exceptions_timeout 30)
+zelmor_sanitizer_timeout(exceptions_timeout)
+zelmor_sanitizer_env(exceptions_env)
+set_tests_properties(test_app_exceptions PROPERTIES TIMEOUT ${exceptions_timeout}
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZELMOR_SOURCE_DIR=${PROJECT_SOURCE_DIR};${exceptions_env}")
 # The menu on the whole program: items, modes, help, exit, the report page and
 # the commands that reach the simulated instrument through the service panel.
 zelmor_add_test(NAME test_app_window_menu GUI TIMEOUT 400
@@ -30,3 +33,6 @@ zelmor_add_test(NAME test_app_window_menu GUI TIMEOUT 400
 zelmor_add_test(NAME test_app_window_port GUI TIMEOUT 180
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_port.cpp ${CMAKE_CURRENT_LIST_DIR}/window_support.h
   LIBS zelmor_app zelmor_test_sim Qt6::Test)
+zelmor_add_test(NAME test_app_link_watch TIMEOUT 30
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_link_watch.cpp
+  LIBS zelmor_app)
