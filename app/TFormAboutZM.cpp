@@ -58,7 +58,6 @@ TFormAboutZM::TFormAboutZM(QWidget *parent)
 
 void TFormAboutZM::setLinkState(const QString &text)
 {
-    labComStatus->setWordWrap(true);
     labComStatus->setText(text);
 }
 

@@ -14,8 +14,7 @@ class TFormAboutZM : public QDialog
 public:
     explicit TFormAboutZM(QWidget *parent = nullptr);
 
-    // The "Связь:" value: the link's state, or why there is none (it may
-    // take two lines).
+    // The "Связь:" value: the link's state, or why there is none.
     void setLinkState(const QString &text);
 
     QLabel *labZMModel = nullptr;
