@@ -80,8 +80,9 @@ protected:
         setProgramFolder(programDir);
         qputenv("ZELMOR_DATA_ROOT", folder.path().toUtf8());
 
-        if (!serverUpAtStart())
+        if (!serverUpAtStart()) {
             ASSERT_TRUE(server.stop().isEmpty());
+        }
         // The start-up's error box, when the server is away.
         ModalScript startupBoxes;
         if (!serverUpAtStart())

@@ -233,8 +233,9 @@ TEST(MainMenu, ModeCommandsSwitchPagesFileItemsAndTheRadioMark)
         // Leaving the research mode captions the hidden start button "Старт".
         EXPECT_EQ(main->discovery()->btnStartDiscover->text(),
             research ? QStringLiteral("Стоп") : QStringLiteral("Старт"));
-        if (research)
+        if (research) {
             EXPECT_EQ(main->discovery()->chart()->PointCount(), 0);
+        }
     }
 
     // "Границы ГОСТ" switches the limit lines of the gas bars.
