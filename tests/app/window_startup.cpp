@@ -169,8 +169,8 @@ TEST(MainWindowStartup, AMissingReportTemplateIsReportedAfterStartUpWhileTheRest
     EXPECT_TRUE(main->startupErrors().first().contains(QStringLiteral("report.frf")))
         << qPrintable(main->startupErrors().first());
     // The steps after the template ran: settings, connect, graphs, data header.
-    EXPECT_EQ(
-        main->dialogs().FormAboutZM->labComStatus->text(), QStringLiteral("Нет связи с прибором."));
+    EXPECT_EQ(main->dialogs().FormAboutZM->labComStatus->text(),
+        QStringLiteral("Нет связи с прибором: порт не найден."));
     EXPECT_NE(main->discovery()->chart(), nullptr);
     EXPECT_EQ(main->pages()->grData->item(0, 0)->text(), QStringLiteral("Время, мс"));
     // The preview stands on its page all the same, empty.
