@@ -2,6 +2,7 @@
 
 #include "database/TableCursor.h"
 #include "database/ZelmorDatabase.h"
+#include "device/ui/TFrConnect.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -165,8 +166,11 @@ void SecondaryPages::buildServicePage()
     serviceLayout->addWidget(placeholder(SendCommandArea, QStringLiteral("Панель команд")));
     ConnectModuleArea = new QWidget(sys);
     ConnectModuleArea->setObjectName(QStringLiteral("ConnectModuleArea"));
-    ConnectModuleArea->setFixedWidth(214);
-    new QVBoxLayout(ConnectModuleArea);
+    // The link frame keeps its own size; no margins around it, so it stays
+    // inside the page's right edge.
+    ConnectModuleArea->setFixedWidth(TFrConnect::FrameWidth);
+    auto *connectLayout = new QVBoxLayout(ConnectModuleArea);
+    connectLayout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(SendCommandArea, 1);
     layout->addWidget(ConnectModuleArea, 0, Qt::AlignTop);
 }

@@ -16,6 +16,11 @@
 namespace {
 
 constexpr int StatusFontPoints = 8;
+// Captions end at CaptionRight, the port and speed boxes start at ControlLeft,
+// the two link states at StatusLeft.
+constexpr int CaptionRight = 82;
+constexpr int ControlLeft = 88;
+constexpr int StatusLeft = 136;
 
 const QString Unknown = QStringLiteral("---");
 const QString Yes = QStringLiteral("ДА");
@@ -27,6 +32,17 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int le
     label->setObjectName(QLatin1String(name));
     label->move(left, top);
     label->adjustSize();
+    return label;
+}
+
+// A caption that ends just before the control it names, centred on the
+// control's line, so it reads the same whatever the width of the face.
+QLabel *makeCaption(
+    QWidget *parent, const char *name, const QString &text, int rightEdge, int top, int height)
+{
+    QLabel *label = makeLabel(parent, name, text, 0, top);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setGeometry(rightEdge - label->width(), top, label->width(), height);
     return label;
 }
 
@@ -61,16 +77,17 @@ void TFrConnect::buildView()
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(0, 0, 209, 281);
 
-    Label1 = makeLabel(GroupBox1, "Label1", QStringLiteral("Порт:"), 48, 32);
     cbPort = new QComboBox(GroupBox1);
     cbPort->setObjectName(QStringLiteral("cbPort"));
     cbPort->setEditable(true);
     // A path typed by hand (a pseudo-terminal) is used as typed.
     cbPort->setInsertPolicy(QComboBox::NoInsert);
-    cbPort->setGeometry(88, 32, 73, cbPort->sizeHint().height());
+    // Wide enough for a pseudo-terminal's path such as "/dev/pts/12".
+    cbPort->setGeometry(ControlLeft, 32, 112, cbPort->sizeHint().height());
+    Label1 = makeCaption(
+        GroupBox1, "Label1", QStringLiteral("Порт:"), CaptionRight, 32, cbPort->height());
     Label1->setBuddy(cbPort);
 
-    Label2 = makeLabel(GroupBox1, "Label2", QStringLiteral("Скорость:"), 24, 64);
     cbSpeed = new QComboBox(GroupBox1);
     cbSpeed->setObjectName(QStringLiteral("cbSpeed"));
     cbSpeed->setEditable(true);
@@ -79,21 +96,25 @@ void TFrConnect::buildView()
         QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
         QStringLiteral("57600"), QStringLiteral("115200") });
     cbSpeed->setCurrentIndex(FastSpeedIndex);
-    cbSpeed->setGeometry(88, 64, 73, cbSpeed->sizeHint().height());
+    cbSpeed->setGeometry(ControlLeft, 64, 73, cbSpeed->sizeHint().height());
+    Label2 = makeCaption(
+        GroupBox1, "Label2", QStringLiteral("Скорость:"), CaptionRight, 64, cbSpeed->height());
     Label2->setBuddy(cbSpeed);
 
     cbFastSpeed = new QCheckBox(QStringLiteral("Скорость 1200 -> 38400"), GroupBox1);
     cbFastSpeed->setObjectName(QStringLiteral("cbFastSpeed"));
     cbFastSpeed->setTristate(true);
     cbFastSpeed->setCheckState(Qt::Checked);
-    cbFastSpeed->setGeometry(32, 120, 145, 17);
+    cbFastSpeed->setGeometry(16, 120, 185, 20);
 
-    Label3 = makeLabel(GroupBox1, "Label3", QStringLiteral("Порт захвачен:"), 44, 160);
-    labPortStatus = makeStatusLabel(GroupBox1, "labPortStatus", 128, 160);
+    labPortStatus = makeStatusLabel(GroupBox1, "labPortStatus", StatusLeft, 160);
+    Label3 = makeCaption(GroupBox1, "Label3", QStringLiteral("Порт захвачен:"), StatusLeft - 6, 160,
+        labPortStatus->height());
     Label3->setBuddy(labPortStatus);
 
-    Label4 = makeLabel(GroupBox1, "Label4", QStringLiteral("Zelmor на связи:"), 24, 184);
-    labZMStatus = makeStatusLabel(GroupBox1, "labZMStatus", 128, 184);
+    labZMStatus = makeStatusLabel(GroupBox1, "labZMStatus", StatusLeft, 184);
+    Label4 = makeCaption(GroupBox1, "Label4", QStringLiteral("Zelmor на связи:"), StatusLeft - 6,
+        184, labZMStatus->height());
     Label4->setBuddy(labZMStatus);
 
     btnInitPort = new QPushButton(QStringLiteral("Подключиться"), GroupBox1);

@@ -30,6 +30,9 @@ constexpr int EditWidth = 81;
 constexpr int EditHeight = 21;
 constexpr int ValueWidth = 100;
 constexpr int CounterWidth = 40;
+// The three counter rows (sent, received, late) fit inside the command area.
+constexpr int CounterTop = 99;
+constexpr int CounterStep = 14;
 constexpr int InputNameWidth = 110;
 constexpr int ProgressRange = 200;
 constexpr int InputTop = 40;
@@ -157,16 +160,19 @@ void TFrame_SendCommand::buildView()
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
     PaintBox1->setGeometry(171, 74, LinkStateIcons::Size, LinkStateIcons::Size);
 
-    Label7 = makeLabel(g, QStringLiteral("Label7"), QStringLiteral("DataOut"), 16, 104);
-    labOutOK = makeValue(g, "labOutOK", 64, 104, CounterWidth, GoodValueStyle);
-    labOutErr = makeValue(g, "labOutErr", 108, 104, CounterWidth, BadValueStyle);
+    Label7 = makeLabel(g, QStringLiteral("Label7"), QStringLiteral("DataOut"), 16, CounterTop);
+    labOutOK = makeValue(g, "labOutOK", 64, CounterTop, CounterWidth, GoodValueStyle);
+    labOutErr = makeValue(g, "labOutErr", 108, CounterTop, CounterWidth, BadValueStyle);
     Label7->setBuddy(labOutOK);
-    Label5 = makeLabel(g, QStringLiteral("Label5"), QStringLiteral("DataIn"), 24, 120);
-    labInOK = makeValue(g, "labInOK", 64, 120, CounterWidth, GoodValueStyle);
-    labInErr = makeValue(g, "labInErr", 108, 120, CounterWidth, BadValueStyle);
+    Label5 = makeLabel(
+        g, QStringLiteral("Label5"), QStringLiteral("DataIn"), 24, CounterTop + CounterStep);
+    labInOK = makeValue(g, "labInOK", 64, CounterTop + CounterStep, CounterWidth, GoodValueStyle);
+    labInErr = makeValue(g, "labInErr", 108, CounterTop + CounterStep, CounterWidth, BadValueStyle);
     Label5->setBuddy(labInOK);
-    Label10 = makeLabel(g, QStringLiteral("Label10"), QStringLiteral("Поздние"), 14, 135);
-    labInLate = makeValue(g, "labInLate", 64, 135, CounterWidth, BadValueStyle);
+    Label10 = makeLabel(
+        g, QStringLiteral("Label10"), QStringLiteral("Поздние"), 14, CounterTop + 2 * CounterStep);
+    labInLate
+        = makeValue(g, "labInLate", 64, CounterTop + 2 * CounterStep, CounterWidth, BadValueStyle);
     Label10->setToolTip(QStringLiteral("Поздние кадры: ответы на прежние команды, отброшены"));
     labInLate->setToolTip(Label10->toolTip());
     Label10->setBuddy(labInLate);

@@ -28,8 +28,9 @@ protected:
     {
         LaneFixture::SetUp();
         ASSERT_TRUE(startError.isEmpty()) << startError.toStdString();
-        if (!server->isRunning())
+        if (!server->isRunning()) {
             ASSERT_TRUE(server->start().isEmpty());
+        }
         FormatSettings::setDecimalSeparator(QLatin1Char(','));
         database = freshServerDatabase();
         lane = openLane(laneFolder(Server, database));
