@@ -14,6 +14,7 @@
 #include "database/ui/TFormSelectCar.h"
 #include "device/TOpros_ZMX.h"
 #include "tests/app/emission_support.h"
+#include "tests/app/emission_window_fixture.h"
 #include "tests/support/SimProcess.h"
 
 #include <QComboBox>
@@ -28,8 +29,6 @@ using namespace emission;
 
 namespace {
 
-constexpr int StartupTimeoutMs = 20000;
-constexpr int StepTimeoutMs = 20000;
 constexpr int SerialNumber = 4321;
 const int ChosenRow = 2; // the third model of the shipped list
 
@@ -59,82 +58,23 @@ const char *const Fields[14] = { "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", 
 const double Stored[14]
     = { 0.46, 1235, 14.24, 0.83, 124, 812, 1.0, 0.12, 12350, 14.88, 0.99, 2345, 2520, 0.99 };
 
-class EmissionEndToEnd : public ::testing::Test
+class EmissionEndToEnd : public MainWindowOnSimulator
 {
 protected:
     void SetUp() override
     {
         if (SimProcess::executablePath().isEmpty())
             GTEST_SKIP() << "zelmor-sim not built";
-        sim = std::make_unique<SimProcess>(
-            QStringList { "--warmup", "0", "--serial", QString::number(SerialNumber) });
-        ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorString());
-        ASSERT_TRUE(sim->send("proctime 1500"));
-        ASSERT_TRUE(sim->send("hold on"));
+        ASSERT_NO_FATAL_FAILURE(startSimulator(SerialNumber));
         steer(MinSpeedSteering);
-
-        // The program folder names the simulator's line as its port.
-        ASSERT_TRUE(folder.isValid());
-        programDir = folder.path() + QLatin1Char('/');
-        QDir(programDir).mkpath(QStringLiteral("conf"));
-        QFile ini(programDir + QStringLiteral("conf/zelmor.ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Connect]\r\nComName=" + sim->linkPath().toUtf8() + "\r\n");
-        ini.close();
-        // The report template lies below the working directory, as installed.
-        ASSERT_TRUE(QFile::copy(QString::fromLocal8Bit(qgetenv("ZELMOR_SOURCE_DIR"))
-                + QStringLiteral("/report/conf/report.frf"),
-            programDir + QStringLiteral("conf/report.frf")));
-        previousWorkingDir = QDir::currentPath();
-        QDir::setCurrent(programDir);
-        setProgramFolder(programDir);
-        qputenv("ZELMOR_DATA_ROOT", folder.path().toUtf8());
-
-        windows = std::make_unique<ProgramWindows>();
-        main = windows->FormMain();
+        ASSERT_NO_FATAL_FAILURE(makeProgramFolder());
+        ASSERT_NO_FATAL_FAILURE(startProgram());
         page = main->diagnosePage();
-        main->show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return main->isStartupFinished(); }, StartupTimeoutMs));
         ASSERT_TRUE(main->startupErrors().isEmpty())
             << qPrintable(main->startupErrors().join('\n'));
         ASSERT_TRUE(waitFor([&] { return main->state().WarmedUp; })) << "no readings";
     }
 
-    void TearDown() override
-    {
-        if (main)
-            main->close();
-        windows.reset();
-        if (!previousWorkingDir.isEmpty())
-            QDir::setCurrent(previousWorkingDir);
-        setProgramFolder(QString());
-    }
-
-    void steer(const QStringList &lines)
-    {
-        for (const QString &line : lines)
-            ASSERT_TRUE(sim->send(line)) << qPrintable(line + ": " + sim->lastReply());
-    }
-
-    bool waitFor(const std::function<bool()> &condition, int timeoutMs = StepTimeoutMs)
-    {
-        return QTest::qWaitFor(condition, timeoutMs);
-    }
-
-    // A function key pressed in the main window (active again after a dialog).
-    void pressKey(Qt::Key key)
-    {
-        QApplication::setActiveWindow(main);
-        EXPECT_TRUE(QTest::qWaitForWindowActive(main));
-        QTest::keyClick(main, key);
-    }
-
-    std::unique_ptr<SimProcess> sim;
-    QTemporaryDir folder;
-    QString programDir;
-    QString previousWorkingDir;
-    std::unique_ptr<ProgramWindows> windows;
-    TFormMain *main = nullptr;
     DiagnosePage *page = nullptr;
 };
 

@@ -17,6 +17,7 @@
 #include "database/ui/TFormSelectCar.h"
 #include "device/TOpros_ZMX.h"
 #include "tests/app/emission_support.h"
+#include "tests/app/emission_window_fixture.h"
 #include "tests/support/PgServer.h"
 #include "tests/support/SimProcess.h"
 
@@ -32,12 +33,10 @@ using namespace emission;
 
 namespace {
 
-constexpr int StartupTimeoutMs = 20000;
-constexpr int StepTimeoutMs = 20000;
 constexpr int SerialNumber = 5150;
 const QString Database = QStringLiteral("lane_e2e");
 
-class EmissionOnServer : public ::testing::Test
+class EmissionOnServer : public MainWindowOnSimulator
 {
 protected:
     void SetUp() override
@@ -49,21 +48,14 @@ protected:
         const QString created = server.createDatabase(Database);
         ASSERT_TRUE(created.isEmpty()) << qPrintable(created);
 
-        sim = std::make_unique<SimProcess>(
-            QStringList { "--warmup", "0", "--serial", QString::number(SerialNumber) });
-        ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorString());
-        ASSERT_TRUE(sim->send("proctime 1500"));
-        ASSERT_TRUE(sim->send("hold on"));
+        ASSERT_NO_FATAL_FAILURE(startSimulator(SerialNumber));
         steer({ "rpm 805", "gas CO 0.41", "gas CH 210", "gas CO2 14.1", "gas O2 0.7", "gas NOx 95",
             "gas lambda 1.01", "gas pr_ekv 0.5" });
 
         // The lane's settings: the simulator's line and the server, as the
         // options page writes them.
-        ASSERT_TRUE(folder.isValid());
-        programDir = folder.path() + QLatin1Char('/');
-        QDir(programDir).mkpath(QStringLiteral("conf"));
-        IniFile ini(programDir + QStringLiteral("conf/zelmor.ini"));
-        ini.writeString(QStringLiteral("Connect"), QStringLiteral("ComName"), sim->linkPath());
+        ASSERT_NO_FATAL_FAILURE(makeProgramFolder());
+        IniFile ini(programFolder->path() + QStringLiteral("conf/zelmor.ini"));
         DatabaseSettings settings;
         settings.driver = DatabaseSettings::Driver::Psql;
         settings.host = server.socketFolder();
@@ -71,14 +63,6 @@ protected:
         settings.name = Database;
         settings.user = QLatin1String(PgServer::SuperUser);
         settings.write(ini);
-        // The report template lies below the working directory, as installed.
-        ASSERT_TRUE(QFile::copy(QString::fromLocal8Bit(qgetenv("ZELMOR_SOURCE_DIR"))
-                + QStringLiteral("/report/conf/report.frf"),
-            programDir + QStringLiteral("conf/report.frf")));
-        previousWorkingDir = QDir::currentPath();
-        QDir::setCurrent(programDir);
-        setProgramFolder(programDir);
-        qputenv("ZELMOR_DATA_ROOT", folder.path().toUtf8());
 
         if (!serverUpAtStart()) {
             ASSERT_TRUE(server.stop().isEmpty());
@@ -87,10 +71,7 @@ protected:
         ModalScript startupBoxes;
         if (!serverUpAtStart())
             startupBoxes.press(QMessageBox::Ok);
-        windows = std::make_unique<ProgramWindows>();
-        main = windows->FormMain();
-        main->show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return main->isStartupFinished(); }, StartupTimeoutMs));
+        ASSERT_NO_FATAL_FAILURE(startProgram());
         if (serverUpAtStart()) {
             ASSERT_TRUE(main->startupErrors().isEmpty())
                 << qPrintable(main->startupErrors().join('\n'));
@@ -106,34 +87,6 @@ protected:
     }
 
     virtual bool serverUpAtStart() const { return true; }
-
-    void TearDown() override
-    {
-        if (main)
-            main->close();
-        windows.reset();
-        if (!previousWorkingDir.isEmpty())
-            QDir::setCurrent(previousWorkingDir);
-        setProgramFolder(QString());
-    }
-
-    void steer(const QStringList &lines)
-    {
-        for (const QString &line : lines)
-            ASSERT_TRUE(sim->send(line)) << qPrintable(line + ": " + sim->lastReply());
-    }
-
-    bool waitFor(const std::function<bool()> &condition, int timeoutMs = StepTimeoutMs)
-    {
-        return QTest::qWaitFor(condition, timeoutMs);
-    }
-
-    void pressKey(Qt::Key key)
-    {
-        QApplication::setActiveWindow(main);
-        EXPECT_TRUE(QTest::qWaitForWindowActive(main));
-        QTest::keyClick(main, key);
-    }
 
     // Vehicle, F1, F2 and F3: the test waits for F4.
     void measure()
@@ -174,12 +127,6 @@ protected:
     }
 
     PgServer server;
-    std::unique_ptr<SimProcess> sim;
-    QTemporaryDir folder;
-    QString programDir;
-    QString previousWorkingDir;
-    std::unique_ptr<ProgramWindows> windows;
-    TFormMain *main = nullptr;
     QString startupText; // what the start-up said when the server was away
 };
 
