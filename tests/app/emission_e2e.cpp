@@ -8,7 +8,6 @@
 #include "app/MainMenu.h"
 #include "app/ProgramWindows.h"
 #include "app/TFormMain.h"
-#include "common/ProgramFolder.h"
 #include "database/ZelmorDatabase.h"
 #include "database/ui/TFormReports.h"
 #include "database/ui/TFormSelectCar.h"
@@ -18,10 +17,8 @@
 #include "tests/support/SimProcess.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 

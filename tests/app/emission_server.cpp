@@ -8,7 +8,6 @@
 #include "app/OperationTicker.h"
 #include "app/ProgramWindows.h"
 #include "app/TFormMain.h"
-#include "common/ProgramFolder.h"
 #include "config/IniFile.h"
 #include "database/DatabaseEngine.h"
 #include "database/DatabaseSettings.h"
@@ -22,10 +21,8 @@
 #include "tests/support/SimProcess.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
