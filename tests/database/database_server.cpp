@@ -8,9 +8,9 @@
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QSet>
-#include <QThread>
 
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -22,23 +22,23 @@ using ServerLanes = LaneFixture;
 // connection, as a workstation does) and returns their error texts.
 QStringList runTogether(const std::vector<std::function<void()>> &jobs)
 {
+    // std::thread, not QThread: its join is one the thread sanitizer sees, so
+    // the jobs' accesses are known to be done when the test goes on.
     QStringList errors;
     QMutex mutex;
-    std::vector<std::unique_ptr<QThread>> threads;
+    std::vector<std::thread> threads;
     for (const auto &job : jobs) {
-        threads.emplace_back(QThread::create([&, job] {
+        threads.emplace_back([&, job] {
             try {
                 job();
             } catch (const ZelmorError &e) {
                 QMutexLocker lock(&mutex);
                 errors << e.message();
             }
-        }));
+        });
     }
     for (auto &t : threads)
-        t->start();
-    for (auto &t : threads)
-        EXPECT_TRUE(t->wait(120000));
+        t.join();
     return errors;
 }
 
