@@ -352,21 +352,32 @@ TEST(ExceptionDisplay, ShowsOurMessageOrTheLibrarysText)
 }
 
 #ifdef ZELMOR_APP_BINARY
+namespace {
+
+// Starts the real program offscreen in `folder` and waits until it has
+// written its start line.
+void startProgram(QProcess &program, const TestProgramFolder &folder)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("ZELMOR_PROGRAM_DIR"), folder.path());
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(ZELMOR_APP_BINARY), {});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return folder.logTexts().contains(QStringLiteral("start zelmor")); }, 15000));
+    QTest::qWait(300);
+}
+
+} // namespace
+
 // The program ends in order when the system asks it to stop.
 TEST(ProgramProcess, StopSignalsEndTheProgramWithItsExitLine)
 {
     for (int stopSignal : { SIGTERM, SIGINT }) {
         TestProgramFolder folder(MissingPort);
         QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("ZELMOR_PROGRAM_DIR"), folder.path());
-        program.setProcessEnvironment(env);
-        program.start(QStringLiteral(ZELMOR_APP_BINARY), {});
-        ASSERT_TRUE(program.waitForStarted(5000));
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return folder.logTexts().contains(QStringLiteral("start zelmor")); }, 15000));
-        QTest::qWait(300);
+        ASSERT_NO_FATAL_FAILURE(startProgram(program, folder));
         ::kill(pid_t(program.processId()), stopSignal);
         ASSERT_TRUE(program.waitForFinished(15000)) << stopSignal;
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << stopSignal;
@@ -383,15 +394,7 @@ TEST(ProgramProcess, RepeatedStopSignalsDuringShutdownChangeNothing)
     for (int stopSignal : { SIGTERM, SIGINT }) {
         TestProgramFolder folder(MissingPort);
         QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("ZELMOR_PROGRAM_DIR"), folder.path());
-        program.setProcessEnvironment(env);
-        program.start(QStringLiteral(ZELMOR_APP_BINARY), {});
-        ASSERT_TRUE(program.waitForStarted(5000));
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return folder.logTexts().contains(QStringLiteral("start zelmor")); }, 15000));
-        QTest::qWait(300);
+        ASSERT_NO_FATAL_FAILURE(startProgram(program, folder));
         const pid_t pid = pid_t(program.processId());
         ::kill(pid, stopSignal);
         // Keep asking until the process is gone, so requests land in every
