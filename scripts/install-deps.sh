@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ ccache pkg-config
+  file dpkg-dev
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dseg
