@@ -41,10 +41,38 @@ foreach(file ${installed})
     fail("a plain install wrote ${file}")
   endif()
 endforeach()
-file(READ ${prefix}/60-zelmor-serial.rules rule)
-if(NOT rule MATCHES "ENV{ID_MM_DEVICE_IGNORE}=\"1\"" OR NOT rule MATCHES "GROUP=\"dialout\"")
-  fail("the udev rule neither keeps the modem manager away nor opens the port to dialout")
-endif()
+# The udev rule: each line names adapter chips by USB vendor and product,
+# keeps the modem manager off them and opens them to dialout; a line without
+# a chip would take every modem on the computer away from the modem manager.
+file(STRINGS ${prefix}/60-zelmor-serial.rules rule_lines REGEX "^[^#]")
+set(covered_chips "")
+foreach(line IN LISTS rule_lines)
+  if(NOT line MATCHES "ATTRS{idVendor}==\"([0-9a-f]+)\", ATTRS{idProduct}==\"([0-9a-f|]+)\"")
+    fail("a udev rule line names no adapter chip: ${line}")
+  endif()
+  set(vendor ${CMAKE_MATCH_1})
+  string(REPLACE "|" ";" products "${CMAKE_MATCH_2}")
+  foreach(product IN LISTS products)
+    list(APPEND covered_chips ${vendor}:${product})
+  endforeach()
+  foreach(part [[SUBSYSTEM=="tty"]] [[KERNEL=="ttyUSB[0-9]*"]] [[ENV{ID_MM_DEVICE_IGNORE}="1"]]
+      [[GROUP="dialout"]] [[MODE="0660"]])
+    string(FIND "${line}" "${part}" at)
+    if(at EQUAL -1)
+      fail("udev rule line without ${part}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+# vendor:product, chip
+foreach(chip "0403:6001 FTDI FT232R" "0403:6015 FTDI FT-X" "067b:2303 Prolific PL2303"
+    "067b:23a3 Prolific PL2303GC" "10c4:ea60 Silicon Labs CP2102" "1a86:7523 WCH CH340"
+    "1a86:5523 WCH CH341")
+  string(REGEX MATCH "^[^ ]+" id "${chip}")
+  list(FIND covered_chips ${id} at)
+  if(at EQUAL -1)
+    fail("the udev rule misses the adapter ${chip}")
+  endif()
+endforeach()
 
 # A second install keeps the settings the user changed.
 file(WRITE ${prefix}/conf/zme.ini "[Port]\r\nCOM=3\r\n")
