@@ -84,10 +84,11 @@ start_vnc_display() {
 
 # vnc_how_to_look PORT...: tells the user how to see the displays.
 vnc_how_to_look() {
-  local first="$1"
-  echo "No display found: the workstation's screen is served over VNC on 127.0.0.1 only, port(s) $*."
-  echo "To look at it from your own computer, open a tunnel and point any VNC viewer at it:"
+  local first="$1" ports="port $1"
+  [ $# -eq 1 ] || ports="ports $(echo "$@" | sed 's/ /, /g') (one per lane)"
+  echo "No display found: the screen is served over VNC on 127.0.0.1, $ports, to this machine only."
+  echo "To look at it, run on your own computer"
   echo "  ssh -L $first:127.0.0.1:$first $(id -un)@$(uname -n)"
-  echo "  vncviewer localhost:$first        (or any VNC viewer: host localhost, port $first)"
-  [ $# -eq 1 ] || echo "Further lanes: the same with the port of that lane (add -L PORT:127.0.0.1:PORT to ssh)."
+  echo "and, while that is open, point any VNC viewer at localhost:$first (e.g. vncviewer localhost:$first)."
+  [ $# -eq 1 ] || echo "For another lane use its port in both places."
 }
