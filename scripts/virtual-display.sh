@@ -8,7 +8,7 @@
 # vnc_first_port: the first VNC port, checked.
 vnc_first_port() {
   local port="${ZELMOR_VNC_PORT:-5900}"
-  if ! [[ "$port" =~ ^[0-9]{1,5}$ ]] || [ "$port" -lt 1024 ] || [ "$port" -gt 65535 ]; then
+  if ! [[ "$port" =~ ^[1-9][0-9]{3,4}$ ]] || [ "$port" -lt 1024 ] || [ "$port" -gt 65535 ]; then
     echo "ZELMOR_VNC_PORT must be a port number from 1024 to 65535, not '$port'" >&2
     return 2
   fi

@@ -24,6 +24,7 @@ one display, nothing in use||1||5900
 lanes skip ports in use||3|5900 5902 22|5901 5903 5904 
 a first port of the user's|5910|1|5900|5910 
 not a number|59x0|1||refused
+leading zero|05900|1||refused
 below the unprivileged ports|80|1||refused
 beyond the last port|70000|1||refused
 no port left|65535|2||refused
