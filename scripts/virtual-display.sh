@@ -71,6 +71,7 @@ start_vnc_display() {
   done
   if [ ! -s "$number_file" ]; then
     kill "$vnc_pid" 2>/dev/null || true
+    rm -f "$auth" "$number_file"
     echo "the VNC server did not start on port $port (log: $log):" >&2
     tail -n 5 "$log" >&2
     return 1
