@@ -5,10 +5,14 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ ccache pkg-config
+  # the .deb target: CPack runs file and dpkg-shlibdeps
+  file dpkg-dev
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dseg
   xvfb xauth xdotool imagemagick poppler-utils
+  # run.sh without a display: the virtual display served over VNC, ss for free ports
+  tigervnc-standalone-server iproute2
   clang-14 libclang-rt-14-dev
   locales sqlite3
   postgresql-15 libqt6sql6-psql

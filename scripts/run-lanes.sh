@@ -12,17 +12,20 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
+. scripts/virtual-display.sh
 
 lanes=2
 seconds=0
+usage() { echo "usage: $0 [LANES] [--seconds N]" >&2; exit 2; }
 while [ $# -gt 0 ]; do
   case "$1" in
-    --seconds) seconds="$2"; shift 2 ;;
-    [0-9]*) lanes="$1"; shift ;;
-    *) echo "usage: $0 [LANES] [--seconds N]" >&2; exit 2 ;;
+    --seconds) [ $# -ge 2 ] || usage; seconds="$2"; shift 2 ;;
+    [1-9]*) lanes="$1"; shift ;;
+    *) usage ;;
   esac
 done
-[ "$lanes" -ge 1 ] || { echo "at least one lane" >&2; exit 2; }
+[[ "$lanes" =~ ^[1-9][0-9]?$ ]] || { echo "the number of lanes is 1 to 99, not '$lanes'" >&2; exit 2; }
+[[ "$seconds" =~ ^[0-9]+$ ]] || { echo "--seconds takes a whole number of seconds, not '$seconds'" >&2; exit 2; }
 
 bin=/usr/lib/postgresql/15/bin
 [ -x "$bin/initdb" ] || { echo "no database server in $bin: run scripts/install-deps.sh" >&2; exit 1; }
@@ -66,10 +69,12 @@ as_server "$bin/pg_ctl" -D "$data" -l "$server_log" -w -t 30 \
 
 pids=()
 workstations=()
+vnc_auth=()
 stop_all() {
   # Each lane's programs run in a process group of their own.
   for pid in "${pids[@]}"; do kill -- "-$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -f "${vnc_auth[@]}"
   as_server "$bin/pg_ctl" -D "$data" -m fast -w stop >/dev/null 2>&1 || true
   echo "Lanes stopped, database server stopped."
 }
@@ -88,11 +93,10 @@ mkdir -p "$link_dir"
 if locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
   export LANG=ru_RU.UTF-8 LC_ALL=
 fi
+vnc_lane_ports=()
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-  echo "No display found: the workstations run on virtual X displays."
-  virtual_display=1
-else
-  virtual_display=0
+  mapfile -t vnc_lane_ports < <(free_vnc_ports "$lanes")
+  [ "${#vnc_lane_ports[@]}" -eq "$lanes" ] || exit 2
 fi
 
 for lane in $(seq "$lanes"); do
@@ -117,15 +121,19 @@ for lane in $(seq "$lanes"); do
   fi
 
   echo "Lane $lane: folder $stage, simulator on $link (serial $((1000 + lane)))"
-  if [ "$virtual_display" = 1 ]; then
-    (cd "$stage" && exec setsid xvfb-run -a -s "-screen 0 1280x1024x24" ./zelmor) \
-      >"$link_dir/zelmor-lane$lane.log" 2>&1 &
-  else
-    (cd "$stage" && exec setsid ./zelmor) >"$link_dir/zelmor-lane$lane.log" 2>&1 &
+  if [ ${#vnc_lane_ports[@]} -gt 0 ]; then
+    vnc_port="${vnc_lane_ports[lane - 1]}"
+    start_vnc_display "$vnc_port" "$link_dir/vnc-lane$lane.log"
+    pids+=("$vnc_pid")
+    vnc_auth+=("$XAUTHORITY")
+    echo "Lane $lane: screen on VNC port $vnc_port (display $DISPLAY)"
   fi
+  (cd "$stage" && exec setsid ./zelmor) >"$link_dir/zelmor-lane$lane.log" 2>&1 &
   pids+=($!)
   workstations+=($!)
 done
+
+[ ${#vnc_lane_ports[@]} -eq 0 ] || vnc_how_to_look "${vnc_lane_ports[@]}"
 
 connected() { sql -d postgres -c "SELECT count(*) FROM pg_stat_activity WHERE datname = '$database' AND application_name = 'zelmor'"; }
 if [ "$seconds" -gt 0 ]; then

@@ -2,8 +2,10 @@
 # start-with-simulator.sh PROGRAM_FOLDER [simulator options...]
 # Starts zelmor-sim on a pseudo-terminal, points the workstation's port
 # setting at it (only when no settings file exists yet) and runs the
-# workstation. Without a display the workstation runs on a virtual one.
+# workstation. Without a display the workstation runs on a virtual one,
+# served over VNC to this machine only (scripts/virtual-display.sh).
 set -euo pipefail
+. "$(dirname "$0")/virtual-display.sh"
 stage="$(cd "$1" && pwd)"; shift || true
 link_dir="${XDG_RUNTIME_DIR:-/tmp}/zelmor-$(id -u)"
 mkdir -p "$link_dir"
@@ -29,8 +31,9 @@ echo "Instrument simulator on $link (log: $link_dir/sim.log)"
 # working directory: it runs from its own folder.
 cd "$stage"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display found: the workstation runs on a virtual X display."
-  xvfb-run -a -s "-screen 0 1280x1024x24" ./zelmor
-else
-  ./zelmor
+  port="$(free_vnc_ports 1)"
+  start_vnc_display "$port" "$link_dir/vnc.log"
+  trap 'kill "$sim_pid" 2>/dev/null || true; kill -- "-$vnc_pid" 2>/dev/null || true; rm -f "$XAUTHORITY"' EXIT
+  vnc_how_to_look "$port"
 fi
+./zelmor
