@@ -157,18 +157,6 @@ int commandOutLength(int code)
     return validCommand(code) ? Commands[code].outLength : 0;
 }
 
-const std::array<const char *, CommandTableSize> &commandNameTable()
-{
-    static const auto table = [] {
-        std::array<const char *, CommandTableSize> names {};
-        names.fill("");
-        for (int code = 0; code < CommandCount; ++code)
-            names[code] = Commands[code].name;
-        return names;
-    }();
-    return table;
-}
-
 const std::array<int32_t, CommandTableSize> &commandOutLengthTable()
 {
     static const auto table = [] {

@@ -72,14 +72,6 @@ void TOpros_ZMX::setAutoReadAfterZero(bool on)
     publish([on](ZmxSnapshot &p) { p.AutoReadAfterZero = on; });
 }
 
-void TOpros_ZMX::StartCycle(int repeat)
-{
-    std::lock_guard lock(m_mutex);
-    m_pub.RepeatFlag = repeat;
-    m_pub.RunFlag = true;
-    m_wake.notifyAll();
-}
-
 void TOpros_ZMX::StopCycle()
 {
     std::lock_guard lock(m_mutex);
@@ -176,27 +168,12 @@ std::vector<ResultRecord> TOpros_ZMX::resultSeries(int first, int count) const
     return out;
 }
 
-QString TOpros_ZMX::commandNameAt(int code)
-{
-    const auto &table = commandNameTable();
-    if (code < 0 || code >= int(table.size()) || !table[code])
-        return QString();
-    return QString::fromLatin1(table[code]);
-}
-
 QString TOpros_ZMX::programStatusNameAt(int code)
 {
     const auto &table = programStatusNameTable();
     if (code < 0 || code >= int(table.size()) || !table[code])
         return QString();
     return QString::fromLatin1(table[code]);
-}
-
-QString TOpros_ZMX::variableNameAt(int index)
-{
-    if (index < 0 || index >= VariableCount)
-        return QString();
-    return QString::fromLatin1(variableTable()[index].name);
 }
 
 // ------------------------------------------------------------ thread body
@@ -237,8 +214,8 @@ void TOpros_ZMX::Execute()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        // A StartCycle or request that comes while we get here finds the lock
-        // held until wait() releases it, so no wake-up is lost.
+        // A request that comes while we get here finds the lock held until
+        // wait() releases it, so no wake-up is lost.
         m_wake.wait(lock, [this] { return m_quit || mayRunLocked(); });
         if (m_quit)
             break;

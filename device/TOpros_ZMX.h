@@ -63,8 +63,6 @@ public:
     // After a finished zero correction go on with repeated ZMX_get_result.
     void setAutoReadAfterZero(bool on);
 
-    // RepeatFlag := repeat; RunFlag := true; wake the thread.
-    void StartCycle(int repeat);
     // RunFlag := false and forget requests not yet taken up; the running
     // cycle completes, then the thread suspends.
     void StopCycle();
@@ -116,11 +114,9 @@ public:
     std::vector<ResultRecord> resultSeries(int first, int count) const;
     int seriesCapacity() const { return m_capacity; }
 
-    // The name tables the thread keeps (20 command slots, 20 program-status
-    // slots, 60 variable slots; unused slots are empty).
-    static QString commandNameAt(int code);
+    // The program-status name table the thread keeps (20 slots, unused ones
+    // empty).
     static QString programStatusNameAt(int code);
-    static QString variableNameAt(int index);
 
 private:
     struct Request
