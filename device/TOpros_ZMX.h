@@ -46,10 +46,11 @@ public:
     static constexpr int ConstantsRead = 0;
     static constexpr int CommandRefused = -1;
     static constexpr int NoAnswer = -2;
+    static constexpr int WrongAnswer = -4; // an answer that is not the constants
 
-    // Created suspended: nothing is sent before the first StartCycle or
-    // RequestOperation. seriesCapacity is the length of each of the four
-    // record series (tests use a short one).
+    // Created suspended: nothing is sent before the first request.
+    // seriesCapacity is the length of each of the four record series (tests
+    // use a short one).
     explicit TOpros_ZMX(int seriesCapacity = SeriesCapacity);
     // The same over a given packet exchange (tests: a scripted library).
     explicit TOpros_ZMX(std::unique_ptr<PacketExchange> link, int seriesCapacity = SeriesCapacity);
@@ -93,7 +94,8 @@ public:
     int ConnectPort(const QString &portName);
     // Reads the instrument's constants (serial number, firmware version). Stops
     // the cycle and does not restart it; blocks like ConnectPort (up to about
-    // two seconds). 0 read, -1 refused, -2 no answer.
+    // two seconds). 0 read, -1 refused, -2 no answer, -4 an answer that is
+    // not the constants (only 124 bytes are).
     int ReadConstants();
 
     // A consistent copy of everything published.

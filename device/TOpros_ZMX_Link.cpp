@@ -55,7 +55,7 @@ int TOpros_ZMX::ReadConstants()
     acquireLink();
     const LinkConnector::ConstantsResult read = m_connector->readConstants();
     publishConstants(read.result, read.constants);
-    if (read.result == ConstantsRead)
+    if (read.result == ConstantsRead || read.result == WrongAnswer)
         noteLinkUp();
     else if (read.result == CommandRefused)
         noteLinkDown();

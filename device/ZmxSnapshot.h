@@ -58,7 +58,8 @@ struct ZmxSnapshot
     bool AutoReadAfterZero = false;
 
     // Outcome of the last ReadConstants() since the last ConnectPort(): 0
-    // read, -1 refused, -2 no answer.
+    // read, -1 refused, -2 no answer, -4 an answer that is not the constants.
+    // Constants and SerialNumber hold what was read only after 0.
     int ConstantsResult = ConstantsNotRead;
     ConstantsRecord Constants;
     quint16 SerialNumber = 0;
