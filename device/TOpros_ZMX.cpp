@@ -126,6 +126,7 @@ ZmxSnapshot TOpros_ZMX::snapshot() const
 {
     std::lock_guard lock(m_mutex);
     ZmxSnapshot copy = m_pub;
+    copy.Suspended = !m_inCycle;
     const int newest = m_pub.RecordCount - 1;
     copy.HasNewestResult = newest >= 0 && newest < m_capacity;
     if (copy.HasNewestResult)

@@ -168,6 +168,10 @@ void TOpros_ZMX::readQueryAnswer(int code)
 
     const uint8_t *buffer = m_link->buffer();
     const AnswerKind answer = classifyAnswer(code, count);
+    // Only an answer of a record's length is a record: the bytes of any
+    // other are partly what the buffer held before.
+    const bool record = answer == AnswerKind::DriftInfo || answer == AnswerKind::WarmUp
+        || answer == AnswerKind::Result;
     bool warmUp = false;
     int index = -1;
     int kind;
@@ -175,8 +179,10 @@ void TOpros_ZMX::readQueryAnswer(int code)
         // Record, kind, count and status go out together.
         std::lock_guard lock(m_mutex);
         countAnswerLocked(count);
-        if (count != 0)
+        if (record)
             index = nextRecordIndexLocked();
+        else if (count != 0)
+            ++m_pub.DamagedAnswerCount;
         switch (answer) {
         case AnswerKind::DriftInfo:
             m_pub.StatusText = QStringLiteral("Получение Drift_Info...");
@@ -214,15 +220,13 @@ void TOpros_ZMX::readQueryAnswer(int code)
             // Empty, progress and odd sizes are stored nowhere.
             break;
         }
-        if (count != 0)
+        if (record)
             m_pub.RecordCount = index + 1;
         kind = m_pub.DataKind;
     }
     if (warmUp)
         m_follower->noteWarmUp();
-    // An answer of another size still writes the files of the last kind, read
-    // with that kind's layout.
-    if (index >= 0)
+    if (record)
         m_files->WriteSeriesFiles(kind, buffer, index);
 }
 

@@ -37,6 +37,9 @@ struct ZmxSnapshot
     // Late frames dropped: they were there before a command went out, so they
     // answer an earlier one (counted since start).
     int StaleFrameCount = 0;
+    // Answers of no record's length to a readings or drift query (not 14,
+    // 144 or 40 bytes and not empty): skipped, neither stored nor written.
+    int DamagedAnswerCount = 0;
 
     // Why the port cannot be used, for the operator ("порт занят другой
     // программой", "порт не найден", "это не последовательный порт", ...);
@@ -54,6 +57,9 @@ struct ZmxSnapshot
 
     int CommandIndex = 0;
     bool RunFlag = false;
+    // The thread sleeps until the next request: no cycle runs and none
+    // pauses (RunFlag may already be clear while the last cycle ends).
+    bool Suspended = true;
     int RepeatFlag = 0;
     bool AutoReadAfterZero = false;
 

@@ -261,6 +261,31 @@ TEST(OprosScriptedCycle, RefusedCommandIsFollowedOnlyWhenAProgressPacketAnswers)
     }
 }
 
+TEST(OprosScriptedCycle, OnlyAnswersOfARecordsLengthAreStoredAndWritten)
+{
+    TestFolders folders({ "result", "warm_up", "drift" });
+    ScriptedOpros t;
+    t.lib->sendDefault = LinkStatus::Ok;
+    // Between the records: a progress packet, an answer of no record's length
+    // and an empty answer.
+    for (size_t size : { 144, 2, 77, 0, 14, 40 })
+        t.lib->answers.push_back({ LinkStatus::Ok, std::vector<uint8_t>(size, 1) });
+    t.opros->RequestOperation(ZMX_get_result, 1, 0);
+    ASSERT_TRUE(waitFor(
+        *t.opros, [](const ZmxSnapshot &s) { return s.RecvOkCount >= 6; }, Long));
+    t.opros->StopCycle();
+    ZmxSnapshot s;
+    ASSERT_TRUE(waitFor(
+        *t.opros, [](const ZmxSnapshot &s) { return s.Suspended; }, Long, &s));
+    EXPECT_EQ(s.RecordCount, 3);
+    EXPECT_EQ(s.DamagedAnswerCount, 2);
+    EXPECT_EQ(s.NonEmptyAnswerCount, 5);
+    EXPECT_EQ(s.DataKind, DataKindDrift);
+    EXPECT_EQ(folders.lines("result/15_gaseCO.txt").size(), 1);
+    EXPECT_EQ(folders.lines("warm_up/00_fp_nado.txt"), QStringList { "1\t257" });
+    EXPECT_EQ(folders.lines("drift/41_DI_gaseCO.txt").size(), 1);
+}
+
 TEST(OprosScriptedCycle, ReconnectClearsALostProcedure)
 {
     ScriptedOpros t;
