@@ -209,8 +209,10 @@ struct ConstantsRecord
     bool operator==(const ConstantsRecord &) const = default;
 };
 
-// Payload of ZMX_set_s_vector; passed through, never interpreted.
+// The instrument's spline: the answer to ZMX_get_s_vector and the payload of
+// ZMX_set_s_vector; passed through, never interpreted.
 constexpr int SplineVectorSize = 130;
+using SplineVector = std::array<uint8_t, SplineVectorSize>;
 
 // The 2-byte answer the instrument gives while it runs a procedure.
 struct ProgressPacket

@@ -135,6 +135,7 @@ private:
     void sendCycleCommand(int code);
     void readQueryAnswer(int code);
     void readTermRatio();
+    void readSpline();
     // Receives the answer to a query; false (and the failure published) when none came.
     bool receiveQueryAnswer();
     // The receive counters and LinkState of an answer that came; m_mutex held.

@@ -8,6 +8,8 @@
 #include "device/SeriesFileWriter.h"
 #include "device/ZmxSeries.h"
 
+#include <algorithm>
+
 namespace {
 
 QString linkErrorText(int count)
@@ -111,6 +113,9 @@ void TOpros_ZMX::sendCycleCommand(int code)
             break;
         case ZMX_get_Term_Ratio:
             readTermRatio();
+            break;
+        case ZMX_get_s_vector:
+            readSpline();
             break;
         default:
             break;
@@ -248,5 +253,29 @@ void TOpros_ZMX::readTermRatio()
         m_pub.RecordCount = index + 1;
     } else if (m_pub.RecordCount < m_capacity) {
         m_series->storeTermRatio(m_pub.RecordCount, TermRatioRecord::decode(m_link->buffer()));
+    }
+}
+
+void TOpros_ZMX::readSpline()
+{
+    if (!receiveQueryAnswer())
+        return;
+    const int count = m_link->answerCount();
+    std::lock_guard lock(m_mutex);
+    countAnswerLocked(count);
+    // Kept for the service panel, which may write it back with
+    // ZMX_set_s_vector; an answer of another length is no spline.
+    if (count == SplineVectorSize) {
+        std::copy_n(m_link->buffer(), SplineVectorSize, m_pub.Spline.begin());
+        m_pub.SplineRead = true;
+        m_pub.StatusText = QStringLiteral("Сплайн считан.");
+        m_pub.StatusSeverity = StatusInfo;
+    } else {
+        ++m_pub.DamagedAnswerCount;
+        m_pub.StatusText
+            = QStringLiteral("Сплайн не считан: ответ прибора длиной %1 вместо %2 байт.")
+                  .arg(count)
+                  .arg(SplineVectorSize);
+        m_pub.StatusSeverity = StatusError;
     }
 }

@@ -19,10 +19,14 @@ int TOpros_ZMX::ConnectPort(const QString &portName)
 {
     acquireLink();
     m_portName.clear();
-    // The constants read belong to the link this connect replaces; the next
-    // read (by the connect sequence, or by the thread once a taken port is
-    // free) tells about the new one.
-    publish([](ZmxSnapshot &p) { p.ConstantsResult = ZmxSnapshot::ConstantsNotRead; });
+    // The constants and the spline read belong to the link this connect
+    // replaces (another instrument, perhaps); the next read (by the connect
+    // sequence, or by the thread once a taken port is free) tells about the
+    // new one.
+    publish([](ZmxSnapshot &p) {
+        p.ConstantsResult = ZmxSnapshot::ConstantsNotRead;
+        p.SplineRead = false;
+    });
     m_retryPortName.clear();
     const LinkConnector::ConnectResult outcome = m_connector->connect(portName);
     notePortState(outcome.problem, portName);

@@ -37,8 +37,9 @@ struct ZmxSnapshot
     // Late frames dropped: they were there before a command went out, so they
     // answer an earlier one (counted since start).
     int StaleFrameCount = 0;
-    // Answers of no record's length to a readings or drift query (not 14,
-    // 144 or 40 bytes and not empty): skipped, neither stored nor written.
+    // Answers of no record's length to a query the cycle reads (readings or
+    // drift: not 14, 144 or 40 bytes and not empty; the spline: not 130):
+    // skipped, neither stored nor written.
     int DamagedAnswerCount = 0;
 
     // Why the port cannot be used, for the operator ("порт занят другой
@@ -70,4 +71,9 @@ struct ZmxSnapshot
     ConstantsRecord Constants;
     quint16 SerialNumber = 0;
     quint16 FirmwareVersion = 0; // "%x.%02x" of its high and low byte
+
+    // The instrument's spline as its last 130-byte answer to ZMX_get_s_vector
+    // gave it since the last ConnectPort(); SplineRead is false until then.
+    bool SplineRead = false;
+    SplineVector Spline {};
 };

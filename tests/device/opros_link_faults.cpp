@@ -73,9 +73,9 @@ TEST(OprosStaleFrames, BackToBackRequestsOfDifferentKindsKeepTheirOwnAnswers)
     OPROS_CONNECTED(sim, opros);
     ASSERT_TRUE(sim.send("hold on"));
     ASSERT_TRUE(sim.send("gas CO 2"));
-    // The spline answer is not read by the cycle; it must not become the
+    // The constants answer is not read by the cycle; it must not become the
     // readings that follow.
-    opros.RequestOperation(ZMX_get_s_vector, 1, 0);
+    opros.RequestOperation(ZMX_get_constant, 1, 0);
     opros.RequestOperation(ZMX_get_result, 1, 0);
     ASSERT_TRUE(waitFor(
         opros, [](const ZmxSnapshot &s) { return s.RecordCount >= 4; }, Long));
