@@ -236,6 +236,7 @@ TEST(SimSteering, EachLineIsCheckedAndAnswered)
         { "fault late 300", "ok" },
         { "fault lateack x", "error" },
         { "fault smoke on", "error" },
+        { "fault split-final on", "ok" },
         { "log on", "ok" },
         { "status", "status speed=38400" },
         { "hangup", "ok" },
@@ -254,6 +255,7 @@ TEST(SimSteering, EachLineIsCheckedAndAnswered)
     EXPECT_DOUBLE_EQ(link.faults().corruptShare, 0.25);
     EXPECT_EQ(link.faults().answerDelayMs, 300);
     EXPECT_TRUE(hungUp && quit && logging);
+    EXPECT_TRUE(link.faults().splitFinal);
 
     EXPECT_EQ(steering.execute("fault off", 0), "ok");
     EXPECT_FALSE(link.faults().silent);
