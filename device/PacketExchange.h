@@ -4,7 +4,7 @@
 // packet and the answer, the port, and the small bounded operations built on
 // the protocol library (send one command, receive one answer, probe, switch
 // the line speed, purge, close). Each send or receive retries for at most one
-// second.
+// second; a port that died (library status 2) ends it at once.
 //
 // Thread rule: an instance is used by one thread at a time and carries no
 // lock. The user interface thread uses it during the connection sequence,

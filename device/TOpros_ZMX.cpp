@@ -233,11 +233,11 @@ void TOpros_ZMX::Execute()
             if (!m_pub.RunFlag)
                 break;
             lock.unlock();
-            runCycle();
+            const uint32_t pauseMs = runCycle();
             lock.lock();
             // The pause gives way only to shutdown and to a connect that waits
             // for the link.
-            m_wake.waitFor(lock, std::chrono::milliseconds(CyclePauseMs),
+            m_wake.waitFor(lock, std::chrono::milliseconds(pauseMs),
                 [this] { return m_quit || m_linkWanted > 0; });
         }
         m_inCycle = false;

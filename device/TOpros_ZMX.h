@@ -2,6 +2,7 @@
 
 #include "device/LinkLog.h"
 #include "device/MonotonicCondition.h"
+#include "device/PortRetry.h"
 #include "device/ProcedureFollower.h"
 #include "device/Records.h"
 #include "device/ZmxSnapshot.h"
@@ -88,9 +89,11 @@ public:
     // the user interface thread. Leaves the cycle stopped. 0 or -1.
     //
     // A port that cannot be opened publishes why in PortError / PortState.
-    // The thread then keeps trying it once a second while it cycles (the
-    // connect sequence always asks for readings afterwards) and, once the
-    // port is free, connects and reads the constants by itself.
+    // The thread then keeps trying it every quarter second while it cycles
+    // (the connect sequence always asks for readings afterwards) and, once
+    // the port is free, connects and reads the constants by itself. A port
+    // that dies under a working link (an unplugged adapter) is looked for
+    // the same way and reopened as soon as it is back.
     int ConnectPort(const QString &portName);
     // Reads the instrument's constants (serial number, firmware version). Stops
     // the cycle and does not restart it; blocks like ConnectPort (up to about
@@ -129,9 +132,9 @@ private:
         QByteArray payload; // offset 2 on
     };
 
-    // Thread body and cycle.
+    // Thread body and cycle. A cycle returns how long to pause after it.
     void Execute();
-    void runCycle();
+    uint32_t runCycle();
     void sendCycleCommand(int code);
     void readQueryAnswer(int code);
     void readTermRatio();
@@ -152,8 +155,8 @@ private:
     void releaseLink();
 
     // The port between cycles: a dead one is reopened, one that could not be
-    // opened is tried again (both at most once a second). False when there
-    // is still no port to talk through.
+    // opened is tried again (both paced by m_portRetry). False when there is
+    // still no port to talk through.
     bool watchPort();
     void reopenDeadPort();
     void retryPort();
@@ -196,10 +199,11 @@ private:
     std::unique_ptr<SeriesFileWriter> m_files;
     LinkLog m_linkLog;
     QString m_portName; // of the last successful connect; empty otherwise
-    // A port that could not be opened at the last connect; tried again.
-    QString m_retryPortName;
-    uint32_t m_lastPortTryMs = 0;
-    bool m_sawIoError = false;
+    // The port looked for: one that could not be opened at the last connect
+    // (m_retryConnects: connected fully once it opens), or the port of a
+    // working link that died (only reopened).
+    PortRetry m_portRetry;
+    bool m_retryConnects = false;
     uint32_t m_staleSeen = 0; // the library's stale-frame count at the last look
 
     std::thread m_thread;

@@ -28,7 +28,7 @@ int TOpros_ZMX::nextRecordIndexLocked()
     return m_pub.RecordCount;
 }
 
-void TOpros_ZMX::runCycle()
+uint32_t TOpros_ZMX::runCycle()
 {
     if (watchPort()) {
         int procedureActive;
@@ -60,12 +60,16 @@ void TOpros_ZMX::runCycle()
     const uint32_t newStale = stale >= m_staleSeen ? stale - m_staleSeen : stale;
     m_staleSeen = stale;
 
-    std::lock_guard lock(m_mutex);
-    m_pub.StaleFrameCount += int(newStale);
-    // Only a procedure being followed keeps a one-shot request cycling; one
-    // lost with the link (-1) does not make the command repeat.
-    if (m_pub.ProcedureActive != 1 && m_pub.RepeatFlag == 0)
-        m_pub.RunFlag = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_pub.StaleFrameCount += int(newStale);
+        // Only a procedure being followed keeps a one-shot request cycling;
+        // one lost with the link (-1) does not make the command repeat.
+        if (m_pub.ProcedureActive != 1 && m_pub.RepeatFlag == 0)
+            m_pub.RunFlag = false;
+    }
+    // While the port is looked for, the next cycle comes with the next try.
+    return m_portRetry.active() ? m_portRetry.msUntilDue() : uint32_t(CyclePauseMs);
 }
 
 void TOpros_ZMX::sendCycleCommand(int code)

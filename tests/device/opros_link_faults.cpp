@@ -359,7 +359,7 @@ TEST(OprosPortErrors, PortThatCannotBeUsedSaysWhy)
     EXPECT_EQ(opros.snapshot().PortState, PortProblem::None);
 }
 
-TEST(OprosPortErrors, TakenPortIsTriedOnceASecondUntilTheOtherProgramLetsGo)
+TEST(OprosPortErrors, TakenPortIsTriedAgainUntilTheOtherProgramLetsGo)
 {
     TestFolders folders;
     OPROS_START_SIM(sim, { "--serial", "777" });

@@ -119,6 +119,10 @@ std::string Steering::execute(const std::string &line, int64_t nowMs)
         m_hooks.hangup();
         return "ok";
     }
+    if ((cmd == "unplug" || cmd == "plug") && argc == 0) {
+        (cmd == "unplug" ? m_hooks.unplug : m_hooks.plug)();
+        return "ok";
+    }
     if (cmd == "log" && argc == 1 && parseSwitch(words[1], on)) {
         m_hooks.setLogging(on);
         return "ok";
