@@ -60,11 +60,6 @@ private:
     QTemporaryDir m_dir;
 };
 
-bool suspended(const ZmxSnapshot &s)
-{
-    return !s.RunFlag;
-}
-
 // ---------------------------------------------------------- stale answers
 
 TEST(OprosStaleFrames, BackToBackRequestsOfDifferentKindsKeepTheirOwnAnswers)
@@ -80,8 +75,7 @@ TEST(OprosStaleFrames, BackToBackRequestsOfDifferentKindsKeepTheirOwnAnswers)
     ASSERT_TRUE(waitFor(
         opros, [](const ZmxSnapshot &s) { return s.RecordCount >= 4; }, Long));
     opros.StopCycle();
-    ASSERT_TRUE(waitFor(opros, suspended, Long));
-    QThread::msleep(600);
+    ASSERT_TRUE(waitSuspended(opros, Long));
 
     const ZmxSnapshot s = opros.snapshot();
     EXPECT_GE(s.StaleFrameCount, 1);
@@ -189,14 +183,13 @@ TEST(OprosProcedureFaults, AfterALostProcedureAOneShotCommandGoesOutOnce)
     ASSERT_TRUE(waitFor(
         opros, [](const ZmxSnapshot &s) { return s.ProcedureActive == -1; }, 30000));
     ASSERT_TRUE(sim.send("fault silent off"));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitSuspended(opros, Long));
 
     const int framesBefore = sim.status("rx_frames").toInt();
     opros.RequestOperation(ZMX_Press_Key, 0, ZmxKeyCompressor);
     ZmxSnapshot s;
     ASSERT_TRUE(waitFor(
-        opros, [](const ZmxSnapshot &s) { return s.SendOkCount >= 2 && !s.RunFlag; }, Long, &s));
-    QThread::msleep(1500);
+        opros, [](const ZmxSnapshot &s) { return s.SendOkCount >= 2 && s.Suspended; }, Long, &s));
     EXPECT_EQ(sim.status("rx_frames").toInt() - framesBefore, 1) << "one key press, sent once";
     s = opros.snapshot();
     EXPECT_EQ(s.ProcedureActive, 0);
@@ -299,7 +292,7 @@ TEST(OprosScriptedCycle, ReconnectClearsALostProcedure)
         *t.opros, [](const ZmxSnapshot &s) { return s.ProcedureActive == -1 && !s.RunFlag; }, Long,
         &s));
     EXPECT_EQ(s.ReceiveFailures, 11);
-    QThread::msleep(300); // the running cycle ends
+    ASSERT_TRUE(waitSuspended(*t.opros, Long));
 
     t.lib->sendDefault = LinkStatus::Ok;
     ASSERT_EQ(t.opros->ConnectPort(QStringLiteral("COM1")), TOpros_ZMX::Connected);

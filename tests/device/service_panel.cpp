@@ -119,13 +119,13 @@ protected:
         const int sendsBefore = start.SendOkCount + start.LinkErrorCount;
         m_panel->cbRepeat->setChecked(false);
         QTest::mouseClick(m_panel->btnStart, Qt::LeftButton);
+        // A single command stays single: once the thread sleeps again,
+        // nothing more follows it on the line.
         EXPECT_TRUE(waitUntil([&] {
             const ZmxSnapshot s = m_opros->snapshot();
-            return s.SendOkCount + s.LinkErrorCount > sendsBefore && !s.RunFlag
+            return s.SendOkCount + s.LinkErrorCount > sendsBefore && s.Suspended
                 && s.ProcedureActive == 0;
         })) << commandName(code);
-        // A single command stays single: nothing follows it on the line.
-        QTest::qWait(600);
         return received().mid(before);
     }
 
@@ -272,8 +272,7 @@ TEST_F(ServicePanelTest, RepeatedCommandRunsUntilStopped)
     EXPECT_EQ(m_panel->btnStart->text(), "Старт");
     EXPECT_TRUE(m_panel->cbCommands->isEnabled());
     EXPECT_TRUE(m_panel->cbRepeat->isEnabled());
-    ASSERT_TRUE(waitUntil([&] { return !m_opros->snapshot().RunFlag; }));
-    QTest::qWait(300); // the cycle that ran may still end
+    ASSERT_TRUE(waitUntil([&] { return m_opros->snapshot().Suspended; }));
     const int frames = received().size();
     QTest::qWait(1000);
     EXPECT_EQ(received().size(), frames) << "still sending after Стоп";
@@ -348,8 +347,10 @@ TEST_F(ServicePanelTest, LateFramesDroppedAreCounted)
     m_opros->RequestOperation(ZMX_get_result, 1, 0);
     ASSERT_TRUE(waitUntil([&] { return number(m_panel->labInLate) >= 1; }, 3 * WaitMs));
     m_opros->StopCycle();
-    QTest::qWait(600);
-    EXPECT_EQ(number(m_panel->labInLate), m_opros->snapshot().StaleFrameCount);
+    ASSERT_TRUE(waitUntil([&] { return m_opros->snapshot().Suspended; }));
+    // The panel's next tick shows the final count.
+    EXPECT_TRUE(waitUntil(
+        [&] { return number(m_panel->labInLate) == m_opros->snapshot().StaleFrameCount; }));
 }
 
 TEST_F(ServicePanelTest, SplineReadIsSavedToAFileAndWrittenBackFromIt)
