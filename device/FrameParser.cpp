@@ -8,6 +8,12 @@ void FrameParser::reset()
     data_.clear();
 }
 
+void FrameParser::skipUnheard(uint32_t ms)
+{
+    if (inFrame())
+        lastByteMs_ += ms;
+}
+
 void FrameParser::feed(
     const uint8_t *bytes, size_t length, uint32_t nowMs, std::vector<LinkUnit> &out)
 {

@@ -31,6 +31,10 @@ public:
 
     // True while a frame is partly received (its start byte seen).
     bool inFrame() const { return state_ != State::Hunt && state_ != State::TokenSecond; }
+    // Nobody listened for `ms` (between two waits of the receiver): that time
+    // does not count in the gap before the next byte of a partly received
+    // frame, whose bytes may have come in right after the listening stopped.
+    void skipUnheard(uint32_t ms);
     // Forgets any partly received unit.
     void reset();
 

@@ -73,6 +73,12 @@ LinkConnector::ConstantsResult LinkConnector::readConstants()
     } else if (m_link.ReceiveAnswer() != LinkStatus::Ok) {
         status(QStringLiteral("Не удалось установить связь с прибором"), StatusError);
         out.result = NoAnswer;
+    } else if (m_link.answerCount() != ConstantsRecord::Size) {
+        status(QStringLiteral("Константы не считаны: ответ прибора длиной %1 вместо %2 байт.")
+                   .arg(m_link.answerCount())
+                   .arg(ConstantsRecord::Size),
+            StatusError);
+        out.result = WrongAnswer;
     } else {
         out.constants = ConstantsRecord::decode(m_link.buffer());
         out.result = ConstantsRead;

@@ -24,6 +24,8 @@ public:
     static constexpr int ConstantsRead = 0;
     static constexpr int CommandRefused = -1;
     static constexpr int NoAnswer = -2;
+    // An answer came, but not the 124 bytes of the constants.
+    static constexpr int WrongAnswer = -4;
     static constexpr int StatusInfo = 0;
     static constexpr int StatusError = 1;
 
@@ -61,8 +63,10 @@ public:
     // while the port is still held by someone else.
     ConnectResult openPort(const QString &portName);
 
-    // ZMX_get_constant and its answer. The whole record is taken from the
-    // buffer, even after a short answer.
+    // ZMX_get_constant and its answer. Only an answer of the record's 124
+    // bytes is the constants: after any other the buffer holds leftovers
+    // (the out packet, an older answer), so nothing is taken and the status
+    // says that the constants were not read.
     ConstantsResult readConstants();
 
 private:

@@ -10,13 +10,24 @@
 
 namespace {
 
-// A library that fails at once (no port, device gone) would otherwise spin the
+// A library that fails at once for want of a port would otherwise spin the
 // retry loop flat out for a whole second.
-constexpr auto FailedCallPause = std::chrono::milliseconds(10);
+constexpr auto NoPortPause = std::chrono::milliseconds(10);
 
-bool failsAtOnce(int32_t status)
+// Whether to go on after a failed call: a port that died (an unplugged
+// adapter) does not come back by asking again, only by reopening it, so the
+// loop ends at once; without a port it goes on at a calm pace.
+bool retryAfter(int32_t status, bool &portFailed)
 {
-    return status == LinkStatus::NoPort || status == LinkStatus::IoError;
+    if (status == LinkStatus::IoError) {
+        portFailed = true;
+        return false;
+    }
+    if (status == LinkStatus::NoPort) {
+        portFailed = true;
+        std::this_thread::sleep_for(NoPortPause);
+    }
+    return true;
 }
 
 } // namespace
@@ -89,10 +100,8 @@ int32_t PacketExchange::sendWithRetry(int length)
     while (MsClock::before(clock_(), deadline) && lastSendStatus_ != LinkStatus::Ok) {
         lastSendStatus_ = library_->data_out(
             buffer_.data(), static_cast<uint16_t>(length), SendWaitTicks, SendTransmissions);
-        if (failsAtOnce(lastSendStatus_)) {
-            portFailed_ = true;
-            std::this_thread::sleep_for(FailedCallPause);
-        }
+        if (!retryAfter(lastSendStatus_, portFailed_))
+            break;
     }
     return lastSendStatus_;
 }
@@ -117,10 +126,8 @@ int32_t PacketExchange::ReceiveAnswer()
     while (MsClock::before(clock_(), deadline) && lastReceiveStatus_ != LinkStatus::Ok) {
         lastReceiveStatus_ = library_->data_in(
             buffer_.data(), PacketBufferSize, &answerCount_, &secondAnswerWord_);
-        if (failsAtOnce(lastReceiveStatus_)) {
-            portFailed_ = true;
-            std::this_thread::sleep_for(FailedCallPause);
-        }
+        if (!retryAfter(lastReceiveStatus_, portFailed_))
+            break;
     }
     return lastReceiveStatus_;
 }

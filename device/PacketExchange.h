@@ -4,7 +4,7 @@
 // packet and the answer, the port, and the small bounded operations built on
 // the protocol library (send one command, receive one answer, probe, switch
 // the line speed, purge, close). Each send or receive retries for at most one
-// second.
+// second; a port that died (library status 2) ends it at once.
 //
 // Thread rule: an instance is used by one thread at a time and carries no
 // lock. The user interface thread uses it during the connection sequence,
@@ -86,12 +86,10 @@ public:
     void setArgument(uint16_t argument);
 
     int32_t commandIndex() const { return commandIndex_; }
-    void setCommandIndex(int32_t code) { commandIndex_ = code; }
     int32_t lastSendStatus() const { return lastSendStatus_; }
     int32_t lastReceiveStatus() const { return lastReceiveStatus_; }
     uint16_t answerCount() const { return answerCount_; }
     uint16_t secondAnswerWord() const { return secondAnswerWord_; }
-    const std::array<int32_t, CommandTableSize> &outLengths() const { return outLengths_; }
 
     IProtocolLibrary &library() { return *library_; }
     Transport &transport() { return *transport_; }

@@ -58,6 +58,7 @@ void ProtocolLibrary::forgetInput()
     hasKept_ = false;
     kept_.clear();
     staleInParser_ = false;
+    listened_ = false;
 }
 
 bool ProtocolLibrary::purge()
@@ -118,14 +119,23 @@ ProtocolLibrary::Pump ProtocolLibrary::nextUnit(uint32_t deadline, LinkUnit &uni
             continue;
         }
 
+        // A frame still arriving when the last wait ended (a procedure step's
+        // receive window closing, then the cycle's pause) goes on where it
+        // stopped: the time nobody listened is no gap between its bytes.
+        const uint32_t start = clock_();
+        if (listened_)
+            parser_.skipUnheard(MsClock::elapsed(listenedUntilMs_, start));
         uint8_t chunk[ReadChunk];
         size_t received = 0;
-        const uint32_t wait = MsClock::remaining(deadline, clock_());
-        switch (port_->read(chunk, sizeof chunk, wait, received)) {
+        const Transport::IoResult read
+            = port_->read(chunk, sizeof chunk, MsClock::remaining(deadline, start), received);
+        listenedUntilMs_ = clock_();
+        listened_ = true;
+        switch (read) {
         case Transport::IoResult::Ok:
             pending_.assign(chunk, chunk + received);
             pendingPos_ = 0;
-            pendingMs_ = clock_();
+            pendingMs_ = listenedUntilMs_;
             break;
         case Transport::IoResult::Timeout:
             return Pump::Timeout;
@@ -152,10 +162,6 @@ bool ProtocolLibrary::dropStale()
 
 int32_t ProtocolLibrary::dropWaitingUnits()
 {
-    // Bytes left over from an earlier read came in right behind the unit
-    // that ended that read, not when we come back to them: stamped with the
-    // old time, the rest of their frame read now would look like a gap.
-    pendingMs_ = clock_();
     if (hasKept_) {
         hasKept_ = false;
         kept_.clear();

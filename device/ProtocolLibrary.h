@@ -66,6 +66,11 @@ private:
     Transport *port_ = nullptr;
     bool configured_ = false;
     FrameParser parser_;
+    // When the last read from the port returned: until the next read starts
+    // nobody listens, and bytes that come meanwhile are read (and stamped)
+    // late. `listened_` is false until the first read after a reset.
+    uint32_t listenedUntilMs_ = 0;
+    bool listened_ = false;
     // Bytes read from the port but not yet fed to the parser (after a unit
     // completed in the middle of a read), with the time they arrived.
     std::vector<uint8_t> pending_;

@@ -39,7 +39,7 @@ enum ZmxCommand : int32_t {
 };
 
 constexpr int CommandCount = 19;
-// The name and length tables keep one spare slot after the last command.
+// The length table keeps one spare slot after the last command.
 constexpr int CommandTableSize = 20;
 // The speed switch carries the digits of the speed read as hex, not 38400.
 constexpr uint16_t Baud38400Argument = 0x3840;
@@ -52,8 +52,7 @@ const char *commandName(int code);
 int commandCode(std::string_view name);
 // Whole out packet length (code included) for 0..18; 0 for any other code.
 int commandOutLength(int code);
-// The 20-slot tables as the polling thread keeps them (slot 19 empty / 0).
-const std::array<const char *, CommandTableSize> &commandNameTable();
+// The 20-slot length table as the packet exchange keeps it (slot 19 is 0).
 const std::array<int32_t, CommandTableSize> &commandOutLengthTable();
 
 // ----------------------------------------------------- program-status codes
@@ -210,8 +209,10 @@ struct ConstantsRecord
     bool operator==(const ConstantsRecord &) const = default;
 };
 
-// Payload of ZMX_set_s_vector; passed through, never interpreted.
+// The instrument's spline: the answer to ZMX_get_s_vector and the payload of
+// ZMX_set_s_vector; passed through, never interpreted.
 constexpr int SplineVectorSize = 130;
+using SplineVector = std::array<uint8_t, SplineVectorSize>;
 
 // The 2-byte answer the instrument gives while it runs a procedure.
 struct ProgressPacket
@@ -267,8 +268,6 @@ struct VariableInfo
 };
 
 constexpr int VariableCount = 51;
-// The polling thread's name table has 60 slots, 0..50 filled.
-constexpr int VariableTableSize = 60;
 
 const std::array<VariableInfo, VariableCount> &variableTable();
 // Reads variable `index` (0..50) from a record's bytes and converts it to

@@ -2,27 +2,35 @@
 
 #include "common/FormatSettings.h"
 #include "common/NumberText.h"
+#include "common/ProgramFolder.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr char DataRootVariable[] = "ZELMOR_DATA_ROOT";
 constexpr int MaxLineLength = 64;
+constexpr mode_t FileMode = 0644;
 
-// Appends one whole line; any failure loses it silently.
-void appendLine(const QByteArray &path, const char *line, int length)
+// Appends one whole line to `name` in the open folder; any failure loses it
+// silently. Non-blocking so that a pipe in the file's place fails at once.
+void appendLine(int folder, const QByteArray &name, const char *line, int length)
 {
-    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::openat(folder, name.constData(),
+        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, FileMode);
     if (fd < 0)
         return;
-    const ssize_t written = ::write(fd, line, static_cast<size_t>(length));
-    (void)written;
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        const ssize_t written = ::write(fd, line, static_cast<size_t>(length));
+        (void)written;
+    }
     ::close(fd);
 }
 
@@ -31,7 +39,7 @@ void appendLine(const QByteArray &path, const char *line, int length)
 QString SeriesFileWriter::defaultDataRoot()
 {
     const QString root = qEnvironmentVariable(DataRootVariable);
-    return root.isEmpty() ? QStringLiteral("/") : root;
+    return root.isEmpty() ? programFolder() : root;
 }
 
 QString SeriesFileWriter::folderName(int dataKind)
@@ -65,13 +73,13 @@ SeriesFileWriter::SeriesFileWriter(const QString &dataRoot)
     QString root = QDir::cleanPath(m_root);
     if (!root.endsWith(QLatin1Char('/')))
         root += QLatin1Char('/');
-    // The paths never change, so the per-record work is only open, write and
-    // close.
+    // The paths never change, so the per-record work is only the opens,
+    // writes and closes.
     for (int kind : { DataKindWarmUp, DataKindResult, DataKindTermRatio, DataKindDrift }) {
+        m_folders[kind] = QFile::encodeName(root + folderName(kind));
         const VariableRange range = variableRange(static_cast<DataKindCode>(kind));
         for (int k = range.first; k <= range.last; ++k)
-            m_paths[k]
-                = QFile::encodeName(root + folderName(kind) + QLatin1Char('/') + fileName(k));
+            m_names[k] = QFile::encodeName(fileName(k));
     }
 }
 
@@ -82,14 +90,22 @@ void SeriesFileWriter::WriteSeriesFiles(int dataKind, const uint8_t *buffer, int
     const VariableRange range = variableRange(static_cast<DataKindCode>(dataKind));
     if (range.empty())
         return;
+    for (int k = range.first; k <= range.last; ++k)
+        m_values[k] = variableValue(k, buffer);
+    // The folder is opened once per record, without following a link in its
+    // place; the files are then opened inside it.
+    const int folder
+        = ::open(m_folders[dataKind].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return;
     const QChar separator = FormatSettings::current().decimalSeparator;
     for (int k = range.first; k <= range.last; ++k) {
-        m_values[k] = variableValue(k, buffer);
         const QByteArray value = generalText(double(m_values[k]), separator).toUtf8();
         char line[MaxLineLength];
         const int length
             = std::snprintf(line, sizeof line, "%d\t%s\n", recordIndex, value.constData());
         if (length > 0 && length < MaxLineLength)
-            appendLine(m_paths[k], line, length);
+            appendLine(folder, m_names[k], line, length);
     }
+    ::close(folder);
 }

@@ -12,12 +12,19 @@
 // line "<index>\t<value>" to one file per variable of its kind, e.g.
 // <root>/result/15_gaseCO.txt. The folders "warm_up", "result", "term_ratio"
 // and "drift" lie directly under the data root and are never created here:
-// where a folder is missing, or a file cannot be written, the line is lost
-// without a word and the other files are still tried.
+// whoever wants a kind's files makes its folder. Where a folder is missing,
+// or a file cannot be written, the line is lost without a word and the other
+// files are still tried.
+//
+// Files are created readable by all, writable by their owner only (0644).
+// Links are never followed: a symbolic link in place of a folder or a file,
+// or anything else that is no plain folder or file (a pipe would hold up the
+// polling thread), is treated like a missing one. The data root itself may
+// be a link.
 class SeriesFileWriter
 {
 public:
-    // The folder named by ZELMOR_DATA_ROOT, else "/".
+    // The folder named by ZELMOR_DATA_ROOT, else the program folder.
     static QString defaultDataRoot();
     // "warm_up", "result", "term_ratio", "drift"; empty for kinds without files.
     static QString folderName(int dataKind);
@@ -38,6 +45,8 @@ public:
 
 private:
     QString m_root;
-    std::array<QByteArray, VariableCount> m_paths; // encoded once
+    // Encoded once: the folder of each kind, the file name of each variable.
+    std::array<QByteArray, DataKindDrift + 1> m_folders;
+    std::array<QByteArray, VariableCount> m_names;
     std::array<float, VariableCount> m_values {};
 };

@@ -3,6 +3,7 @@
 #include "common/NumberText.h"
 #include "common/ZelmorError.h"
 #include "device/LittleEndian.h"
+#include "device/SplineFile.h"
 
 #include <cmath>
 
@@ -73,6 +74,15 @@ ServiceCommandFields serviceCommandFields(int code, qint16 o2Shift)
         f.inputNames[0] = QStringLiteral("Пароль:");
         f.inputValues[0] = QString::number(DefaultResetPassword);
         break;
+    case ZMX_get_s_vector:
+        // Beside the panel's button that saves it.
+        f.inputNames[1] = QStringLiteral("Сплайн:");
+        break;
+    case ZMX_set_s_vector:
+        // Empty: the spline read from the instrument goes back.
+        f.inputNames[0] = QStringLiteral("Файл сплайна:");
+        f.inputNames[1] = QString();
+        break;
     default:
         break;
     }
@@ -81,7 +91,7 @@ ServiceCommandFields serviceCommandFields(int code, qint16 o2Shift)
 
 ServiceCommandRequest packServiceCommand(int code,
     const std::array<QString, ServiceCommandFields::InputCount> &inputs,
-    const ConstantsRecord *constants)
+    const ServiceCommandData &data)
 {
     ServiceCommandRequest r;
     r.code = static_cast<ZmxCommand>(code);
@@ -112,12 +122,25 @@ ServiceCommandRequest packServiceCommand(int code,
         r.payload = wordPayload(Baud38400Argument);
         break;
     case ZMX_set_constant:
-        if (!constants)
+        if (!data.constants)
             throw ZelmorError(
                 QStringLiteral("Константы прибора не считаны: записывать в прибор нечего."));
         r.payload = QByteArray(ConstantsRecord::Size, '\0');
-        constants->encode(reinterpret_cast<uint8_t *>(r.payload.data()));
+        data.constants->encode(reinterpret_cast<uint8_t *>(r.payload.data()));
         break;
+    case ZMX_set_s_vector: {
+        SplineVector spline;
+        if (!inputs[0].isEmpty())
+            spline = readSplineFile(inputs[0]);
+        else if (data.spline)
+            spline = *data.spline;
+        else
+            throw ZelmorError(QStringLiteral("Сплайн не считан из прибора (--ZMX_get_s_vector) "
+                                             "и не выбран файл сплайна: записывать в прибор "
+                                             "нечего."));
+        r.payload = QByteArray(reinterpret_cast<const char *>(spline.data()), SplineVectorSize);
+        break;
+    }
     default:
         break;
     }

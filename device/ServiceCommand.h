@@ -40,6 +40,15 @@ struct ServiceCommandRequest
     QByteArray payload;
 };
 
+// What the panel has at hand for the commands that write the instrument's own
+// data back: the constants and the spline read from it in this connection
+// (nullptr where nothing was read).
+struct ServiceCommandData
+{
+    const ConstantsRecord *constants = nullptr;
+    const SplineVector *spline = nullptr;
+};
+
 // The service password the reset command proposes.
 constexpr quint16 DefaultResetPassword = 47205;
 // Atmospheric pressure proposed for the pressure-sensor calibration, mm Hg.
@@ -47,17 +56,20 @@ constexpr int DefaultPressureMmHg = 760;
 
 // Packs the typed parameters of command `code`: integers for the argument
 // word (ZMX_set_flow, ZMX_set_clear, ZMX_set_zero, ZMX_Ku_O2, ZMX_reset, the
-// key code of ZMX_Press_Key), two numbers truncated toward zero for ZMX_set_port_param, a float64
-// for ZMX_pressure (decimal separator of the format settings). A number outside 16 bits keeps its
-// low 16 bits. The speed switch always carries its word 0x3840, and ZMX_set_constant carries the
-// constants read from the instrument
-// (`constants`), so that none of them sends leftovers of an earlier answer;
-// without read constants it is refused.
+// key code of ZMX_Press_Key), two numbers truncated toward zero for
+// ZMX_set_port_param, a float64 for ZMX_pressure (decimal separator of the
+// format settings). A number outside 16 bits keeps its low 16 bits.
+//
+// None of the commands sends leftovers of an earlier answer: the speed switch
+// always carries its word 0x3840, ZMX_set_constant the constants read from
+// the instrument, ZMX_set_s_vector the spline file named in the first input
+// or, with that input empty, the spline read from the instrument. Without
+// them the command is refused with the reason.
 // Throws ConversionError ("'x' is not a valid integer value" / "... floating
-// point value") or ZelmorError.
+// point value"), IoError (a spline file that cannot be used) or ZelmorError.
 ServiceCommandRequest packServiceCommand(int code,
     const std::array<QString, ServiceCommandFields::InputCount> &inputs,
-    const ConstantsRecord *constants);
+    const ServiceCommandData &data);
 
 // The low 16 bits of a number truncated toward zero (0 for infinities and NaN).
 quint16 low16Bits(double value);

@@ -72,14 +72,6 @@ void TOpros_ZMX::setAutoReadAfterZero(bool on)
     publish([on](ZmxSnapshot &p) { p.AutoReadAfterZero = on; });
 }
 
-void TOpros_ZMX::StartCycle(int repeat)
-{
-    std::lock_guard lock(m_mutex);
-    m_pub.RepeatFlag = repeat;
-    m_pub.RunFlag = true;
-    m_wake.notifyAll();
-}
-
 void TOpros_ZMX::StopCycle()
 {
     std::lock_guard lock(m_mutex);
@@ -134,6 +126,7 @@ ZmxSnapshot TOpros_ZMX::snapshot() const
 {
     std::lock_guard lock(m_mutex);
     ZmxSnapshot copy = m_pub;
+    copy.Suspended = !m_inCycle;
     const int newest = m_pub.RecordCount - 1;
     copy.HasNewestResult = newest >= 0 && newest < m_capacity;
     if (copy.HasNewestResult)
@@ -176,27 +169,12 @@ std::vector<ResultRecord> TOpros_ZMX::resultSeries(int first, int count) const
     return out;
 }
 
-QString TOpros_ZMX::commandNameAt(int code)
-{
-    const auto &table = commandNameTable();
-    if (code < 0 || code >= int(table.size()) || !table[code])
-        return QString();
-    return QString::fromLatin1(table[code]);
-}
-
 QString TOpros_ZMX::programStatusNameAt(int code)
 {
     const auto &table = programStatusNameTable();
     if (code < 0 || code >= int(table.size()) || !table[code])
         return QString();
     return QString::fromLatin1(table[code]);
-}
-
-QString TOpros_ZMX::variableNameAt(int index)
-{
-    if (index < 0 || index >= VariableCount)
-        return QString();
-    return QString::fromLatin1(variableTable()[index].name);
 }
 
 // ------------------------------------------------------------ thread body
@@ -237,8 +215,8 @@ void TOpros_ZMX::Execute()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        // A StartCycle or request that comes while we get here finds the lock
-        // held until wait() releases it, so no wake-up is lost.
+        // A request that comes while we get here finds the lock held until
+        // wait() releases it, so no wake-up is lost.
         m_wake.wait(lock, [this] { return m_quit || mayRunLocked(); });
         if (m_quit)
             break;
@@ -255,11 +233,11 @@ void TOpros_ZMX::Execute()
             if (!m_pub.RunFlag)
                 break;
             lock.unlock();
-            runCycle();
+            const uint32_t pauseMs = runCycle();
             lock.lock();
             // The pause gives way only to shutdown and to a connect that waits
             // for the link.
-            m_wake.waitFor(lock, std::chrono::milliseconds(CyclePauseMs),
+            m_wake.waitFor(lock, std::chrono::milliseconds(pauseMs),
                 [this] { return m_quit || m_linkWanted > 0; });
         }
         m_inCycle = false;

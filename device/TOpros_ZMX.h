@@ -2,6 +2,7 @@
 
 #include "device/LinkLog.h"
 #include "device/MonotonicCondition.h"
+#include "device/PortRetry.h"
 #include "device/ProcedureFollower.h"
 #include "device/Records.h"
 #include "device/ZmxSnapshot.h"
@@ -46,10 +47,11 @@ public:
     static constexpr int ConstantsRead = 0;
     static constexpr int CommandRefused = -1;
     static constexpr int NoAnswer = -2;
+    static constexpr int WrongAnswer = -4; // an answer that is not the constants
 
-    // Created suspended: nothing is sent before the first StartCycle or
-    // RequestOperation. seriesCapacity is the length of each of the four
-    // record series (tests use a short one).
+    // Created suspended: nothing is sent before the first request.
+    // seriesCapacity is the length of each of the four record series (tests
+    // use a short one).
     explicit TOpros_ZMX(int seriesCapacity = SeriesCapacity);
     // The same over a given packet exchange (tests: a scripted library).
     explicit TOpros_ZMX(std::unique_ptr<PacketExchange> link, int seriesCapacity = SeriesCapacity);
@@ -63,8 +65,6 @@ public:
     // After a finished zero correction go on with repeated ZMX_get_result.
     void setAutoReadAfterZero(bool on);
 
-    // RepeatFlag := repeat; RunFlag := true; wake the thread.
-    void StartCycle(int repeat);
     // RunFlag := false and forget requests not yet taken up; the running
     // cycle completes, then the thread suspends.
     void StopCycle();
@@ -89,13 +89,16 @@ public:
     // the user interface thread. Leaves the cycle stopped. 0 or -1.
     //
     // A port that cannot be opened publishes why in PortError / PortState.
-    // The thread then keeps trying it once a second while it cycles (the
-    // connect sequence always asks for readings afterwards) and, once the
-    // port is free, connects and reads the constants by itself.
+    // The thread then keeps trying it every quarter second while it cycles
+    // (the connect sequence always asks for readings afterwards) and, once
+    // the port is free, connects and reads the constants by itself. A port
+    // that dies under a working link (an unplugged adapter) is looked for
+    // the same way and reopened as soon as it is back.
     int ConnectPort(const QString &portName);
     // Reads the instrument's constants (serial number, firmware version). Stops
     // the cycle and does not restart it; blocks like ConnectPort (up to about
-    // two seconds). 0 read, -1 refused, -2 no answer.
+    // two seconds). 0 read, -1 refused, -2 no answer, -4 an answer that is
+    // not the constants (only 124 bytes are).
     int ReadConstants();
 
     // A consistent copy of everything published.
@@ -116,11 +119,9 @@ public:
     std::vector<ResultRecord> resultSeries(int first, int count) const;
     int seriesCapacity() const { return m_capacity; }
 
-    // The name tables the thread keeps (20 command slots, 20 program-status
-    // slots, 60 variable slots; unused slots are empty).
-    static QString commandNameAt(int code);
+    // The program-status name table the thread keeps (20 slots, unused ones
+    // empty).
     static QString programStatusNameAt(int code);
-    static QString variableNameAt(int index);
 
 private:
     struct Request
@@ -131,12 +132,13 @@ private:
         QByteArray payload; // offset 2 on
     };
 
-    // Thread body and cycle.
+    // Thread body and cycle. A cycle returns how long to pause after it.
     void Execute();
-    void runCycle();
+    uint32_t runCycle();
     void sendCycleCommand(int code);
     void readQueryAnswer(int code);
     void readTermRatio();
+    void readSpline();
     // Receives the answer to a query; false (and the failure published) when none came.
     bool receiveQueryAnswer();
     // The receive counters and LinkState of an answer that came; m_mutex held.
@@ -153,8 +155,8 @@ private:
     void releaseLink();
 
     // The port between cycles: a dead one is reopened, one that could not be
-    // opened is tried again (both at most once a second). False when there
-    // is still no port to talk through.
+    // opened is tried again (both paced by m_portRetry). False when there is
+    // still no port to talk through.
     bool watchPort();
     void reopenDeadPort();
     void retryPort();
@@ -197,10 +199,11 @@ private:
     std::unique_ptr<SeriesFileWriter> m_files;
     LinkLog m_linkLog;
     QString m_portName; // of the last successful connect; empty otherwise
-    // A port that could not be opened at the last connect; tried again.
-    QString m_retryPortName;
-    uint32_t m_lastPortTryMs = 0;
-    bool m_sawIoError = false;
+    // The port looked for: one that could not be opened at the last connect
+    // (m_retryConnects: connected fully once it opens), or the port of a
+    // working link that died (only reopened).
+    PortRetry m_portRetry;
+    bool m_retryConnects = false;
     uint32_t m_staleSeen = 0; // the library's stale-frame count at the last look
 
     std::thread m_thread;

@@ -8,6 +8,8 @@
 #include "device/SeriesFileWriter.h"
 #include "device/ZmxSeries.h"
 
+#include <algorithm>
+
 namespace {
 
 QString linkErrorText(int count)
@@ -26,7 +28,7 @@ int TOpros_ZMX::nextRecordIndexLocked()
     return m_pub.RecordCount;
 }
 
-void TOpros_ZMX::runCycle()
+uint32_t TOpros_ZMX::runCycle()
 {
     if (watchPort()) {
         int procedureActive;
@@ -58,12 +60,16 @@ void TOpros_ZMX::runCycle()
     const uint32_t newStale = stale >= m_staleSeen ? stale - m_staleSeen : stale;
     m_staleSeen = stale;
 
-    std::lock_guard lock(m_mutex);
-    m_pub.StaleFrameCount += int(newStale);
-    // Only a procedure being followed keeps a one-shot request cycling; one
-    // lost with the link (-1) does not make the command repeat.
-    if (m_pub.ProcedureActive != 1 && m_pub.RepeatFlag == 0)
-        m_pub.RunFlag = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_pub.StaleFrameCount += int(newStale);
+        // Only a procedure being followed keeps a one-shot request cycling;
+        // one lost with the link (-1) does not make the command repeat.
+        if (m_pub.ProcedureActive != 1 && m_pub.RepeatFlag == 0)
+            m_pub.RunFlag = false;
+    }
+    // While the port is looked for, the next cycle comes with the next try.
+    return m_portRetry.active() ? m_portRetry.msUntilDue() : uint32_t(CyclePauseMs);
 }
 
 void TOpros_ZMX::sendCycleCommand(int code)
@@ -111,6 +117,9 @@ void TOpros_ZMX::sendCycleCommand(int code)
             break;
         case ZMX_get_Term_Ratio:
             readTermRatio();
+            break;
+        case ZMX_get_s_vector:
+            readSpline();
             break;
         default:
             break;
@@ -168,6 +177,10 @@ void TOpros_ZMX::readQueryAnswer(int code)
 
     const uint8_t *buffer = m_link->buffer();
     const AnswerKind answer = classifyAnswer(code, count);
+    // Only an answer of a record's length is a record: the bytes of any
+    // other are partly what the buffer held before.
+    const bool record = answer == AnswerKind::DriftInfo || answer == AnswerKind::WarmUp
+        || answer == AnswerKind::Result;
     bool warmUp = false;
     int index = -1;
     int kind;
@@ -175,8 +188,10 @@ void TOpros_ZMX::readQueryAnswer(int code)
         // Record, kind, count and status go out together.
         std::lock_guard lock(m_mutex);
         countAnswerLocked(count);
-        if (count != 0)
+        if (record)
             index = nextRecordIndexLocked();
+        else if (count != 0)
+            ++m_pub.DamagedAnswerCount;
         switch (answer) {
         case AnswerKind::DriftInfo:
             m_pub.StatusText = QStringLiteral("Получение Drift_Info...");
@@ -214,15 +229,13 @@ void TOpros_ZMX::readQueryAnswer(int code)
             // Empty, progress and odd sizes are stored nowhere.
             break;
         }
-        if (count != 0)
+        if (record)
             m_pub.RecordCount = index + 1;
         kind = m_pub.DataKind;
     }
     if (warmUp)
         m_follower->noteWarmUp();
-    // An answer of another size still writes the files of the last kind, read
-    // with that kind's layout.
-    if (index >= 0)
+    if (record)
         m_files->WriteSeriesFiles(kind, buffer, index);
 }
 
@@ -244,5 +257,29 @@ void TOpros_ZMX::readTermRatio()
         m_pub.RecordCount = index + 1;
     } else if (m_pub.RecordCount < m_capacity) {
         m_series->storeTermRatio(m_pub.RecordCount, TermRatioRecord::decode(m_link->buffer()));
+    }
+}
+
+void TOpros_ZMX::readSpline()
+{
+    if (!receiveQueryAnswer())
+        return;
+    const int count = m_link->answerCount();
+    std::lock_guard lock(m_mutex);
+    countAnswerLocked(count);
+    // Kept for the service panel, which may write it back with
+    // ZMX_set_s_vector; an answer of another length is no spline.
+    if (count == SplineVectorSize) {
+        std::copy_n(m_link->buffer(), SplineVectorSize, m_pub.Spline.begin());
+        m_pub.SplineRead = true;
+        m_pub.StatusText = QStringLiteral("Сплайн считан.");
+        m_pub.StatusSeverity = StatusInfo;
+    } else {
+        ++m_pub.DamagedAnswerCount;
+        m_pub.StatusText
+            = QStringLiteral("Сплайн не считан: ответ прибора длиной %1 вместо %2 байт.")
+                  .arg(count)
+                  .arg(SplineVectorSize);
+        m_pub.StatusSeverity = StatusError;
     }
 }

@@ -8,27 +8,23 @@
 #include "device/PacketExchange.h"
 #include "device/PortProblem.h"
 
-namespace {
-
-// A port that failed is tried again no more often than this.
-constexpr uint32_t PortRetryIntervalMs = 1000;
-
-} // namespace
-
 int TOpros_ZMX::ConnectPort(const QString &portName)
 {
     acquireLink();
     m_portName.clear();
-    // The constants read belong to the link this connect replaces; the next
-    // read (by the connect sequence, or by the thread once a taken port is
-    // free) tells about the new one.
-    publish([](ZmxSnapshot &p) { p.ConstantsResult = ZmxSnapshot::ConstantsNotRead; });
-    m_retryPortName.clear();
+    // The constants and the spline read belong to the link this connect
+    // replaces (another instrument, perhaps); the next read (by the connect
+    // sequence, or by the thread once a taken port is free) tells about the
+    // new one.
+    publish([](ZmxSnapshot &p) {
+        p.ConstantsResult = ZmxSnapshot::ConstantsNotRead;
+        p.SplineRead = false;
+    });
+    m_portRetry.stop();
     const LinkConnector::ConnectResult outcome = m_connector->connect(portName);
     notePortState(outcome.problem, portName);
     // Failures of the attempt itself say nothing about a port to reopen.
     m_link->takePortFailure();
-    m_sawIoError = false;
     if (outcome.result == Connected) {
         m_portName = portName;
         // A procedure lost with the old link is not waited for on the new one.
@@ -40,9 +36,8 @@ int TOpros_ZMX::ConnectPort(const QString &portName)
     } else if (outcome.problem != PortProblem::None) {
         // Another program may hold the port (or the adapter is not plugged
         // in yet): the cycle tries it again.
-        m_retryPortName = portName;
-        const uint32_t now = MsClock::now();
-        m_lastPortTryMs = now == 0 ? 1 : now;
+        m_portRetry.start(portName, true);
+        m_retryConnects = true;
     } else {
         m_linkLog.noAnswer(portName);
     }
@@ -55,7 +50,7 @@ int TOpros_ZMX::ReadConstants()
     acquireLink();
     const LinkConnector::ConstantsResult read = m_connector->readConstants();
     publishConstants(read.result, read.constants);
-    if (read.result == ConstantsRead)
+    if (read.result == ConstantsRead || read.result == WrongAnswer)
         noteLinkUp();
     else if (read.result == CommandRefused)
         noteLinkDown();
@@ -96,47 +91,45 @@ void TOpros_ZMX::noteLinkDown()
 
 bool TOpros_ZMX::watchPort()
 {
-    if (m_link->takePortFailure())
-        m_sawIoError = true;
-    if (!m_retryPortName.isEmpty()) {
-        retryPort();
-        return m_retryPortName.isEmpty() && m_link->isPortOpen();
+    // The port of a working link failed under an exchange: say why before a
+    // reopen forgets it, and look for the port from now on.
+    if (m_link->takePortFailure() && !m_portName.isEmpty() && !m_portRetry.active()) {
+        const PortProblem problem = m_link->portProblem();
+        notePortState(problem == PortProblem::None ? PortProblem::Lost : problem, m_portName);
+        m_portRetry.start(m_portName, false);
+        m_retryConnects = false;
     }
-    if (m_sawIoError && !m_portName.isEmpty())
-        reopenDeadPort();
-    return true;
+    if (!m_portRetry.active())
+        return true;
+    if (m_portRetry.take()) {
+        if (m_retryConnects)
+            retryPort();
+        else
+            reopenDeadPort();
+    }
+    // Nothing is sent until the port is back.
+    return !m_portRetry.active();
 }
 
 void TOpros_ZMX::reopenDeadPort()
 {
-    const uint32_t now = MsClock::now();
-    if (m_lastPortTryMs != 0 && MsClock::elapsed(m_lastPortTryMs, now) < PortRetryIntervalMs)
-        return;
-    m_lastPortTryMs = now == 0 ? 1 : now;
-    m_sawIoError = false;
-    // Say why before the reopen forgets it.
-    PortProblem problem = m_link->portProblem();
-    notePortState(problem == PortProblem::None ? PortProblem::Lost : problem, m_portName);
     // The instrument stays at the speed it was switched to; a replugged
     // adapter only needs its port opened and set up again.
-    if (m_link->OpenPort(m_portName.toStdString())) {
-        if (m_link->InitPort(PacketExchange::LineSpeedFast)) {
-            notePortState(PortProblem::None, m_portName);
-            m_linkLog.portReopened(m_portName);
-        }
+    if (m_link->OpenPort(m_portName.toStdString())
+        && m_link->InitPort(PacketExchange::LineSpeedFast)) {
+        m_portRetry.stop();
+        m_link->takePortFailure();
+        notePortState(PortProblem::None, m_portName);
+        m_linkLog.portReopened(m_portName);
         return;
     }
-    problem = m_link->portProblem();
+    const PortProblem problem = m_link->portProblem();
     notePortState(problem == PortProblem::None ? PortProblem::OpenFailed : problem, m_portName);
 }
 
 void TOpros_ZMX::retryPort()
 {
-    const uint32_t now = MsClock::now();
-    if (m_lastPortTryMs != 0 && MsClock::elapsed(m_lastPortTryMs, now) < PortRetryIntervalMs)
-        return;
-    m_lastPortTryMs = now == 0 ? 1 : now;
-    const QString name = m_retryPortName;
+    const QString name = m_portRetry.port();
     const LinkConnector::ConnectResult opened = m_connector->openPort(name);
     notePortState(opened.problem, name);
     if (opened.problem != PortProblem::None)
@@ -144,7 +137,7 @@ void TOpros_ZMX::retryPort()
 
     // The port is ours now: connect as the connect sequence would, and read
     // the constants it would have read.
-    m_retryPortName.clear();
+    m_portRetry.stop();
     const LinkConnector::ConnectResult outcome = m_connector->connectOpenPort(name);
     m_link->takePortFailure();
     if (outcome.result != Connected) {
@@ -152,7 +145,6 @@ void TOpros_ZMX::retryPort()
         return;
     }
     m_portName = name;
-    m_sawIoError = false;
     publish([](ZmxSnapshot &p) {
         if (p.ProcedureActive == -1)
             p.ProcedureActive = 0;

@@ -37,6 +37,10 @@ struct ZmxSnapshot
     // Late frames dropped: they were there before a command went out, so they
     // answer an earlier one (counted since start).
     int StaleFrameCount = 0;
+    // Answers of no record's length to a query the cycle reads (readings or
+    // drift: not 14, 144 or 40 bytes and not empty; the spline: not 130):
+    // skipped, neither stored nor written.
+    int DamagedAnswerCount = 0;
 
     // Why the port cannot be used, for the operator ("порт занят другой
     // программой", "порт не найден", "это не последовательный порт", ...);
@@ -54,13 +58,22 @@ struct ZmxSnapshot
 
     int CommandIndex = 0;
     bool RunFlag = false;
+    // The thread sleeps until the next request: no cycle runs and none
+    // pauses (RunFlag may already be clear while the last cycle ends).
+    bool Suspended = true;
     int RepeatFlag = 0;
     bool AutoReadAfterZero = false;
 
     // Outcome of the last ReadConstants() since the last ConnectPort(): 0
-    // read, -1 refused, -2 no answer.
+    // read, -1 refused, -2 no answer, -4 an answer that is not the constants.
+    // Constants and SerialNumber hold what was read only after 0.
     int ConstantsResult = ConstantsNotRead;
     ConstantsRecord Constants;
     quint16 SerialNumber = 0;
     quint16 FirmwareVersion = 0; // "%x.%02x" of its high and low byte
+
+    // The instrument's spline as its last 130-byte answer to ZMX_get_s_vector
+    // gave it since the last ConnectPort(); SplineRead is false until then.
+    bool SplineRead = false;
+    SplineVector Spline {};
 };

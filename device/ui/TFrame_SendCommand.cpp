@@ -1,11 +1,14 @@
 #include "device/ui/TFrame_SendCommand.h"
 
+#include "common/ZelmorError.h"
 #include "device/ServiceCommand.h"
+#include "device/SplineFile.h"
 #include "device/TOpros_ZMX.h"
 #include "device/ui/LinkStateIcons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -38,6 +41,15 @@ constexpr int ProgressRange = 200;
 constexpr int InputTop = 40;
 constexpr int InputStep = 24;
 constexpr int ValueLeft = 544;
+
+const QString SplineFilter = QStringLiteral("Сплайн прибора (*.spl);;Все файлы (*)");
+
+QString chooseFileWithDialog(QWidget *parent, bool save)
+{
+    const QString title = QStringLiteral("Файл сплайна");
+    return save ? QFileDialog::getSaveFileName(parent, title, QString(), SplineFilter)
+                : QFileDialog::getOpenFileName(parent, title, QString(), SplineFilter);
+}
 
 const char *const GoodValueStyle = "QLabel { color: green; background: white; }";
 const char *const BadValueStyle = "QLabel { color: #800000; background: white; }";
@@ -86,6 +98,7 @@ TFrame_SendCommand::TFrame_SendCommand(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("SendCommand"));
+    m_chooseFile = chooseFileWithDialog;
     buildView();
     cbCommandsChange();
 
@@ -188,6 +201,11 @@ void TFrame_SendCommand::buildView()
         edIN[i]->setGeometry(336, top, EditWidth, EditHeight);
         labIN[i]->setBuddy(edIN[i]);
     }
+    btnSplineFile = new QPushButton(g);
+    btnSplineFile->setObjectName(QStringLiteral("btnSplineFile"));
+    btnSplineFile->setGeometry(edIN[1]->geometry());
+    btnSplineFile->hide();
+    connect(btnSplineFile, &QPushButton::clicked, this, &TFrame_SendCommand::btnSplineFileClick);
 
     // Output parameters.
     Label4 = makeLabel(g, QStringLiteral("Label4"), QStringLiteral("Выходные параметры"), 440, 16);
@@ -234,6 +252,16 @@ void TFrame_SendCommand::cbCommandsChange()
         labIN[i]->setText(fields.inputNames[i]);
         edIN[i]->setText(fields.inputValues[i]);
     }
+    // The spline commands trade the second parameter for the file button.
+    const bool spline = code == ZMX_get_s_vector || code == ZMX_set_s_vector;
+    btnSplineFile->setText(
+        code == ZMX_get_s_vector ? QStringLiteral("Сохранить...") : QStringLiteral("Выбрать..."));
+    btnSplineFile->setVisible(spline);
+    edIN[1]->setVisible(!spline);
+    // Without a file the spline read from the instrument goes back.
+    edIN[0]->setPlaceholderText(
+        code == ZMX_set_s_vector ? QStringLiteral("из прибора") : QString());
+    labIN[1]->setBuddy(spline ? static_cast<QWidget *>(btnSplineFile) : edIN[1]);
     // labOUT3 keeps naming the byte count that labOUT13 goes on showing.
     labOUT1->setText(fields.resultName);
     labOUT2->setText(Unused);
@@ -249,11 +277,32 @@ ServiceCommandRequest TFrame_SendCommand::CollectArguments() const
     for (int i = 0; i < InputCount; ++i)
         inputs[i] = edIN[i]->text();
     ZmxSnapshot published;
-    if (m_opros && cbCommands->currentIndex() == ZMX_set_constant)
+    const int code = cbCommands->currentIndex();
+    if (m_opros && (code == ZMX_set_constant || code == ZMX_set_s_vector))
         published = m_opros->snapshot();
-    const bool constantsRead = published.ConstantsResult == TOpros_ZMX::ConstantsRead;
-    return packServiceCommand(
-        cbCommands->currentIndex(), inputs, constantsRead ? &published.Constants : nullptr);
+    ServiceCommandData data;
+    if (published.ConstantsResult == TOpros_ZMX::ConstantsRead)
+        data.constants = &published.Constants;
+    if (published.SplineRead)
+        data.spline = &published.Spline;
+    return packServiceCommand(code, inputs, data);
+}
+
+void TFrame_SendCommand::btnSplineFileClick()
+{
+    if (cbCommands->currentIndex() == ZMX_set_s_vector) {
+        const QString path = m_chooseFile(this, false);
+        if (!path.isEmpty())
+            edIN[0]->setText(path);
+        return;
+    }
+    const ZmxSnapshot published = m_opros ? m_opros->snapshot() : ZmxSnapshot();
+    if (!published.SplineRead)
+        throw ZelmorError(QStringLiteral(
+            "Сплайн не считан из прибора: сохранять нечего. Сначала --ZMX_get_s_vector."));
+    const QString path = m_chooseFile(this, true);
+    if (!path.isEmpty())
+        writeSplineFile(path, published.Spline);
 }
 
 void TFrame_SendCommand::btnStartClick()

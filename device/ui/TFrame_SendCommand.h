@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -72,6 +73,9 @@ public:
     QLabel *Label3 = nullptr;
     std::array<QLabel *, InputCount> labIN {}; // labIN1 … labIN4
     std::array<QLineEdit *, InputCount> edIN {}; // edIN1 … edIN4
+    // In place of edIN2 for the spline commands: saves the spline read
+    // (--ZMX_get_s_vector) or chooses the file to write (--ZMX_set_s_vector).
+    QPushButton *btnSplineFile = nullptr;
     QLabel *Label4 = nullptr;
     QLabel *labOUT1 = nullptr;
     QLabel *labOUT2 = nullptr;
@@ -108,11 +112,22 @@ public slots:
     void StopCommand();
     // Shows the thread's counters, link state and procedure progress.
     void Timer1Timer();
+    // The spline file button: saves the spline read from the instrument in
+    // this connection into a file, or puts the chosen file into edIN1 for
+    // --ZMX_set_s_vector. Nothing read yet, or a file that cannot be written,
+    // throws ZelmorError / IoError (shown by the application's error box).
+    void btnSplineFileClick();
 
 public:
     // The chosen command with its typed parameters packed for the thread.
-    // Throws ConversionError for a parameter that is not a number.
+    // Throws ConversionError for a parameter that is not a number, and
+    // ZelmorError for a command that would write back what was not read.
     ServiceCommandRequest CollectArguments() const;
+
+    // Asks for a file name (save: for writing); empty when cancelled. A file
+    // dialog unless replaced (tests).
+    using FileChooser = std::function<QString(QWidget *parent, bool save)>;
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
 
 private:
     void buildView();
@@ -120,4 +135,5 @@ private:
 
     TOpros_ZMX *m_opros = nullptr;
     int m_shownLinkState = -1;
+    FileChooser m_chooseFile;
 };

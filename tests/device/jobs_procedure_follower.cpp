@@ -1,10 +1,10 @@
 // The procedure follower and the link connector from tables of answers, over
 // a scripted protocol library: no simulator, no thread.
 
-#include "device/ProcedureFollower.h"
 #include "device/LinkConnector.h"
 #include "device/LittleEndian.h"
 #include "device/PacketExchange.h"
+#include "device/ProcedureFollower.h"
 #include "tests/support/ScriptedLibrary.h"
 
 #include <QStringList>
@@ -328,9 +328,12 @@ TEST(LinkConnector, ConstantsComeWholeOrTheFailureIsSaid)
     };
     const Case cases[] = {
         { "read", LinkStatus::Ok, whole, 0, QStringLiteral("Константы считаны.") },
-        // Only the first bytes came: the rest is what the buffer held.
-        { "short answer", LinkStatus::Ok, Bytes(whole.begin(), whole.begin() + 4), 0,
-            QStringLiteral("Константы считаны.") },
+        // Only the first bytes came, or none: the rest would be what the
+        // buffer held (the out packet after an empty answer).
+        { "short answer", LinkStatus::Ok, Bytes(whole.begin(), whole.begin() + 4), -4,
+            QStringLiteral("Константы не считаны: ответ прибора длиной 4 вместо 124 байт.") },
+        { "empty answer", LinkStatus::Ok, Bytes(), -4,
+            QStringLiteral("Константы не считаны: ответ прибора длиной 0 вместо 124 байт.") },
         { "refused", LinkStatus::Refused, std::nullopt, -1,
             QStringLiteral("Прибор не принимает команду") },
         { "no answer", LinkStatus::Ok, std::nullopt, -2,

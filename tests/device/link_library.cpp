@@ -223,13 +223,18 @@ TEST(LibraryTiming, FrameStillArrivingWhenTheWaitEndsIsCompletedByTheNextCall)
     {
         const char *name;
         uint32_t gapMs; // between the two halves of the frame
+        uint32_t pauseMs; // between the calls, nobody listening
         int32_t secondCall;
         uint16_t damaged;
     };
     const Case cases[] = {
-        { "gap within 50 ms", 35, LinkStatus::Ok, 0 },
-        { "gap of 50 ms", 50, LinkStatus::Ok, 0 },
-        { "gap over 50 ms", 60, LinkStatus::Nothing, 1 },
+        { "gap within 50 ms", 35, 0, LinkStatus::Ok, 0 },
+        { "gap of 50 ms", 50, 0, LinkStatus::Ok, 0 },
+        { "gap over 50 ms", 60, 0, LinkStatus::Nothing, 1 },
+        // The rest came 30 ms after the first half, just after the wait:
+        // it is read only after the pause, but the pause is no gap.
+        { "rest waiting after a pause", 30, 200, LinkStatus::Ok, 0 },
+        { "gap over 50 ms around a pause", 60, 200, LinkStatus::Nothing, 1 },
     };
     // Plain data bytes: nothing in the frame's tail may look like a unit once
     // a gap has cut it off.
@@ -251,6 +256,7 @@ TEST(LibraryTiming, FrameStillArrivingWhenTheWaitEndsIsCompletedByTheNextCall)
         uint8_t buffer[642];
         uint16_t count = 0, second = 0;
         EXPECT_EQ(lib.data_in(buffer, 642, &count, &second), LinkStatus::Nothing);
+        clock += c.pauseMs;
         EXPECT_EQ(lib.data_in(buffer, 642, &count, &second), c.secondCall);
         EXPECT_EQ(second, c.damaged);
         if (c.secondCall == LinkStatus::Ok) {

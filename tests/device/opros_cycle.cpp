@@ -114,11 +114,9 @@ TEST(OprosCycle, OneShotRequestRunsOneCycleThenSuspends)
     opros.RequestOperation(ZMX_set_clear, 0, 0);
     ASSERT_TRUE(waitForStatus(opros, "Продувка кюветы чистым воздухом.", Long));
     EXPECT_EQ(sim.status("flow"), "air");
-    ASSERT_TRUE(waitFor(
-        opros, [](const ZmxSnapshot &s) { return !s.RunFlag; }, Long));
-    const int sent = opros.snapshot().SendOkCount;
-    QThread::msleep(600);
-    EXPECT_EQ(opros.snapshot().SendOkCount, sent);
+    // Asleep after one send: nothing more goes out until the next request.
+    ASSERT_TRUE(waitSuspended(opros, Long));
+    EXPECT_EQ(opros.snapshot().SendOkCount, 1);
 
     // Key press then readings, asked back to back: both are carried out.
     opros.RequestOperation(ZMX_Press_Key, 0, ZmxKeyCompressor);
@@ -150,9 +148,7 @@ TEST(OprosCycle, DataFilesFollowTheRecordIndex)
     ASSERT_TRUE(waitFor(
         opros, [](const ZmxSnapshot &s) { return s.RecordCount >= 3; }, Long));
     opros.StopCycle();
-    ASSERT_TRUE(waitFor(
-        opros, [](const ZmxSnapshot &s) { return !s.RunFlag; }, Long));
-    QThread::msleep(600); // the running cycle ends
+    ASSERT_TRUE(waitSuspended(opros, Long));
     const ZmxSnapshot s = opros.snapshot();
 
     EXPECT_EQ(QDir(root.path("result")).entryList(QDir::Files).size(), 26);
@@ -241,9 +237,7 @@ TEST(OprosCycle, RecordCountResetIsTakenUpBeforeTheNextRecord)
 
     // Between cycles the reset is immediate.
     opros.StopCycle();
-    ASSERT_TRUE(waitFor(
-        opros, [](const ZmxSnapshot &s) { return !s.RunFlag; }, Long));
-    QThread::msleep(600);
+    ASSERT_TRUE(waitSuspended(opros, Long));
     opros.requestRecordCountReset();
     EXPECT_EQ(opros.snapshot().RecordCount, 0);
     EXPECT_FALSE(opros.snapshot().HasNewestResult);

@@ -96,6 +96,27 @@ TEST(OprosFaults, DeadPortIsReopenedAndReadingsCome)
     EXPECT_EQ(s.StatusText, "Приём показаний прибора...");
 }
 
+TEST(OprosFaults, RepluggedAdapterIsPolledWithinASecond)
+{
+    OPROS_CONNECTED(sim, opros);
+    opros.RequestOperation(ZMX_get_result, 1, 0);
+    ASSERT_TRUE(waitFor(
+        opros, [](const ZmxSnapshot &s) { return s.RecordCount >= 2; }, Long));
+    ASSERT_TRUE(sim.unplug());
+    // The thread has looked for the port and not found it: the adapter
+    // comes back right after a try.
+    ASSERT_TRUE(waitFor(
+        opros, [](const ZmxSnapshot &s) { return s.PortState == PortProblem::NotFound; }, Long));
+    const int before = opros.snapshot().RecvOkCount;
+    ASSERT_TRUE(sim.plug());
+    QElapsedTimer back;
+    back.start();
+    ASSERT_TRUE(waitFor(
+        opros, [&](const ZmxSnapshot &s) { return s.RecvOkCount > before; }, Long));
+    EXPECT_LT(back.elapsed(), 1000);
+    EXPECT_EQ(opros.snapshot().PortState, PortProblem::None);
+}
+
 TEST(OprosFaults, ShutdownInTheMiddleOfAnExchangeIsBounded)
 {
     OPROS_START_SIM(sim);

@@ -1,6 +1,7 @@
 // The instrument's per-variable data files, written into real folders.
 
 #include "common/FormatSettings.h"
+#include "common/ProgramFolder.h"
 #include "device/Records.h"
 #include "device/SeriesFileWriter.h"
 
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -146,13 +149,36 @@ TEST_F(SeriesFilesTest, AFileThatCannotBeOpenedDoesNotStopTheOthers)
     EXPECT_EQ(read("result/40_term_m.txt"), "3\t0\n");
 }
 
-TEST_F(SeriesFilesTest, DataRootComesFromTheEnvironmentElseTheRootFolder)
+TEST_F(SeriesFilesTest, NewFilesAreNotWritableByOthersAndLinksAreNeverFollowed)
+{
+    makeFolders({ "result", "elsewhere" });
+    // A link in place of a folder; a link and a pipe in place of files.
+    ASSERT_TRUE(QFile::link(m_dir.filePath("elsewhere"), m_dir.filePath("drift")));
+    ASSERT_TRUE(QFile::link(
+        m_dir.filePath("elsewhere/target.txt"), m_dir.filePath("result/15_gaseCO.txt")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(m_dir.filePath("result/16_gaseCH.txt")), 0600), 0);
+    const mode_t savedMask = ::umask(0);
+    SeriesFileWriter writer(m_dir.path());
+    writer.WriteSeriesFiles(DataKindResult, m_buffer.data(), 0);
+    writer.WriteSeriesFiles(DataKindDrift, m_buffer.data(), 0);
+    ::umask(savedMask);
+
+    EXPECT_TRUE(QDir(m_dir.filePath("elsewhere")).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(read("result/40_term_m.txt"), "0\t0\n");
+    struct stat info;
+    ASSERT_EQ(::stat(QFile::encodeName(m_dir.filePath("result/40_term_m.txt")), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+TEST_F(SeriesFilesTest, DataRootComesFromTheEnvironmentElseTheProgramFolder)
 {
     const QByteArray saved = qgetenv("ZELMOR_DATA_ROOT");
     qputenv("ZELMOR_DATA_ROOT", m_dir.path().toUtf8());
     EXPECT_EQ(SeriesFileWriter::defaultDataRoot(), m_dir.path());
     qunsetenv("ZELMOR_DATA_ROOT");
-    EXPECT_EQ(SeriesFileWriter::defaultDataRoot(), QStringLiteral("/"));
+    setProgramFolder(m_dir.path());
+    EXPECT_EQ(SeriesFileWriter::defaultDataRoot(), m_dir.path() + '/');
+    setProgramFolder(QString());
     if (!saved.isEmpty())
         qputenv("ZELMOR_DATA_ROOT", saved);
 }

@@ -60,11 +60,6 @@ private:
     QTemporaryDir m_dir;
 };
 
-bool suspended(const ZmxSnapshot &s)
-{
-    return !s.RunFlag;
-}
-
 // ---------------------------------------------------------- stale answers
 
 TEST(OprosStaleFrames, BackToBackRequestsOfDifferentKindsKeepTheirOwnAnswers)
@@ -73,15 +68,14 @@ TEST(OprosStaleFrames, BackToBackRequestsOfDifferentKindsKeepTheirOwnAnswers)
     OPROS_CONNECTED(sim, opros);
     ASSERT_TRUE(sim.send("hold on"));
     ASSERT_TRUE(sim.send("gas CO 2"));
-    // The spline answer is not read by the cycle; it must not become the
+    // The constants answer is not read by the cycle; it must not become the
     // readings that follow.
-    opros.RequestOperation(ZMX_get_s_vector, 1, 0);
+    opros.RequestOperation(ZMX_get_constant, 1, 0);
     opros.RequestOperation(ZMX_get_result, 1, 0);
     ASSERT_TRUE(waitFor(
         opros, [](const ZmxSnapshot &s) { return s.RecordCount >= 4; }, Long));
     opros.StopCycle();
-    ASSERT_TRUE(waitFor(opros, suspended, Long));
-    QThread::msleep(600);
+    ASSERT_TRUE(waitSuspended(opros, Long));
 
     const ZmxSnapshot s = opros.snapshot();
     EXPECT_GE(s.StaleFrameCount, 1);
@@ -189,14 +183,13 @@ TEST(OprosProcedureFaults, AfterALostProcedureAOneShotCommandGoesOutOnce)
     ASSERT_TRUE(waitFor(
         opros, [](const ZmxSnapshot &s) { return s.ProcedureActive == -1; }, 30000));
     ASSERT_TRUE(sim.send("fault silent off"));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitSuspended(opros, Long));
 
     const int framesBefore = sim.status("rx_frames").toInt();
     opros.RequestOperation(ZMX_Press_Key, 0, ZmxKeyCompressor);
     ZmxSnapshot s;
     ASSERT_TRUE(waitFor(
-        opros, [](const ZmxSnapshot &s) { return s.SendOkCount >= 2 && !s.RunFlag; }, Long, &s));
-    QThread::msleep(1500);
+        opros, [](const ZmxSnapshot &s) { return s.SendOkCount >= 2 && s.Suspended; }, Long, &s));
     EXPECT_EQ(sim.status("rx_frames").toInt() - framesBefore, 1) << "one key press, sent once";
     s = opros.snapshot();
     EXPECT_EQ(s.ProcedureActive, 0);
@@ -261,6 +254,31 @@ TEST(OprosScriptedCycle, RefusedCommandIsFollowedOnlyWhenAProgressPacketAnswers)
     }
 }
 
+TEST(OprosScriptedCycle, OnlyAnswersOfARecordsLengthAreStoredAndWritten)
+{
+    TestFolders folders({ "result", "warm_up", "drift" });
+    ScriptedOpros t;
+    t.lib->sendDefault = LinkStatus::Ok;
+    // Between the records: a progress packet, an answer of no record's length
+    // and an empty answer.
+    for (size_t size : { 144, 2, 77, 0, 14, 40 })
+        t.lib->answers.push_back({ LinkStatus::Ok, std::vector<uint8_t>(size, 1) });
+    t.opros->RequestOperation(ZMX_get_result, 1, 0);
+    ASSERT_TRUE(waitFor(
+        *t.opros, [](const ZmxSnapshot &s) { return s.RecvOkCount >= 6; }, Long));
+    t.opros->StopCycle();
+    ZmxSnapshot s;
+    ASSERT_TRUE(waitFor(
+        *t.opros, [](const ZmxSnapshot &s) { return s.Suspended; }, Long, &s));
+    EXPECT_EQ(s.RecordCount, 3);
+    EXPECT_EQ(s.DamagedAnswerCount, 2);
+    EXPECT_EQ(s.NonEmptyAnswerCount, 5);
+    EXPECT_EQ(s.DataKind, DataKindDrift);
+    EXPECT_EQ(folders.lines("result/15_gaseCO.txt").size(), 1);
+    EXPECT_EQ(folders.lines("warm_up/00_fp_nado.txt"), QStringList { "1\t257" });
+    EXPECT_EQ(folders.lines("drift/41_DI_gaseCO.txt").size(), 1);
+}
+
 TEST(OprosScriptedCycle, ReconnectClearsALostProcedure)
 {
     ScriptedOpros t;
@@ -274,7 +292,7 @@ TEST(OprosScriptedCycle, ReconnectClearsALostProcedure)
         *t.opros, [](const ZmxSnapshot &s) { return s.ProcedureActive == -1 && !s.RunFlag; }, Long,
         &s));
     EXPECT_EQ(s.ReceiveFailures, 11);
-    QThread::msleep(300); // the running cycle ends
+    ASSERT_TRUE(waitSuspended(*t.opros, Long));
 
     t.lib->sendDefault = LinkStatus::Ok;
     ASSERT_EQ(t.opros->ConnectPort(QStringLiteral("COM1")), TOpros_ZMX::Connected);
@@ -334,7 +352,7 @@ TEST(OprosPortErrors, PortThatCannotBeUsedSaysWhy)
     EXPECT_EQ(opros.snapshot().PortState, PortProblem::None);
 }
 
-TEST(OprosPortErrors, TakenPortIsTriedOnceASecondUntilTheOtherProgramLetsGo)
+TEST(OprosPortErrors, TakenPortIsTriedAgainUntilTheOtherProgramLetsGo)
 {
     TestFolders folders;
     OPROS_START_SIM(sim, { "--serial", "777" });

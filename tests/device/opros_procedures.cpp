@@ -85,4 +85,25 @@ TEST(OprosCalibrations, EachEndsWithItsMessageAndResult)
     }
 }
 
+TEST(OprosCalibrations, FinalAnswerStillArrivingWhenAStepsWindowClosesIsTaken)
+{
+    OPROS_START_SIM(sim);
+    TOpros_ZMX opros;
+    ASSERT_EQ(opros.ConnectPort(sim.linkPath()), TOpros_ZMX::Connected);
+    ASSERT_TRUE(sim.send("proctime 1000"));
+    // The answer trickles in across the end of one step's receive window; the
+    // next step, after the cycle's pause, must finish it.
+    ASSERT_TRUE(sim.send("fault split-final on"));
+    opros.RequestCommand(ZMX_pressure, 0, pressurePayload(760));
+    ZmxSnapshot s;
+    EXPECT_TRUE(waitFor(
+        opros,
+        [](const ZmxSnapshot &s) {
+            return s.StatusText.startsWith("Калибровка датчика давления завершена. ");
+        },
+        Long, &s))
+        << qPrintable(s.StatusText);
+    EXPECT_EQ(sim.status("tx_given_up"), "0");
+}
+
 } // namespace

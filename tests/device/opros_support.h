@@ -32,6 +32,13 @@ inline bool waitFor(const TOpros_ZMX &opros, const std::function<bool(const ZmxS
     }
 }
 
+// Waits until the thread has ended its last cycle and sleeps.
+inline bool waitSuspended(const TOpros_ZMX &opros, int timeoutMs)
+{
+    return waitFor(
+        opros, [](const ZmxSnapshot &s) { return s.Suspended; }, timeoutMs);
+}
+
 inline bool waitForStatus(const TOpros_ZMX &opros, const QString &text, int timeoutMs)
 {
     return waitFor(

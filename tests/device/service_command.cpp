@@ -4,7 +4,10 @@
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"
 #include "device/ServiceCommand.h"
+#include "device/SplineFile.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -47,6 +50,16 @@ TEST_F(ServiceCommandTest, PacksEachCommandsParametersBehindItsCode)
     constants.firmwareVersion = 0x0105;
     QByteArray constantBytes(ConstantsRecord::Size, '\0');
     constants.encode(reinterpret_cast<uint8_t *>(constantBytes.data()));
+    SplineVector spline;
+    for (int i = 0; i < SplineVectorSize; ++i)
+        spline[i] = uint8_t(i);
+    const QByteArray splineBytes(reinterpret_cast<const char *>(spline.data()), SplineVectorSize);
+    // A spline saved from another instrument.
+    QTemporaryDir dir;
+    const QString splineFile = dir.filePath("saved.spl");
+    SplineVector saved;
+    saved.fill(0x5a);
+    writeSplineFile(splineFile, saved);
 
     const struct
     {
@@ -65,7 +78,8 @@ TEST_F(ServiceCommandTest, PacksEachCommandsParametersBehindItsCode)
         { ZMX_set_port_param, { "10,9", "0", "", "" }, word(10) + word(0) },
         { ZMX_set_port_param, { "-2,7", "65537", "", "" }, word(0xfffe) + word(1) },
         { ZMX_get_s_vector, {}, {} },
-        { ZMX_set_s_vector, {}, {} },
+        { ZMX_set_s_vector, {}, splineBytes },
+        { ZMX_set_s_vector, { splineFile, "", "", "" }, QByteArray(SplineVectorSize, 0x5a) },
         { ZMX_pressure, { "760", "", "", "" }, float64(760.0) },
         { ZMX_pressure, { "745,25", "", "", "" }, float64(745.25) },
         { ZMX_Shift_O2, { "5", "", "", "" }, {} },
@@ -81,7 +95,8 @@ TEST_F(ServiceCommandTest, PacksEachCommandsParametersBehindItsCode)
     };
     FormatSettings::setDecimalSeparator(QLatin1Char(','));
     for (const auto &c : cases) {
-        const ServiceCommandRequest r = packServiceCommand(c.code, c.inputs, &constants);
+        const ServiceCommandRequest r
+            = packServiceCommand(c.code, c.inputs, { &constants, &spline });
         EXPECT_EQ(r.code, c.code);
         EXPECT_EQ(r.payload.toHex(' '), c.payload.toHex(' '))
             << commandName(c.code) << " " << c.inputs[0].toStdString();
@@ -112,7 +127,7 @@ TEST_F(ServiceCommandTest, TextsThatAreNotNumbersAreRefusedWithTheConversionMess
     };
     for (const auto &c : cases) {
         try {
-            packServiceCommand(c.code, c.inputs, nullptr);
+            packServiceCommand(c.code, c.inputs, {});
             ADD_FAILURE() << "accepted " << c.inputs[0].toStdString();
         } catch (const ConversionError &e) {
             EXPECT_EQ(e.message(), QString::fromUtf8(c.message));
@@ -120,9 +135,38 @@ TEST_F(ServiceCommandTest, TextsThatAreNotNumbersAreRefusedWithTheConversionMess
     }
 }
 
-TEST_F(ServiceCommandTest, ConstantsAreNotWrittenBeforeTheyWereRead)
+TEST_F(ServiceCommandTest, WhatWasNotReadIsNotWrittenBack)
 {
-    EXPECT_THROW(packServiceCommand(ZMX_set_constant, {}, nullptr), ZelmorError);
+    QTemporaryDir dir;
+    const QString shortFile = dir.filePath("short.spl");
+    QFile file(shortFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(SplineVectorSize - 1, 1));
+    file.close();
+    const struct
+    {
+        int code;
+        QString input;
+        QString message;
+    } cases[] = {
+        { ZMX_set_constant, "", "Константы прибора не считаны: записывать в прибор нечего." },
+        { ZMX_set_s_vector, "",
+            "Сплайн не считан из прибора (--ZMX_get_s_vector) и не выбран файл сплайна: "
+            "записывать в прибор нечего." },
+        { ZMX_set_s_vector, shortFile,
+            shortFile + " — не файл сплайна: его длина 129 байт вместо 130." },
+        { ZMX_set_s_vector, dir.path(), dir.path() + " — не файл сплайна." },
+        { ZMX_set_s_vector, dir.filePath("none.spl"),
+            "Файл сплайна не найден: " + dir.filePath("none.spl") },
+    };
+    for (const auto &c : cases) {
+        try {
+            packServiceCommand(c.code, { c.input, "", "", "" }, {});
+            ADD_FAILURE() << commandName(c.code) << " accepted " << c.input.toStdString();
+        } catch (const ZelmorError &e) {
+            EXPECT_EQ(e.message(), c.message);
+        }
+    }
 }
 
 TEST(ServiceCommandLow16, KeepsTheLowBitsOfTheTruncatedNumber)
@@ -159,6 +203,9 @@ TEST(ServiceCommandFieldsTest, OffersTheParametersEachCommandNeeds)
         { ZMX_get_result, -1, "---", "", "---", "", "---", true },
         { ZMX_get_constant, -1, "---", "", "---", "", "---", false },
         { ZMX_set_port_param, -1, "Сетевой номер:", "10", "Скорость:", "0", "---", false },
+        // The second place holds the spline file button.
+        { ZMX_get_s_vector, -1, "---", "", "Сплайн:", "", "---", false },
+        { ZMX_set_s_vector, -1, "Файл сплайна:", "", "", "", "---", false },
         { ZMX_pressure, -1, "Текущее давление:", "760", "---", "", "---", false },
         { ZMX_Shift_O2, 12, "---", "", "---", "", "Shift_O2=", false },
         // No offset calibration yet: nothing is proposed.

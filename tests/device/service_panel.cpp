@@ -5,6 +5,7 @@
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"
 #include "device/ServiceCommand.h"
+#include "device/SplineFile.h"
 #include "device/TOpros_ZMX.h"
 #include "device/ui/LinkStateIcons.h"
 #include "device/ui/TFrame_SendCommand.h"
@@ -118,13 +119,13 @@ protected:
         const int sendsBefore = start.SendOkCount + start.LinkErrorCount;
         m_panel->cbRepeat->setChecked(false);
         QTest::mouseClick(m_panel->btnStart, Qt::LeftButton);
+        // A single command stays single: once the thread sleeps again,
+        // nothing more follows it on the line.
         EXPECT_TRUE(waitUntil([&] {
             const ZmxSnapshot s = m_opros->snapshot();
-            return s.SendOkCount + s.LinkErrorCount > sendsBefore && !s.RunFlag
+            return s.SendOkCount + s.LinkErrorCount > sendsBefore && s.Suspended
                 && s.ProcedureActive == 0;
         })) << commandName(code);
-        // A single command stays single: nothing follows it on the line.
-        QTest::qWait(600);
         return received().mid(before);
     }
 
@@ -155,7 +156,7 @@ TEST_F(ServicePanelTest, EveryCommandReachesTheInstrumentOnceWithItsParameters)
         { ZMX_set_constant, {}, QString() },
         { ZMX_set_port_param, { "10,9", "3" }, "0a 00 03 00" },
         { ZMX_get_s_vector, {}, "" },
-        { ZMX_set_s_vector, {}, QString() },
+        { ZMX_set_s_vector, {}, QString() }, // the spline just read goes back
         { ZMX_pressure, {}, "00 00 00 00 00 c0 87 40" }, // 760.0 as float64
         { ZMX_Shift_O2, {}, QString() },
         { ZMX_Ku_O2, {}, QString() },
@@ -182,6 +183,10 @@ TEST_F(ServicePanelTest, EveryCommandReachesTheInstrumentOnceWithItsParameters)
             EXPECT_TRUE(frames[0].payloadHex.startsWith("d2 04 05 01"))
                 << qPrintable(frames[0].payloadHex);
         }
+        if (c.code == ZMX_set_s_vector) {
+            EXPECT_TRUE(frames[0].payloadHex.startsWith("00 00 e8 03 d0 07"))
+                << qPrintable(frames[0].payloadHex);
+        }
         if (c.code == ZMX_Shift_O2) {
             ASSERT_TRUE(waitUntil([&] { return m_panel->labOUT11->text() != "-1"; }));
             EXPECT_EQ(m_panel->labOUT11->text().toInt(), m_opros->snapshot().O2Shift);
@@ -201,15 +206,15 @@ TEST_F(ServicePanelTest, EveryCommandReachesTheInstrumentOnceWithItsParameters)
     QFile log(m_logPath);
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains("reset with password 47205"));
-    // The three queries the cycle reads were answered and counted; the last
+    // The four queries the cycle reads were answered and counted; the last
     // answer was the 40 bytes of drift information.
-    EXPECT_TRUE(waitUntil([&] { return number(m_panel->labInOK) == 3; }));
+    EXPECT_TRUE(waitUntil([&] { return number(m_panel->labInOK) == 4; }));
     EXPECT_EQ(m_panel->labOUT13->text(), "40");
-    EXPECT_EQ(number(m_panel->labOUT14), 3);
+    EXPECT_EQ(number(m_panel->labOUT14), 4);
     EXPECT_EQ(number(m_panel->labOutErr), 0);
 }
 
-TEST_F(ServicePanelTest, ParameterThatIsNotANumberSendsNothing)
+TEST_F(ServicePanelTest, ParameterThatCannotBeUsedSendsNothing)
 {
     const struct
     {
@@ -220,6 +225,10 @@ TEST_F(ServicePanelTest, ParameterThatIsNotANumberSendsNothing)
     } cases[] = {
         { ZMX_set_flow, false, "abc", "'abc' is not a valid integer value" },
         { ZMX_pressure, true, "seven", "'seven' is not a valid floating point value" },
+        // No spline was read in this connection and no file is named.
+        { ZMX_set_s_vector, false, "",
+            "Сплайн не считан из прибора (--ZMX_get_s_vector) и не выбран файл сплайна: "
+            "записывать в прибор нечего." },
     };
     for (const auto &c : cases) {
         choose(c.code);
@@ -229,8 +238,8 @@ TEST_F(ServicePanelTest, ParameterThatIsNotANumberSendsNothing)
         try {
             m_panel->btnStartClick();
             ADD_FAILURE() << "started with " << c.text;
-        } catch (const ConversionError &e) {
-            EXPECT_EQ(e.message(), QString::fromLatin1(c.message));
+        } catch (const ZelmorError &e) {
+            EXPECT_EQ(e.message(), QString::fromUtf8(c.message));
         }
         // The panel stays idle and the line quiet.
         EXPECT_EQ(m_panel->btnStart->text(), "старт");
@@ -263,8 +272,7 @@ TEST_F(ServicePanelTest, RepeatedCommandRunsUntilStopped)
     EXPECT_EQ(m_panel->btnStart->text(), "Старт");
     EXPECT_TRUE(m_panel->cbCommands->isEnabled());
     EXPECT_TRUE(m_panel->cbRepeat->isEnabled());
-    ASSERT_TRUE(waitUntil([&] { return !m_opros->snapshot().RunFlag; }));
-    QTest::qWait(300); // the cycle that ran may still end
+    ASSERT_TRUE(waitUntil([&] { return m_opros->snapshot().Suspended; }));
     const int frames = received().size();
     QTest::qWait(1000);
     EXPECT_EQ(received().size(), frames) << "still sending after Стоп";
@@ -333,14 +341,41 @@ TEST_F(ServicePanelTest, SilentInstrumentCountsLinkErrors)
 TEST_F(ServicePanelTest, LateFramesDroppedAreCounted)
 {
     EXPECT_EQ(number(m_panel->labInLate), 0);
-    // The spline answer is not read by the cycle: it is still there when the
-    // readings command goes out, and dropped as a late frame.
-    m_opros->RequestOperation(ZMX_get_s_vector, 1, 0);
+    // The constants answer is not read by the cycle: it is still there when
+    // the readings command goes out, and dropped as a late frame.
+    m_opros->RequestOperation(ZMX_get_constant, 1, 0);
     m_opros->RequestOperation(ZMX_get_result, 1, 0);
     ASSERT_TRUE(waitUntil([&] { return number(m_panel->labInLate) >= 1; }, 3 * WaitMs));
     m_opros->StopCycle();
-    QTest::qWait(600);
-    EXPECT_EQ(number(m_panel->labInLate), m_opros->snapshot().StaleFrameCount);
+    ASSERT_TRUE(waitUntil([&] { return m_opros->snapshot().Suspended; }));
+    // The panel's next tick shows the final count.
+    EXPECT_TRUE(waitUntil(
+        [&] { return number(m_panel->labInLate) == m_opros->snapshot().StaleFrameCount; }));
+}
+
+TEST_F(ServicePanelTest, SplineReadIsSavedToAFileAndWrittenBackFromIt)
+{
+    const QString path = m_dir.filePath("instrument.spl");
+    m_panel->setFileChooser([&](QWidget *, bool) { return path; });
+    choose(ZMX_get_s_vector);
+    EXPECT_FALSE(m_panel->btnSplineFile->isHidden());
+    EXPECT_TRUE(m_panel->edIN[1]->isHidden());
+    EXPECT_THROW(m_panel->btnSplineFileClick(), ZelmorError) << "nothing read yet";
+    sendOnce(ZMX_get_s_vector);
+    ASSERT_TRUE(m_opros->snapshot().SplineRead);
+    QTest::mouseClick(m_panel->btnSplineFile, Qt::LeftButton);
+    EXPECT_EQ(readSplineFile(path), m_opros->snapshot().Spline);
+
+    // A new connect forgets the spline read; the file still serves.
+    ASSERT_EQ(m_opros->ConnectPort(m_sim->linkPath()), TOpros_ZMX::Connected);
+    EXPECT_FALSE(m_opros->snapshot().SplineRead);
+    choose(ZMX_set_s_vector);
+    QTest::mouseClick(m_panel->btnSplineFile, Qt::LeftButton);
+    EXPECT_EQ(m_panel->edIN[0]->text(), path);
+    const QList<Received> frames = sendOnce(ZMX_set_s_vector);
+    ASSERT_EQ(frames.size(), 1);
+    EXPECT_TRUE(frames[0].payloadHex.startsWith("00 00 e8 03 d0 07"))
+        << qPrintable(frames[0].payloadHex);
 }
 
 TEST(ServicePanelView, ControlsStandWhereServiceStaffExpectThem)

@@ -212,9 +212,11 @@ TEST(SimSteering, EachLineIsCheckedAndAnswered)
     SimLink link(port, 1);
     Instrument instrument(Instrument::Settings {}, port, link, 0);
     bool hungUp = false, quit = false, logging = false;
+    int plugs = 0;
     Steering steering(instrument, link,
         { [&] { hungUp = true; }, [&] { quit = true; }, [&](bool on) { logging = on; },
-            [](int64_t) { return std::string("speed=38400"); } });
+            [](int64_t) { return std::string("speed=38400"); }, [&] { --plugs; },
+            [&] { plugs += 2; } });
     struct Row
     {
         const char *line;
@@ -236,6 +238,10 @@ TEST(SimSteering, EachLineIsCheckedAndAnswered)
         { "fault late 300", "ok" },
         { "fault lateack x", "error" },
         { "fault smoke on", "error" },
+        { "fault split-final on", "ok" },
+        { "unplug", "ok" },
+        { "plug", "ok" },
+        { "plug now", "error" },
         { "log on", "ok" },
         { "status", "status speed=38400" },
         { "hangup", "ok" },
@@ -254,6 +260,8 @@ TEST(SimSteering, EachLineIsCheckedAndAnswered)
     EXPECT_DOUBLE_EQ(link.faults().corruptShare, 0.25);
     EXPECT_EQ(link.faults().answerDelayMs, 300);
     EXPECT_TRUE(hungUp && quit && logging);
+    EXPECT_EQ(plugs, 1);
+    EXPECT_TRUE(link.faults().splitFinal);
 
     EXPECT_EQ(steering.execute("fault off", 0), "ok");
     EXPECT_FALSE(link.faults().silent);

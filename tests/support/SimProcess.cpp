@@ -320,9 +320,24 @@ QString SimProcess::status(const QString &key, int timeoutMs)
     return {};
 }
 
+bool SimProcess::unplug(int timeoutMs)
+{
+    return send(QStringLiteral("unplug"), timeoutMs);
+}
+
+bool SimProcess::plug(int timeoutMs)
+{
+    return lineBack(QStringLiteral("plug"), timeoutMs);
+}
+
 bool SimProcess::hangup(int timeoutMs)
 {
-    if (!send(QStringLiteral("hangup"), timeoutMs))
+    return lineBack(QStringLiteral("hangup"), timeoutMs);
+}
+
+bool SimProcess::lineBack(const QString &command, int timeoutMs)
+{
+    if (!send(command, timeoutMs))
         return false;
     const QString ready = waitForLine(QString::fromLatin1(ReadyPrefix), timeoutMs);
     if (ready.isEmpty())

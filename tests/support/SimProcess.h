@@ -60,6 +60,11 @@ public:
 
     // "hangup": the client's port dies; waits for the new line to be ready.
     bool hangup(int timeoutMs = DefaultReplyTimeoutMs);
+    // "unplug": the line and its link go away, as an unplugged adapter's
+    // device does; "plug" brings a new line behind the link and waits until
+    // it is ready.
+    bool unplug(int timeoutMs = DefaultReplyTimeoutMs);
+    bool plug(int timeoutMs = DefaultReplyTimeoutMs);
 
     // Waits for a line of output starting with `prefix` that has not been
     // consumed yet; returns it ("" after `timeoutMs`).
@@ -74,6 +79,8 @@ public:
 
 private:
     bool start(const QString &program, const QStringList &arguments);
+    // Sends a command after which a new line comes up; waits for its ready line.
+    bool lineBack(const QString &command, int timeoutMs);
     // Reads what the simulator wrote, waiting at most `timeoutMs` for the
     // first bytes; false when nothing came (timeout or its output closed).
     bool readMore(int timeoutMs);

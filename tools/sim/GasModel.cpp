@@ -60,11 +60,6 @@ int GasModel::channelFromName(const std::string &name)
     return -1;
 }
 
-const char *GasModel::channelName(int channel)
-{
-    return channel >= 0 && channel < ChannelCount ? ChannelNames[channel] : "";
-}
-
 double GasModel::defaultLevel(Channel channel) const
 {
     if (channel <= Lambda) {

@@ -56,9 +56,8 @@ public:
     DriftInfoRecord driftInfo(int64_t nowMs);
     TermRatioRecord termRatio(int64_t nowMs);
 
-    // Name of a channel for the steering command ("" for none); -1 when unknown.
+    // The channel a steering command names; -1 when unknown.
     static int channelFromName(const std::string &name);
-    static const char *channelName(int channel);
 
 private:
     double defaultLevel(Channel channel) const;

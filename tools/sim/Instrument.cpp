@@ -99,7 +99,8 @@ void Instrument::handleFrame(const std::vector<uint8_t> &data, int64_t nowMs)
         refuse(nowMs, std::string("busy with ") + ProcedureRunner::kindName(m_procedures.kind()));
         uint8_t packet[ProgressPacket::Size];
         m_procedures.progress(nowMs).encode(packet);
-        m_link.sendFrame(std::vector<uint8_t>(packet, packet + ProgressPacket::Size), nowMs, true);
+        m_link.sendFrame(std::vector<uint8_t>(packet, packet + ProgressPacket::Size), nowMs,
+            SimLink::FrameKind::Progress);
         return;
     }
     if (m_refuseAll) {
@@ -279,7 +280,8 @@ void Instrument::advance(int64_t nowMs)
     if (auto step = m_procedures.advance(nowMs, ended)) {
         uint8_t packet[ProgressPacket::Size];
         step->encode(packet);
-        m_link.sendFrame(std::vector<uint8_t>(packet, packet + ProgressPacket::Size), nowMs, true);
+        m_link.sendFrame(std::vector<uint8_t>(packet, packet + ProgressPacket::Size), nowMs,
+            SimLink::FrameKind::Progress);
     }
     if (ended) {
         log(std::string("procedure ") + ProcedureRunner::kindName(ended->kind)
@@ -289,7 +291,7 @@ void Instrument::advance(int64_t nowMs)
             m_model.zeroCorrected(nowMs);
         if (ended->kind == ProcedureRunner::Pressure)
             m_model.calibratePressure(ended->pressurePa);
-        m_link.sendFrame(ended->answer, nowMs);
+        m_link.sendFrame(ended->answer, nowMs, SimLink::FrameKind::Final);
     }
     if (m_switchPending && m_link.tokensSent() && m_port.transmitIdle()) {
         m_switchPending = false;

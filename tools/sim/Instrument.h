@@ -50,7 +50,6 @@ public:
     // A zero correction the instrument starts by itself (one of its keys).
     void startZero(int64_t nowMs);
     void setRefuseAll(bool on) { m_refuseAll = on; }
-    bool refuseAll() const { return m_refuseAll; }
     void answerNextWithDrift() { m_nextDrift = true; }
 
     const ConstantsRecord &constants() const { return m_constants; }

@@ -33,7 +33,6 @@ public:
     int durationMs() const { return m_durationMs; }
     // A zero correction that ends in an error instead of ZMXprg_zero_end.
     void setZeroFails(bool on) { m_zeroFails = on; }
-    bool zeroFails() const { return m_zeroFails; }
 
     // Starts `kind` at `nowMs`. `argument` is the float64 pressure in mm Hg
     // for Pressure, the current offset coefficient for KuO2.

@@ -49,8 +49,6 @@ public:
     // Writes the bytes that are due by `nowUs`.
     void pump(int64_t nowUs);
     bool transmitIdle() const { return m_out.empty(); }
-    // When the next queued byte is due (only meaningful when not idle).
-    int64_t nextByteDue() const { return m_nextByteUs; }
     // Drops what a client wrote that was not read yet.
     void discardInput();
     // Drops what has not left yet (the client went away).

@@ -87,8 +87,10 @@ void SimLink::receive(
         case LinkUnit::Ack:
             ++m_counters.acksReceived;
             log("rx ACK");
-            if (m_inFlight.active && !m_faults.silent)
+            if (m_inFlight.active && !m_faults.silent) {
                 m_inFlight.active = false;
+                m_lastAckMs = nowMs;
+            }
             break;
         case LinkUnit::Nak:
             ++m_counters.naksReceived;
@@ -128,8 +130,8 @@ void SimLink::queueToken(const uint8_t *token, int64_t nowMs)
 {
     if (m_faults.silent)
         return;
-    m_scheduled.push_back(
-        { nowMs + m_faults.tokenDelayMs, true, false, std::vector<uint8_t>(token, token + 2) });
+    m_scheduled.push_back({ nowMs + m_faults.tokenDelayMs, Scheduled::Token, FrameKind::Answer,
+        std::vector<uint8_t>(token, token + 2) });
 }
 
 void SimLink::sendAck(int64_t nowMs)
@@ -142,14 +144,21 @@ void SimLink::sendNak(int64_t nowMs)
     queueToken(FrameCodec::NakToken.data(), nowMs);
 }
 
-void SimLink::sendFrame(std::vector<uint8_t> data, int64_t nowMs, bool isProgress)
+void SimLink::sendFrame(std::vector<uint8_t> data, int64_t nowMs, FrameKind kind)
 {
     if (m_faults.silent)
         return;
-    m_scheduled.push_back({ nowMs + m_faults.answerDelayMs, false, isProgress, std::move(data) });
+    m_scheduled.push_back(
+        { nowMs + m_faults.answerDelayMs, Scheduled::Frame, kind, std::move(data) });
 }
 
-void SimLink::transmit(int64_t nowMs)
+bool SimLink::heldBack(int64_t nowMs) const
+{
+    return m_faults.splitFinal && !m_frames.empty() && m_frameKinds.front() == FrameKind::Final
+        && nowMs < m_lastAckMs + SplitFinalStartMs;
+}
+
+void SimLink::transmit(int64_t nowMs, bool trickle)
 {
     std::vector<uint8_t> frame
         = FrameCodec::encodeFrame(m_inFlight.data.data(), m_inFlight.data.size());
@@ -161,12 +170,24 @@ void SimLink::transmit(int64_t nowMs)
         ++m_counters.corrupted;
     }
     log("tx frame len=" + std::to_string(m_inFlight.data.size())
-        + (m_inFlight.resends ? " (resend " + std::to_string(m_inFlight.resends) + ")" : "") + " ["
+        + (m_inFlight.resends ? " (resend " + std::to_string(m_inFlight.resends) + ")" : "")
+        + (trickle ? " (trickling)" : "") + " ["
         + hexBytes(m_inFlight.data.data(), m_inFlight.data.size()) + "]");
-    m_port.queue(frame);
     // The give-up time counts from when the last byte has left.
     const int speed = std::max(1, m_port.transmitSpeed());
-    m_inFlight.sentMs = nowMs + static_cast<int64_t>(frame.size()) * BitsPerByte * 1000 / speed;
+    int64_t lastByteMs = nowMs;
+    if (trickle) {
+        m_port.queue({ frame.front() });
+        for (size_t i = 1; i < frame.size(); ++i) {
+            lastByteMs = nowMs + static_cast<int64_t>(i) * SplitDripMs;
+            m_scheduled.push_back({ lastByteMs, Scheduled::Bytes, FrameKind::Final, { frame[i] } });
+        }
+        frame.resize(1);
+    } else {
+        m_port.queue(frame);
+    }
+    m_inFlight.sentMs
+        = lastByteMs + static_cast<int64_t>(frame.size()) * BitsPerByte * 1000 / speed;
 }
 
 void SimLink::tick(int64_t nowMs)
@@ -174,7 +195,7 @@ void SimLink::tick(int64_t nowMs)
     if (m_faults.silent) {
         m_scheduled.clear();
         m_frames.clear();
-        m_framesProgress.clear();
+        m_frameKinds.clear();
         m_inFlight.active = false;
         return;
     }
@@ -187,17 +208,22 @@ void SimLink::tick(int64_t nowMs)
         }
         Scheduled s = std::move(*it);
         it = m_scheduled.erase(it);
-        if (s.token) {
+        if (s.kind == Scheduled::Token) {
             log(s.bytes[0] == FrameCodec::AckByte ? "tx ACK" : "tx NAK");
             m_port.queue(s.bytes);
             continue;
         }
-        if (s.progress && !m_framesProgress.empty() && m_framesProgress.back()) {
+        if (s.kind == Scheduled::Bytes) {
+            m_port.queue(s.bytes);
+            continue;
+        }
+        if (s.frame == FrameKind::Progress && !m_frameKinds.empty()
+            && m_frameKinds.back() == FrameKind::Progress) {
             m_frames.back() = std::move(s.bytes);
             continue;
         }
         m_frames.push_back(std::move(s.bytes));
-        m_framesProgress.push_back(s.progress);
+        m_frameKinds.push_back(s.frame);
     }
 
     if (m_inFlight.active && nowMs - m_inFlight.sentMs >= GiveUpMs) {
@@ -205,14 +231,15 @@ void SimLink::tick(int64_t nowMs)
         m_inFlight.active = false;
         log("frame given up: no token within " + std::to_string(GiveUpMs) + " ms");
     }
-    if (!m_inFlight.active && !m_frames.empty()) {
+    if (!m_inFlight.active && !m_frames.empty() && !heldBack(nowMs)) {
+        const bool trickle = m_faults.splitFinal && m_frameKinds.front() == FrameKind::Final;
         m_inFlight.active = true;
         m_inFlight.data = std::move(m_frames.front());
         m_inFlight.resends = 0;
         m_frames.pop_front();
-        m_framesProgress.pop_front();
+        m_frameKinds.pop_front();
         ++m_counters.framesSent;
-        transmit(nowMs);
+        transmit(nowMs, trickle);
     }
 
     if (m_faults.garbage && m_port.transmitIdle() && nowMs >= m_nextGarbageMs) {
@@ -234,8 +261,8 @@ void SimLink::tick(int64_t nowMs)
 
 bool SimLink::tokensSent() const
 {
-    return std::none_of(
-        m_scheduled.begin(), m_scheduled.end(), [](const Scheduled &s) { return s.token; });
+    return std::none_of(m_scheduled.begin(), m_scheduled.end(),
+        [](const Scheduled &s) { return s.kind == Scheduled::Token; });
 }
 
 bool SimLink::idle() const
@@ -248,7 +275,7 @@ void SimLink::reset()
     m_parser.reset();
     m_scheduled.clear();
     m_frames.clear();
-    m_framesProgress.clear();
+    m_frameKinds.clear();
     m_inFlight.active = false;
     m_port.discardOutput();
 }
@@ -260,6 +287,8 @@ int64_t SimLink::nextDueMs(int64_t nowMs) const
         due = std::min(due, s.dueMs);
     if (m_inFlight.active)
         due = std::min(due, m_inFlight.sentMs + GiveUpMs);
+    else if (heldBack(nowMs))
+        due = std::min(due, m_lastAckMs + SplitFinalStartMs);
     if (m_faults.garbage)
         due = std::min(due, m_nextGarbageMs);
     return std::max(due, nowMs);

@@ -21,6 +21,19 @@ class SimLink
 public:
     static constexpr int64_t GiveUpMs = 1000;
     static constexpr int MaxResends = 2;
+    // The split-final fault: the workstation pauses 200 ms after an answer,
+    // then listens for up to a second. A final answer that starts this long
+    // after the packet before it was acknowledged, one byte every
+    // SplitDripMs (well within the 50 ms allowed between bytes), is still
+    // arriving when that window closes.
+    static constexpr int64_t SplitFinalStartMs = 1100;
+    static constexpr int64_t SplitDripMs = 15;
+
+    enum class FrameKind {
+        Answer,
+        Progress, // replaced by a newer one while it waits
+        Final, // a procedure's final answer
+    };
 
     struct Faults
     {
@@ -29,6 +42,7 @@ public:
         double corruptShare = 0; // share of frame transmissions damaged
         int answerDelayMs = 0; // extra delay before a frame goes out
         int tokenDelayMs = 0; // extra delay before a token goes out
+        bool splitFinal = false; // final answers straddle the receive window's end
     };
 
     struct Counters
@@ -64,9 +78,8 @@ public:
     void sendAck(int64_t nowMs);
     void sendNak(int64_t nowMs);
     // Queues a frame. A progress packet replaces one that is still waiting:
-    // only the newest state is worth sending. `extraDelayMs` adds to the
-    // configured answer delay.
-    void sendFrame(std::vector<uint8_t> data, int64_t nowMs, bool isProgress = false);
+    // only the newest state is worth sending.
+    void sendFrame(std::vector<uint8_t> data, int64_t nowMs, FrameKind kind = FrameKind::Answer);
 
     // Moves due tokens and frames to the line, handles the frame in flight.
     void tick(int64_t nowMs);
@@ -82,10 +95,13 @@ public:
 private:
     struct Scheduled
     {
+        enum Kind { Token, Frame, Bytes };
         int64_t dueMs;
-        bool token;
-        bool progress;
-        std::vector<uint8_t> bytes; // a token's two bytes or a frame's DATA
+        Kind kind;
+        FrameKind frame;
+        // A token's two bytes, a frame's DATA, or bytes of a frame put on the
+        // line as they are (a trickling final answer).
+        std::vector<uint8_t> bytes;
     };
     struct InFlight
     {
@@ -95,7 +111,9 @@ private:
         int64_t sentMs = 0;
     };
 
-    void transmit(int64_t nowMs);
+    void transmit(int64_t nowMs, bool trickle = false);
+    // The frame waiting first may not leave yet (a split final answer).
+    bool heldBack(int64_t nowMs) const;
     void queueToken(const uint8_t *token, int64_t nowMs);
     void log(const std::string &text);
 
@@ -107,8 +125,9 @@ private:
     Logger m_log;
     std::deque<Scheduled> m_scheduled;
     std::deque<std::vector<uint8_t>> m_frames; // waiting for the line
-    std::deque<bool> m_framesProgress;
+    std::deque<FrameKind> m_frameKinds;
     InFlight m_inFlight;
+    int64_t m_lastAckMs = 0; // when the last frame in flight was acknowledged
     int64_t m_nextGarbageMs = 0;
 };
 

@@ -61,6 +61,8 @@ Simulator::Simulator(const SimOptions &options)
 
     Steering::Hooks hooks;
     hooks.hangup = [this] { m_hangupRequested = true; };
+    hooks.unplug = [this] { m_unplugRequested = true; };
+    hooks.plug = [this] { m_plugRequested = true; };
     hooks.quit = [this] { m_quit = true; };
     hooks.setLogging = [this](bool on) { setLogging(on); };
     hooks.status = [this](int64_t nowMs) { return status(nowMs); };
@@ -134,6 +136,7 @@ bool Simulator::openLine(std::string &error)
 void Simulator::hangup()
 {
     m_hangupRequested = false;
+    m_unplugged = false;
     ++m_hangups;
     log("hanging up " + m_port.slavePath());
     m_port.close();
@@ -141,6 +144,34 @@ void Simulator::hangup()
     std::string error;
     // A new line takes the old one's place behind the link; the client that
     // held the old one keeps getting I/O errors until it reopens.
+    if (!openLine(error)) {
+        std::fprintf(stderr, "zelmor-sim: %s\n", error.c_str());
+        m_quit = true;
+    }
+}
+
+void Simulator::unplug()
+{
+    m_unplugRequested = false;
+    if (m_unplugged)
+        return;
+    m_unplugged = true;
+    ++m_hangups;
+    log("unplugged " + m_port.slavePath());
+    // The device node goes with the adapter: the link too, so that the client
+    // finds no port until the line is back.
+    m_port.close();
+    m_port.removeLink();
+    m_link.reset();
+}
+
+void Simulator::plug()
+{
+    m_plugRequested = false;
+    if (!m_unplugged)
+        return;
+    m_unplugged = false;
+    std::string error;
     if (!openLine(error)) {
         std::fprintf(stderr, "zelmor-sim: %s\n", error.c_str());
         m_quit = true;
@@ -260,6 +291,10 @@ int Simulator::run()
         }
         if (m_hangupRequested)
             hangup();
+        if (m_unplugRequested)
+            unplug();
+        if (m_plugRequested)
+            plug();
 
         m_instrument->advance(nowMs);
         if (m_clientPresent) {

@@ -27,6 +27,8 @@ public:
 private:
     bool openLine(std::string &error);
     void hangup();
+    void unplug();
+    void plug();
     void readLine(int64_t nowMs);
     void handleSteering(const std::vector<std::string> &lines, int64_t nowMs);
     void log(const std::string &text);
@@ -44,6 +46,9 @@ private:
     bool m_stdinOpen = true;
     bool m_quit = false;
     bool m_hangupRequested = false;
+    bool m_unplugRequested = false;
+    bool m_plugRequested = false;
+    bool m_unplugged = false;
     bool m_clientPresent = false;
     uint64_t m_clientOpens = 0;
     uint64_t m_hangups = 0;

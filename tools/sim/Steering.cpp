@@ -119,6 +119,10 @@ std::string Steering::execute(const std::string &line, int64_t nowMs)
         m_hooks.hangup();
         return "ok";
     }
+    if ((cmd == "unplug" || cmd == "plug") && argc == 0) {
+        (cmd == "unplug" ? m_hooks.unplug : m_hooks.plug)();
+        return "ok";
+    }
     if (cmd == "log" && argc == 1 && parseSwitch(words[1], on)) {
         m_hooks.setLogging(on);
         return "ok";
@@ -137,13 +141,16 @@ std::string Steering::fault(const std::string &what, const std::string &value)
     SimLink::Faults &f = m_link.faults();
     bool on = false;
     long n = 0;
-    if (what == "silent" || what == "garbage" || what == "refuse" || what == "zero-error") {
+    if (what == "silent" || what == "garbage" || what == "refuse" || what == "zero-error"
+        || what == "split-final") {
         if (!parseSwitch(value, on))
             return "error fault " + what + " wants on or off";
         if (what == "silent")
             f.silent = on;
         else if (what == "garbage")
             f.garbage = on;
+        else if (what == "split-final")
+            f.splitFinal = on;
         else if (what == "refuse")
             m_instrument.setRefuseAll(on);
         else

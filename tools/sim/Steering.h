@@ -19,6 +19,9 @@ public:
         std::function<void()> quit;
         std::function<void(bool)> setLogging;
         std::function<std::string(int64_t)> status;
+        // The line goes away (its link too) until plug(): an unplugged adapter.
+        std::function<void()> unplug;
+        std::function<void()> plug;
     };
 
     Steering(Instrument &instrument, SimLink &link, Hooks hooks);
