@@ -225,11 +225,6 @@ bool hasColumn(const QSqlDatabase &db, const QString &table, const QString &colu
     return q.next() && q.value(0).toInt() > 0;
 }
 
-QString doubleType(const QSqlDatabase &db)
-{
-    return isServer(db) ? QStringLiteral("DOUBLE PRECISION") : QStringLiteral("DOUBLE");
-}
-
 QString serverModelsSchema()
 {
     // Index comes from the server, so lanes adding models never collide; BY

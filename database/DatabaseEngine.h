@@ -52,9 +52,6 @@ void execPrepared(QSqlQuery &q, const QString &what);
 bool tableExists(const QSqlDatabase &db, const QString &table);
 bool hasColumn(const QSqlDatabase &db, const QString &table, const QString &column);
 
-// Column type of a floating-point field.
-QString doubleType(const QSqlDatabase &db);
-
 // The two tables' creation statements for a server.
 QString serverModelsSchema();
 QString serverReportsSchema();

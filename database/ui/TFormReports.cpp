@@ -621,14 +621,13 @@ void TFormReports::btnExportClick()
         ReportFilter filter = currentFilter();
         filter.resolveModel(db);
         const int rows = ReportCsv::exportFilter(db, filter, path);
-        m_lastOutcome = QStringLiteral("Записано отчётов: %1.\nФайл: %2")
-                            .arg(rows)
-                            .arg(QDir::toNativeSeparators(path));
         WriteLog(QStringLiteral("reports exported: %1 rows to %2").arg(rows).arg(path));
-        MessageBoxes::information(this, m_lastOutcome);
+        MessageBoxes::information(this,
+            QStringLiteral("Записано отчётов: %1.\nФайл: %2")
+                .arg(rows)
+                .arg(QDir::toNativeSeparators(path)));
     } catch (const ZelmorError &e) {
-        m_lastOutcome = QStringLiteral("Отчёты не записаны: ") + e.message();
-        MessageBoxes::warning(this, m_lastOutcome);
+        MessageBoxes::warning(this, QStringLiteral("Отчёты не записаны: ") + e.message());
     }
 }
 
@@ -641,24 +640,23 @@ void TFormReports::btnVerifyClick()
                 QStringLiteral("база данных недоступна: ") + db.lastError().text().trimmed());
         const ReportChain::VerifyResult result = ReportChain::verify(db);
         if (result.intact()) {
-            m_lastOutcome = QStringLiteral("Записи не изменялись: %1 записей, %2 приборов.")
-                                .arg(result.rows)
-                                .arg(result.chains);
             WriteLog(QStringLiteral("report chains intact: %1 rows, %2 chains")
                          .arg(result.rows)
                          .arg(result.chains));
-            MessageBoxes::information(this, m_lastOutcome);
+            MessageBoxes::information(this,
+                QStringLiteral("Записи не изменялись: %1 записей, %2 приборов.")
+                    .arg(result.rows)
+                    .arg(result.chains));
         } else {
-            m_lastOutcome = result.faults.first().text() + QLatin1Char('.');
+            QString text = result.faults.first().text() + QLatin1Char('.');
             if (result.faults.size() > 1)
-                m_lastOutcome += QStringLiteral("\nНарушенных цепочек приборов: %1.")
-                                     .arg(result.faults.size());
+                text += QStringLiteral("\nНарушенных цепочек приборов: %1.")
+                            .arg(result.faults.size());
             WriteLog(QStringLiteral("report chains broken: %1").arg(result.faults.first().text()));
-            MessageBoxes::warning(this, m_lastOutcome);
+            MessageBoxes::warning(this, text);
         }
     } catch (const ZelmorError &e) {
-        m_lastOutcome = QStringLiteral("Проверка невозможна: ") + e.message();
-        MessageBoxes::warning(this, m_lastOutcome);
+        MessageBoxes::warning(this, QStringLiteral("Проверка невозможна: ") + e.message());
     }
 }
 

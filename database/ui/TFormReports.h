@@ -62,8 +62,6 @@ public:
     void btnExportClick();
     // Walks every instrument's chain of results and says whether any was changed.
     void btnVerifyClick();
-    // The answer of the last export or check, as the box showed it.
-    QString lastOutcome() const { return m_lastOutcome; }
     // Why the list is empty when the search failed (the database cannot be
     // reached); empty otherwise.
     QString emptyReason() const;
@@ -125,5 +123,4 @@ private:
     std::function<void()> m_reportPrinted;
     std::function<QString(QWidget *, const QString &)> m_saveFileDialog;
     std::function<QString(QWidget *, const QString &)> m_exportFileDialog;
-    QString m_lastOutcome;
 };
