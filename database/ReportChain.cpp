@@ -3,8 +3,8 @@
 #include "common/NumberText.h"
 #include "common/ZelmorError.h"
 #include "database/DatabaseEngine.h"
-#include "database/FieldNames.h"
 #include "database/TestResult.h"
+#include "tables/FieldNames.h"
 
 #include <QCryptographicHash>
 #include <QDate>
@@ -25,7 +25,6 @@ namespace ReportChain {
 
 namespace {
 
-constexpr int GovNumberWidth = 8;
 constexpr char FieldSeparator = '\x1f';
 constexpr char HashSeparator = '\x1e';
 // Rows updated per statement when a whole table is chained.
@@ -76,22 +75,9 @@ void appendTime(QByteArray &out, const QVariant &v)
     }
 }
 
-QString quoted(const char *name)
-{
-    return QLatin1Char('"') + QLatin1String(name) + QLatin1Char('"');
-}
-
-QSqlQuery prepared(const QSqlDatabase &db, const QString &statement, const QString &what)
-{
-    QSqlQuery q(db);
-    if (!q.prepare(statement))
-        throw ZelmorError(what + q.lastError().text().trimmed());
-    return q;
-}
-
 std::optional<Row> rowByIndex(const QSqlDatabase &db, int index)
 {
-    QSqlQuery q = prepared(db,
+    QSqlQuery q = DatabaseEngine::prepare(db,
         QStringLiteral("SELECT %1 FROM \"reports.db\" WHERE \"Index\" = ?").arg(selectColumns()),
         StoreError);
     q.addBindValue(index);
@@ -104,7 +90,7 @@ std::optional<Row> rowByIndex(const QSqlDatabase &db, int index)
 // Locks the chain's entry (creating it for a new instrument) and returns it.
 ChainChecker::Head lockHead(const QSqlDatabase &db, const QByteArray &chain, const QString &what)
 {
-    QSqlQuery add = prepared(db,
+    QSqlQuery add = DatabaseEngine::prepare(db,
         QStringLiteral("INSERT INTO \"%1\" (\"Chain\", \"LastIndex\", \"LastHash\") VALUES (?, 0, "
                        "'') ON CONFLICT (\"Chain\") DO NOTHING")
             .arg(QLatin1String(ChainsTable)),
@@ -113,7 +99,7 @@ ChainChecker::Head lockHead(const QSqlDatabase &db, const QByteArray &chain, con
     DatabaseEngine::execPrepared(add, what);
     // A server locks the one row, so only results of the same instrument wait
     // on each other; SQLite's write transaction already holds the file.
-    QSqlQuery q = prepared(db,
+    QSqlQuery q = DatabaseEngine::prepare(db,
         QStringLiteral("SELECT \"LastIndex\", \"LastHash\" FROM \"%1\" WHERE \"Chain\" = ?%2")
             .arg(QLatin1String(ChainsTable),
                 DatabaseEngine::isServer(db) ? QStringLiteral(" FOR UPDATE") : QString()),
@@ -131,7 +117,7 @@ ChainChecker::Head lockHead(const QSqlDatabase &db, const QByteArray &chain, con
 void setHead(const QSqlDatabase &db, const QByteArray &chain, int index, const QByteArray &hash,
     const QString &what)
 {
-    QSqlQuery q = prepared(db,
+    QSqlQuery q = DatabaseEngine::prepare(db,
         QStringLiteral("UPDATE \"%1\" SET \"LastIndex\" = ?, \"LastHash\" = ? WHERE \"Chain\" = ?")
             .arg(QLatin1String(ChainsTable)),
         what);
@@ -145,14 +131,10 @@ void setHead(const QSqlDatabase &db, const QByteArray &chain, int index, const Q
 
 QString selectColumns(const QString &alias)
 {
-    const QString prefix = alias.isEmpty() ? QString() : alias + QLatin1Char('.');
-    QStringList columns;
-    for (const char *c : { "Index", "Date", "Time", "ZMNum", "Model", "GovNumber" })
-        columns << prefix + quoted(c);
-    for (const char *c : ResultColumns)
-        columns << prefix + quoted(c);
-    columns << prefix + QStringLiteral("\"PrevHash\"") << prefix + QStringLiteral("\"Hash\"");
-    return columns.join(QStringLiteral(", "));
+    return (DatabaseEngine::quotedNames(FieldNames::ReportKeys, alias)
+        + DatabaseEngine::quotedNames(FieldNames::Results, alias)
+        + DatabaseEngine::quotedNames(FieldNames::ChainLinks, alias))
+        .join(QStringLiteral(", "));
 }
 
 Row rowFrom(const QSqlQuery &q, int c)
@@ -178,16 +160,13 @@ Row rowFromResult(const TestResult &result, const QDateTime &now)
     r.time = now.time().toString(QStringLiteral("HH:mm:ss"));
     r.zmNum = double(result.instrumentNumber);
     r.model = double(result.modelIndex);
-    r.govNumber = result.govNumber.left(GovNumberWidth);
+    r.govNumber = result.govNumber.left(FieldNames::GovNumberWidth);
     for (int i = 0; i < TestResult::MeanCount; ++i) {
-        const auto &rounding = FieldNames::ResultRounding[i % 7];
+        const auto &rounding = FieldNames::MeanRounding[i % 7];
         // The stored value is the value of its fixed-point text.
-        const double value
+        r.values[FieldNames::MeanColumns[i]]
             = fixedText(result.means[i], rounding.precision, rounding.decimals, QLatin1Char('.'))
                   .toDouble();
-        const auto column = std::find_if(ResultColumns.begin(), ResultColumns.end(),
-            [&](const char *c) { return std::strcmp(c, FieldNames::Results[i]) == 0; });
-        r.values[column - ResultColumns.begin()] = value;
     }
     return r;
 }
@@ -270,15 +249,13 @@ int appendRow(const QSqlDatabase &db, Row row)
         row.prevHash = head.lastHash;
         row.hash = chainHash(row.prevHash, text);
 
-        QStringList fields { QStringLiteral("\"Date\""), QStringLiteral("\"Time\""),
-            QStringLiteral("\"ZMNum\""), QStringLiteral("\"Model\""),
-            QStringLiteral("\"GovNumber\"") };
-        for (const char *f : ResultColumns)
-            fields << quoted(f);
-        fields << QStringLiteral("\"PrevHash\"") << QStringLiteral("\"Hash\"");
+        // Every field but Index, which the table assigns, in the order of a Row.
+        const QStringList fields = DatabaseEngine::quotedNames(FieldNames::ReportKeys).mid(1)
+            + DatabaseEngine::quotedNames(FieldNames::Results)
+            + DatabaseEngine::quotedNames(FieldNames::ChainLinks);
         const QStringList marks(fields.size(), QStringLiteral("?"));
         const bool server = DatabaseEngine::isServer(db);
-        QSqlQuery q = prepared(db,
+        QSqlQuery q = DatabaseEngine::prepare(db,
             QStringLiteral("INSERT INTO \"reports.db\" (%1) VALUES (%2)%3")
                 .arg(fields.join(QLatin1Char(',')), marks.join(QLatin1Char(',')),
                     server ? QStringLiteral(" RETURNING \"Index\"") : QString()),
@@ -318,7 +295,7 @@ void remove(const QSqlDatabase &db, int index)
         if (row) {
             const QByteArray chain = chainKey(row->zmNum);
             lockHead(db, chain, what);
-            QSqlQuery keep = prepared(db,
+            QSqlQuery keep = DatabaseEngine::prepare(db,
                 QStringLiteral("INSERT INTO \"%1\" (\"Index\", \"Chain\", \"PrevHash\", \"Hash\", "
                                "\"DeletedAt\") VALUES (?, ?, ?, ?, ?)")
                     .arg(QLatin1String(DeletionsTable)),
@@ -330,7 +307,7 @@ void remove(const QSqlDatabase &db, int index)
             keep.addBindValue(
                 QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
             DatabaseEngine::execPrepared(keep, what);
-            QSqlQuery del = prepared(
+            QSqlQuery del = DatabaseEngine::prepare(
                 db, QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = ?"), what);
             del.addBindValue(index);
             DatabaseEngine::execPrepared(del, what);
@@ -354,7 +331,7 @@ int upgrade(const QSqlDatabase &db)
     const QString what = QStringLiteral("Не удалось обновить таблицу результатов: ");
     const QString reports = QStringLiteral("reports.db");
     bool chainRows = false;
-    for (const char *column : { "PrevHash", "Hash" }) {
+    for (const char *column : FieldNames::ChainLinks) {
         if (!DatabaseEngine::hasColumn(db, reports, QLatin1String(column))) {
             DatabaseEngine::exec(db,
                 QStringLiteral("ALTER TABLE \"reports.db\" ADD COLUMN \"%1\" VARCHAR(64)")
@@ -448,7 +425,7 @@ int chainAllRows(const QSqlDatabase &db)
     }
     DatabaseEngine::exec(
         db, QStringLiteral("DELETE FROM \"%1\"").arg(QLatin1String(ChainsTable)), what);
-    QSqlQuery add = prepared(db,
+    QSqlQuery add = DatabaseEngine::prepare(db,
         QStringLiteral(
             "INSERT INTO \"%1\" (\"Chain\", \"LastIndex\", \"LastHash\") VALUES (?, ?, ?)")
             .arg(QLatin1String(ChainsTable)),

@@ -2,6 +2,7 @@
 
 #include "common/ZelmorError.h"
 #include "database/ReportFilter.h"
+#include "tables/FieldNames.h"
 
 #include <QDate>
 #include <QDir>
@@ -123,7 +124,8 @@ QList<Line> linesOf(const QSqlDatabase &db, const ReportFilter &filter)
                         .arg(ReportChain::selectColumns(QStringLiteral("Reports")),
                             marks.join(QLatin1Char(',')))))
             throw ZelmorError(QStringLiteral("Ошибка выгрузки: ") + q.lastError().text().trimmed());
-        const int nameColumn = 6 + int(ReportChain::ResultColumns.size()) + 2;
+        const int nameColumn = int(FieldNames::ReportKeys.size() + FieldNames::Results.size()
+            + FieldNames::ChainLinks.size());
         while (q.next()) {
             Line line;
             line.row = ReportChain::rowFrom(q);

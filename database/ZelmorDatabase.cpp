@@ -6,10 +6,10 @@
 #include "database/DatabaseEngine.h"
 #include "database/DatabaseError.h"
 #include "database/DatabaseSettings.h"
-#include "database/FieldNames.h"
 #include "database/ReportChain.h"
 #include "database/ShippedModels.h"
 #include "database/TableCursor.h"
+#include "tables/FieldNames.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -30,44 +30,6 @@
 namespace {
 
 QAtomicInt connectionCounter;
-
-QString quoted(const char *name)
-{
-    return QLatin1Char('"') + QLatin1String(name) + QLatin1Char('"');
-}
-
-QString modelsSchema()
-{
-    QStringList columns { QStringLiteral("\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT"),
-        QStringLiteral("\"Name\" VARCHAR(40)"), QStringLiteral("\"SaveSystem\" VARCHAR(40)"),
-        QStringLiteral("\"Category\" VARCHAR(10)") };
-    for (const char *f : FieldNames::Limits)
-        columns << quoted(f) + QStringLiteral(" DOUBLE");
-    return QStringLiteral("CREATE TABLE \"models.DB\" (%1)")
-        .arg(columns.join(QStringLiteral(", ")));
-}
-
-QString reportsSchema()
-{
-    QStringList columns { QStringLiteral("\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT"),
-        QStringLiteral("\"Date\" DATE"), QStringLiteral("\"Time\" TIME"),
-        QStringLiteral("\"ZMNum\" DOUBLE"), QStringLiteral("\"Model\" DOUBLE"),
-        QStringLiteral("\"GovNumber\" VARCHAR(8)") };
-    // Table order: speed first within each step, as the stored records have it.
-    const char *order[] = { "MinTax", "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda",
-        "MaxTax", "MaxCO", "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" };
-    for (const char *f : order)
-        columns << quoted(f) + QStringLiteral(" DOUBLE");
-    return QStringLiteral("CREATE TABLE \"reports.db\" (%1)")
-        .arg(columns.join(QStringLiteral(", ")));
-}
-
-// The report browser searches by day, model and registration number.
-const char *const ReportIndexes[] = {
-    "CREATE INDEX IF NOT EXISTS \"reports_Date\" ON \"reports.db\" (\"Date\")",
-    "CREATE INDEX IF NOT EXISTS \"reports_Model\" ON \"reports.db\" (\"Model\")",
-    "CREATE INDEX IF NOT EXISTS \"reports_GovNumber\" ON \"reports.db\" (\"GovNumber\")",
-};
 
 // A fresh connection on one file; the caller removes it by name.
 QSqlDatabase openConnection(const QString &name, const QString &path)
@@ -278,49 +240,19 @@ void ZelmorDatabase::createDatabase(const QString &path)
     QString error;
     {
         QSqlDatabase db = openConnection(name, temporary);
-        if (!db.open()) {
-            error = db.lastError().text();
-        } else {
-            QSqlQuery q(db);
-            auto run = [&](const QString &statement) {
-                if (error.isEmpty() && !q.exec(statement))
-                    error = q.lastError().text();
-            };
+        try {
+            if (!db.open())
+                throw ZelmorError(db.lastError().text());
             // Write-ahead logging: a stored result costs one flush to disk.
-            run(QStringLiteral("PRAGMA journal_mode=WAL"));
-            run(QStringLiteral("BEGIN"));
-            run(modelsSchema());
-            run(reportsSchema());
-            for (const char *statement : ReportIndexes)
-                run(QLatin1String(statement));
-            QStringList fields { QStringLiteral("\"Name\""), QStringLiteral("\"SaveSystem\""),
-                QStringLiteral("\"Category\"") };
-            QStringList marks(3, QStringLiteral("?"));
-            for (const char *f : FieldNames::Limits) {
-                fields << quoted(f);
-                marks << QStringLiteral("?");
-            }
-            if (error.isEmpty()
-                && !q.prepare(
-                    QStringLiteral("INSERT INTO \"models.DB\" (%1) VALUES (%2)")
-                        .arg(fields.join(QLatin1Char(',')), marks.join(QLatin1Char(','))))) {
-                error = q.lastError().text();
-            }
-            for (const ModelRecord &m : shippedModels()) {
-                if (!error.isEmpty())
-                    break;
-                q.addBindValue(m.Name);
-                q.addBindValue(m.SaveSystem);
-                q.addBindValue(m.Category);
-                for (auto member : FieldNames::LimitMembers)
-                    q.addBindValue(m.limits.*member);
-                if (!q.exec())
-                    error = q.lastError().text();
-            }
-            run(QStringLiteral("COMMIT"));
-            q = QSqlQuery();
-            db.close();
+            DatabaseEngine::exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), QString());
+            DatabaseEngine::exec(db, QStringLiteral("BEGIN"), QString());
+            DatabaseEngine::createModelsTable(db);
+            DatabaseEngine::createReportsTable(db);
+            DatabaseEngine::commit(db);
+        } catch (const ZelmorError &e) {
+            error = e.message();
         }
+        db.close();
     }
     QSqlDatabase::removeDatabase(name);
     if (error.isEmpty() && !QFile::rename(temporary, path))

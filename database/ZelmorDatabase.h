@@ -26,7 +26,6 @@ public:
     static constexpr const char *FileName = "zelmor.sqlite";
     static constexpr const char *ModelsTable = "models.DB";
     static constexpr const char *ReportsTable = "reports.db";
-    static constexpr int GovNumberWidth = 8;
     static constexpr int BusyTimeoutMs = 1000;
 
     explicit ZelmorDatabase(QObject *parent = nullptr);

@@ -4,7 +4,6 @@
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"
 #include "database/DatabaseEngine.h"
-#include "database/FieldNames.h"
 #include "database/ReportChain.h"
 #include "database/ReportCsv.h"
 #include "database/ReportFilter.h"
@@ -14,6 +13,7 @@
 #include "database/ui/ReportListModel.h"
 #include "report/ReportJudgement.h"
 #include "report/ui/ReportPage.h"
+#include "tables/FieldNames.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QCheckBox>
