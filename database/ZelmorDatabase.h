@@ -1,6 +1,6 @@
 #pragma once
 
-#include "database/DatabaseSettings.h"
+#include "config/DatabaseSettings.h"
 #include "database/ModelRecord.h"
 #include "database/TestResult.h"
 
