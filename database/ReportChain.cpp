@@ -32,7 +32,6 @@ constexpr int UpdateBatch = 500;
 // Rows hashed per batch while the next batch is read.
 constexpr size_t VerifyBatch = 4096;
 
-const QString StoreError = QStringLiteral("Результат не сохранён: ");
 const QString ChainError = QStringLiteral("Ошибка цепочки результатов: ");
 
 void appendNumber(QByteArray &out, const QVariant &v)
@@ -79,33 +78,33 @@ std::optional<Row> rowByIndex(const QSqlDatabase &db, int index)
 {
     QSqlQuery q = DatabaseEngine::prepare(db,
         QStringLiteral("SELECT %1 FROM \"reports.db\" WHERE \"Index\" = ?").arg(selectColumns()),
-        StoreError);
+        QString());
     q.addBindValue(index);
-    DatabaseEngine::execPrepared(q, StoreError);
+    DatabaseEngine::execPrepared(q, QString());
     if (!q.next())
         return std::nullopt;
     return rowFrom(q);
 }
 
 // Locks the chain's entry (creating it for a new instrument) and returns it.
-ChainChecker::Head lockHead(const QSqlDatabase &db, const QByteArray &chain, const QString &what)
+ChainChecker::Head lockHead(const QSqlDatabase &db, const QByteArray &chain)
 {
     QSqlQuery add = DatabaseEngine::prepare(db,
         QStringLiteral("INSERT INTO \"%1\" (\"Chain\", \"LastIndex\", \"LastHash\") VALUES (?, 0, "
                        "'') ON CONFLICT (\"Chain\") DO NOTHING")
             .arg(QLatin1String(ChainsTable)),
-        what);
+        QString());
     add.addBindValue(QString::fromLatin1(chain));
-    DatabaseEngine::execPrepared(add, what);
+    DatabaseEngine::execPrepared(add, QString());
     // A server locks the one row, so only results of the same instrument wait
     // on each other; SQLite's write transaction already holds the file.
     QSqlQuery q = DatabaseEngine::prepare(db,
         QStringLiteral("SELECT \"LastIndex\", \"LastHash\" FROM \"%1\" WHERE \"Chain\" = ?%2")
             .arg(QLatin1String(ChainsTable),
                 DatabaseEngine::isServer(db) ? QStringLiteral(" FOR UPDATE") : QString()),
-        what);
+        QString());
     q.addBindValue(QString::fromLatin1(chain));
-    DatabaseEngine::execPrepared(q, what);
+    DatabaseEngine::execPrepared(q, QString());
     ChainChecker::Head head;
     if (q.next()) {
         head.lastIndex = q.value(0).toInt();
@@ -114,17 +113,16 @@ ChainChecker::Head lockHead(const QSqlDatabase &db, const QByteArray &chain, con
     return head;
 }
 
-void setHead(const QSqlDatabase &db, const QByteArray &chain, int index, const QByteArray &hash,
-    const QString &what)
+void setHead(const QSqlDatabase &db, const QByteArray &chain, int index, const QByteArray &hash)
 {
     QSqlQuery q = DatabaseEngine::prepare(db,
         QStringLiteral("UPDATE \"%1\" SET \"LastIndex\" = ?, \"LastHash\" = ? WHERE \"Chain\" = ?")
             .arg(QLatin1String(ChainsTable)),
-        what);
+        QString());
     q.addBindValue(index);
     q.addBindValue(QString::fromLatin1(hash));
     q.addBindValue(QString::fromLatin1(chain));
-    DatabaseEngine::execPrepared(q, what);
+    DatabaseEngine::execPrepared(q, QString());
 }
 
 } // namespace
@@ -208,37 +206,14 @@ QByteArray chainKey(const QVariant &zmNum)
     return key;
 }
 
-namespace {
-
-int appendRow(const QSqlDatabase &db, Row row);
-
-} // namespace
-
 int append(const QSqlDatabase &db, Row row)
 {
-    try {
-        return appendRow(db, std::move(row));
-    } catch (const ZelmorError &e) {
-        // Whatever failed (a lost server, a locked file), the operator learns
-        // that this result is not stored.
-        if (e.message().startsWith(StoreError))
-            throw;
-        throw ZelmorError(StoreError + e.message());
-    }
-}
-
-namespace {
-
-int appendRow(const QSqlDatabase &db, Row row)
-{
-    if (!DatabaseEngine::ensureConnected(db))
-        throw ZelmorError(StoreError + QStringLiteral("сервер базы данных недоступен: ")
-            + db.lastError().text().trimmed());
+    DatabaseEngine::requireConnected(db);
     const QByteArray chain = chainKey(row.zmNum);
     const QByteArray text = canonical(row);
     DatabaseEngine::beginWrite(db);
     try {
-        const ChainChecker::Head head = lockHead(db, chain, StoreError);
+        const ChainChecker::Head head = lockHead(db, chain);
         if (head.lastIndex > 0) {
             const std::optional<Row> last = rowByIndex(db, head.lastIndex);
             if (last && canonical(*last) == text) {
@@ -259,7 +234,7 @@ int appendRow(const QSqlDatabase &db, Row row)
             QStringLiteral("INSERT INTO \"reports.db\" (%1) VALUES (%2)%3")
                 .arg(fields.join(QLatin1Char(',')), marks.join(QLatin1Char(',')),
                     server ? QStringLiteral(" RETURNING \"Index\"") : QString()),
-            StoreError);
+            QString());
         q.addBindValue(row.date);
         q.addBindValue(row.time);
         q.addBindValue(row.zmNum);
@@ -269,11 +244,11 @@ int appendRow(const QSqlDatabase &db, Row row)
             q.addBindValue(v);
         q.addBindValue(QString::fromLatin1(row.prevHash));
         q.addBindValue(QString::fromLatin1(row.hash));
-        DatabaseEngine::execPrepared(q, StoreError);
+        DatabaseEngine::execPrepared(q, QString());
         const int index = server ? (q.next() ? q.value(0).toInt() : 0) : q.lastInsertId().toInt();
         if (index <= 0)
-            throw ZelmorError(StoreError + QStringLiteral("база не выдала номер записи"));
-        setHead(db, chain, index, row.hash, StoreError);
+            throw ZelmorError(QStringLiteral("база не выдала номер записи"));
+        setHead(db, chain, index, row.hash);
         DatabaseEngine::commit(db);
         return index;
     } catch (...) {
@@ -282,35 +257,31 @@ int appendRow(const QSqlDatabase &db, Row row)
     }
 }
 
-} // namespace
-
 void remove(const QSqlDatabase &db, int index)
 {
-    const QString what = QStringLiteral("Запись не удалена: ");
-    if (!DatabaseEngine::ensureConnected(db))
-        throw ZelmorError(what + QStringLiteral("сервер базы данных недоступен"));
+    DatabaseEngine::requireConnected(db);
     DatabaseEngine::beginWrite(db);
     try {
         const std::optional<Row> row = rowByIndex(db, index);
         if (row) {
             const QByteArray chain = chainKey(row->zmNum);
-            lockHead(db, chain, what);
+            lockHead(db, chain);
             QSqlQuery keep = DatabaseEngine::prepare(db,
                 QStringLiteral("INSERT INTO \"%1\" (\"Index\", \"Chain\", \"PrevHash\", \"Hash\", "
                                "\"DeletedAt\") VALUES (?, ?, ?, ?, ?)")
                     .arg(QLatin1String(DeletionsTable)),
-                what);
+                QString());
             keep.addBindValue(index);
             keep.addBindValue(QString::fromLatin1(chain));
             keep.addBindValue(QString::fromLatin1(row->prevHash));
             keep.addBindValue(QString::fromLatin1(row->hash));
             keep.addBindValue(
                 QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-            DatabaseEngine::execPrepared(keep, what);
+            DatabaseEngine::execPrepared(keep, QString());
             QSqlQuery del = DatabaseEngine::prepare(
-                db, QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = ?"), what);
+                db, QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = ?"), QString());
             del.addBindValue(index);
-            DatabaseEngine::execPrepared(del, what);
+            DatabaseEngine::execPrepared(del, QString());
         }
         DatabaseEngine::commit(db);
     } catch (...) {

@@ -65,10 +65,12 @@ QByteArray chainKey(const QVariant &zmNum);
 // Appends the row to its instrument's chain in one transaction and returns
 // its Index. When the chain's last row holds exactly these fields (the same
 // result stored again after a failure that hid a successful store) its Index
-// is returned and nothing is added. Throws ZelmorError; nothing is stored then.
+// is returned and nothing is added. Throws ZelmorError with the reason alone;
+// nothing is stored then.
 int append(const QSqlDatabase &db, Row row);
 
-// Deletes the report with this Index, keeping its chain verifiable.
+// Deletes the report with this Index, keeping its chain verifiable. Throws as
+// append(); nothing is deleted then.
 void remove(const QSqlDatabase &db, int index);
 
 // Adds the chain columns and tables to a database that lacks them and chains

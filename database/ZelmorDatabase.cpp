@@ -209,7 +209,7 @@ bool ZelmorDatabase::reopenServer(QString *reason)
 void ZelmorDatabase::refuseIfReadOnly(const QString &what) const
 {
     if (!m_readOnlyReason.isEmpty())
-        throwDatabaseError(m_readOnlyReason, what + QStringLiteral(": the database is read-only"));
+        throwWriteError(m_readOnlyReason, what + QStringLiteral(": the database is read-only"));
 }
 
 void ZelmorDatabase::postPendingEdits()
@@ -323,7 +323,7 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
     // A server connection that was lost is opened again by the store itself.
     const bool reconnectable = DatabaseEngine::isServer(m_db) && m_reports->isOpen();
     if (!isOpen() && !reconnectable)
-        throwDatabaseError(QStringLiteral("База данных не открыта"),
+        throwWriteError(QStringLiteral("База данных не открыта"),
             QStringLiteral("result not stored: the database is not open"));
     refuseIfReadOnly(QStringLiteral("result not stored"));
     // One transaction: the row and its link in the instrument's chain are
@@ -332,7 +332,7 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
     try {
         index = ReportChain::append(m_db, ReportChain::rowFromResult(result, now));
     } catch (const ZelmorError &e) {
-        throwDatabaseError(e.message(), QStringLiteral("result not stored: ") + e.message());
+        throwWriteError(e.message(), QStringLiteral("result not stored: ") + e.message());
     }
     try {
         m_reports->refresh();
@@ -342,16 +342,22 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
     return index;
 }
 
-void ZelmorDatabase::deleteReport(int index)
+QString ZelmorDatabase::deleteReport(int index)
 {
     refuseIfReadOnly(QStringLiteral("report %1 not deleted").arg(index));
     try {
         ReportChain::remove(m_db, index);
     } catch (const ZelmorError &e) {
-        throwDatabaseError(
+        throwWriteError(
             e.message(), QStringLiteral("report %1 not deleted: %2").arg(index).arg(e.message()));
     }
-    m_reports->refresh();
+    // The report is gone; a table that fails to re-read is a problem of its own.
+    try {
+        m_reports->refresh();
+    } catch (const ZelmorError &e) {
+        return e.message();
+    }
+    return QString();
 }
 
 void ZelmorDatabase::openServer(const DatabaseSettings &settings)

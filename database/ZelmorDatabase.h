@@ -76,12 +76,17 @@ public:
     ModelRecord modelByIndex(int index) const;
 
     // Appends one report row and returns its Index. The row is on disk when
-    // this returns; on failure nothing is stored and ZelmorError is thrown.
+    // this returns; on failure nothing is stored and DatabaseWriteError is
+    // thrown with the reason.
     int StoreTestResult(
         const TestResult &result, const QDateTime &now = QDateTime::currentDateTime());
 
-    // Removes the report with this Index (the one the operator confirmed).
-    void deleteReport(int index);
+    // Removes the report with this Index (the one the operator confirmed);
+    // when it cannot, throws DatabaseWriteError with the reason and nothing
+    // is removed. Then re-reads tbReports: when that fails the report is
+    // removed all the same, and the returned text says why the table was
+    // not re-read (empty when it was).
+    QString deleteReport(int index);
 
 private:
     void createDatabase(const QString &path);

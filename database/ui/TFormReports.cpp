@@ -27,8 +27,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QSqlTableModel>
 #include <QTableView>
 
@@ -50,11 +48,14 @@ const QColor WithinColor(0x1B, 0x6E, 0x1B);
 const QColor BeyondColor(0xC0, 0x00, 0x00);
 const char *const Headings[8]
     = { "Об/мин", "Об/мин +/-", "CO, %", "CH, ppm", "CO2, %", "O2, %", "NOx, ppm", "λ" };
-// The fields a "Измерено:" row shows per column; the deviation column has none.
-const char *const MeasuredFields[2][8] = {
-    { "MinTax", nullptr, "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda" },
-    { "MaxTax", nullptr, "MaxCO", "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" },
-};
+
+// The field a "Измерено:" row shows under a limit: the mean of the same name;
+// the deviation columns have none.
+const char *measuredField(int block, int col)
+{
+    const char *limit = FieldNames::Limits[block * 8 + col];
+    return FieldNames::resultColumn(limit) >= 0 ? limit : nullptr;
+}
 
 QFont largeFont(const QFont &base)
 {
@@ -70,35 +71,6 @@ QLabel *label(QWidget *parent, const QString &name, const QString &text, int lef
     l->move(left, top);
     l->adjustSize();
     return l;
-}
-
-QSqlRecord readOne(
-    const QSqlDatabase &db, const QString &statement, const QString &parameter, int value)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.prepare(statement);
-    q.bindValue(parameter, value);
-    if (!q.exec())
-        throw ZelmorError(QStringLiteral("Ошибка чтения отчёта: ") + q.lastError().text());
-    return q.next() ? q.record() : QSqlRecord();
-}
-
-// The columns the shown report and its model are read with. Every name is
-// quoted: a server folds unquoted names to lower case and would not find them.
-const char *const ReportColumns[] = { "Index", "Date", "Time", "ZMNum", "Model", "GovNumber",
-    "MinTax", "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda", "MaxTax", "MaxCO",
-    "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" };
-const char *const ModelColumns[] = { "Index", "Name", "SaveSystem", "Category", "MinTax", "MinTaxD",
-    "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda", "MaxTax", "MaxTaxD", "MaxCO",
-    "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" };
-
-template <size_t N> QString quotedColumns(const QString &alias, const char *const (&columns)[N])
-{
-    QStringList list;
-    for (const char *c : columns)
-        list << alias + QStringLiteral(".\"") + QLatin1String(c) + QLatin1Char('"');
-    return list.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -390,14 +362,12 @@ void TFormReports::RunFilter()
     try {
         const QSqlDatabase db = m_db->connection();
         // A server that went away and came back is reached again.
-        if (!DatabaseEngine::ensureConnected(db))
-            throw ZelmorError(QStringLiteral("База данных недоступна: ")
-                + (db.lastError().text().trimmed().isEmpty()
-                        ? QStringLiteral("соединение не открыто")
-                        : db.lastError().text().trimmed()));
+        DatabaseEngine::requireConnected(db);
         m_list->setFilter(db, filter);
     } catch (const ZelmorError &e) {
         reason = e.message();
+        if (!reason.isEmpty())
+            reason[0] = reason[0].toUpper(); // it begins the sentence over the list
     }
     if (!reason.isEmpty()) {
         m_list->clear(filter);
@@ -426,14 +396,12 @@ void TFormReports::standOnRow(int row)
 
 int TFormReports::selectedReportIndex() const
 {
-    return m_shownIndex;
+    return m_shown.index();
 }
 
 void TFormReports::clearShownReport()
 {
-    m_shownIndex = 0;
-    m_result = QSqlRecord();
-    m_model = QSqlRecord();
+    m_shown = ShownReport();
     labModel->clear();
     labGosNum->clear();
     labDate->clear();
@@ -452,40 +420,28 @@ void TFormReports::ShowSelectedReport()
         clearShownReport();
         return;
     }
-    const ReportFilter::Row listed = m_list->row(row);
+    const int index = m_list->row(row).index;
     const QSqlDatabase db = m_db->connection();
-    const bool ok = MessageBoxes::guarded(this, [&] {
-        m_result = readOne(db,
-            QStringLiteral("SELECT %1\nFROM \"reports.db\" Reports\n"
-                           "WHERE  Reports.\"Index\" = :ReportIndex")
-                .arg(quotedColumns(QStringLiteral("Reports"), ReportColumns)),
-            QStringLiteral(":ReportIndex"), listed.index);
-        m_model = readOne(db,
-            QStringLiteral("SELECT %1\nFROM \"models.DB\" Models\n"
-                           "WHERE  Models.\"Index\" = :ModelIndex")
-                .arg(quotedColumns(QStringLiteral("Models"), ModelColumns)),
-            QStringLiteral(":ModelIndex"),
-            qRound(m_result.value(QStringLiteral("Model")).toDouble()));
-    });
-    if (!ok || m_result.isEmpty()) {
+    const bool ok = MessageBoxes::guarded(this, [&] { m_shown = ShownReport::read(db, index); });
+    if (!ok || m_shown.isEmpty()) {
         clearShownReport();
         return;
     }
-    m_shownIndex = m_result.value(QStringLiteral("Index")).toInt();
-    labModel->setText(m_model.value(QStringLiteral("Name")).toString());
-    labGosNum->setText(m_result.value(QStringLiteral("GovNumber")).toString());
-    labDate->setText(ReportListModel::dateText(m_result.value(QStringLiteral("Date")))
-        + QStringLiteral(" / ")
-        + ReportListModel::timeText(m_result.value(QStringLiteral("Time"))));
+    const QVariantMap &result = m_shown.result;
+    const QVariantMap &model = m_shown.model;
+    labModel->setText(model.value(QStringLiteral("Name")).toString());
+    labGosNum->setText(result.value(QStringLiteral("GovNumber")).toString());
+    labDate->setText(ReportListModel::dateText(result.value(QStringLiteral("Date")))
+        + QStringLiteral(" / ") + ReportListModel::timeText(result.value(QStringLiteral("Time"))));
     for (int block = 0; block < 2; ++block) {
         for (int col = 0; col < 8; ++col) {
             const char *limitField = FieldNames::Limits[block * 8 + col];
-            limitEdits[block][col]->setText(m_model.isEmpty()
+            limitEdits[block][col]->setText(model.isEmpty()
                     ? QString()
-                    : LimitFieldDelegate::displayText(m_model.value(QLatin1String(limitField))));
-            const char *measuredField = MeasuredFields[block][col];
-            measuredEdits[block][col]->setText(measuredField
-                    ? LimitFieldDelegate::displayText(m_result.value(QLatin1String(measuredField)))
+                    : LimitFieldDelegate::displayText(model.value(QLatin1String(limitField))));
+            const char *measured = measuredField(block, col);
+            measuredEdits[block][col]->setText(measured
+                    ? LimitFieldDelegate::displayText(result.value(QLatin1String(measured)))
                     : QString());
         }
     }
@@ -499,7 +455,7 @@ void TFormReports::colourMeasured()
     for (int block = 0; block < 2; ++block) {
         for (int col = 0; col < 8; ++col) {
             QLineEdit *edit = measuredEdits[block][col];
-            const char *field = MeasuredFields[block][col];
+            const char *field = measuredField(block, col);
             const Verdict v = field ? judgement.verdict(QLatin1String(field)) : Verdict::NoValue;
             QPalette pal = edit->palette();
             pal.setColor(QPalette::Text,
@@ -514,21 +470,11 @@ void TFormReports::colourMeasured()
     }
 }
 
-namespace {
-QVariantMap fieldsOf(const QSqlRecord &record)
-{
-    QVariantMap map;
-    for (int i = 0; i < record.count(); ++i)
-        map.insert(record.fieldName(i), record.value(i));
-    return map;
-}
-} // namespace
-
 ReportData TFormReports::reportData() const
 {
     ReportData data;
-    data.qrResult = fieldsOf(m_result);
-    data.qrModel = fieldsOf(m_model);
+    data.qrResult = m_shown.result;
+    data.qrModel = m_shown.model;
     return data;
 }
 
@@ -555,7 +501,7 @@ bool TFormReports::requireShownReport()
         MessageBoxes::warning(this, QStringLiteral("Печать отчёта недоступна."));
         return false;
     }
-    if (m_shownIndex <= 0 || m_result.isEmpty()) {
+    if (m_shown.isEmpty()) {
         MessageBoxes::warning(this, QStringLiteral("Не выбран отчёт для печати."));
         return false;
     }
@@ -579,11 +525,11 @@ void TFormReports::btnPdfClick()
     if (!requireShownReport())
         return;
     QString number;
-    for (const QChar c : m_result.value(QStringLiteral("GovNumber")).toString())
+    for (const QChar c : m_shown.result.value(QStringLiteral("GovNumber")).toString())
         if (c.isLetterOrNumber())
             number += c;
     const QString suggested = QDir::home().absoluteFilePath(
-        QStringLiteral("Протокол_%1_%2.pdf").arg(m_shownIndex).arg(number));
+        QStringLiteral("Протокол_%1_%2.pdf").arg(m_shown.index()).arg(number));
     const QString path = m_saveFileDialog
         ? m_saveFileDialog(this, suggested)
         : QFileDialog::getSaveFileName(
@@ -614,9 +560,7 @@ void TFormReports::btnExportClick()
         return;
     try {
         const QSqlDatabase db = m_db->connection();
-        if (!DatabaseEngine::ensureConnected(db))
-            throw ZelmorError(
-                QStringLiteral("база данных недоступна: ") + db.lastError().text().trimmed());
+        DatabaseEngine::requireConnected(db);
         // The rows the list shows now: the filter as its controls stand.
         ReportFilter filter = currentFilter();
         filter.resolveModel(db);
@@ -635,9 +579,7 @@ void TFormReports::btnVerifyClick()
 {
     try {
         const QSqlDatabase db = m_db->connection();
-        if (!DatabaseEngine::ensureConnected(db))
-            throw ZelmorError(
-                QStringLiteral("база данных недоступна: ") + db.lastError().text().trimmed());
+        DatabaseEngine::requireConnected(db);
         const ReportChain::VerifyResult result = ReportChain::verify(db);
         if (result.intact()) {
             WriteLog(QStringLiteral("report chains intact: %1 rows, %2 chains")
@@ -668,16 +610,26 @@ void TFormReports::FilterResultCellClick()
 void TFormReports::btnDeleteClick()
 {
     // The report to delete is the one shown, fixed before the question is asked.
-    const int index = m_shownIndex;
+    const int index = m_shown.index();
     if (index <= 0)
         return;
     if (!MessageBoxes::confirm(this, QStringLiteral("Вы действительно хотите удалить запись?")))
         return;
     const int row = FilterResult->currentIndex().row();
-    if (!MessageBoxes::guarded(this, [&] { m_db->deleteReport(index); }))
+    QString tableProblem;
+    try {
+        tableProblem = m_db->deleteReport(index);
+    } catch (const DatabaseWriteError &e) {
+        MessageBoxes::warning(this, QStringLiteral("Запись не удалена: ") + e.message());
         return;
+    }
+    // Deleted: whatever follows, the log and the list say so.
     WriteLog(QStringLiteral("delete record"));
     emit reportDeleted(index);
     RunFilter();
     standOnRow(qMin(row, m_list->rowCount() - 1));
+    if (!tableProblem.isEmpty())
+        MessageBoxes::warning(this,
+            QStringLiteral("Запись удалена, но таблица результатов не перечитана: ")
+                + tableProblem);
 }

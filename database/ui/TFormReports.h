@@ -1,10 +1,10 @@
 #pragma once
 
 #include "database/ReportFilter.h"
+#include "database/ShownReport.h"
 #include "report/ReportData.h"
 
 #include <QDialog>
-#include <QSqlRecord>
 #include <functional>
 
 class QCheckBox;
@@ -37,8 +37,8 @@ public:
 
     // For the printed report: the shown report (all fields of "reports.db")
     // and its model (all fields of "models.DB"); empty when nothing is shown.
-    QSqlRecord qrResult() const { return m_result; }
-    QSqlRecord qrModel() const { return m_model; }
+    QVariantMap qrResult() const { return m_shown.result; }
+    QVariantMap qrModel() const { return m_shown.model; }
 
     // The shown report and its model as the printed report reads them.
     ReportData reportData() const;
@@ -115,9 +115,7 @@ private:
 
     ZelmorDatabase *m_db;
     ReportListModel *m_list;
-    QSqlRecord m_result;
-    QSqlRecord m_model;
-    int m_shownIndex = 0;
+    ShownReport m_shown;
     QString m_chosenModelName;
     ReportPage *m_report = nullptr;
     std::function<void()> m_reportPrinted;

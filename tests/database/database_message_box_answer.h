@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 // Answers the next message box the code under test shows and remembers what
@@ -45,4 +46,38 @@ private:
     QMessageBox::StandardButton m_answer;
     QTimer m_timer;
     bool m_shown = false;
+};
+
+// Answers the boxes the code under test shows in turn, one answer each, and
+// remembers their texts.
+class MessageBoxAnswers
+{
+public:
+    explicit MessageBoxAnswers(QList<QMessageBox::StandardButton> answers)
+        : m_answers(std::move(answers))
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start();
+    }
+
+    QStringList texts;
+
+private:
+    void poll()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || box == m_last || m_answers.isEmpty())
+            return;
+        m_last = box;
+        texts << box->text();
+        if (QAbstractButton *b = box->button(m_answers.takeFirst()))
+            b->click();
+        else
+            box->reject();
+    }
+
+    QList<QMessageBox::StandardButton> m_answers;
+    QPointer<QMessageBox> m_last;
+    QTimer m_timer;
 };
