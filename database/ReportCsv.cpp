@@ -24,11 +24,13 @@ constexpr char Separator = ';';
 constexpr int IndexBatch = 500;
 
 // Quoted when the text holds a separator, a quote or a line break. A text
-// that a spreadsheet would take for a formula is kept as text.
+// that a spreadsheet would take for a formula is kept as text: one that
+// starts with a formula sign, or with a tab or carriage return, which a
+// spreadsheet skips before it looks for one.
 QByteArray field(const QString &text)
 {
     QString t = text;
-    if (!t.isEmpty() && QStringLiteral("=+-@").contains(t.front()))
+    if (!t.isEmpty() && QStringLiteral("=+-@\t\r").contains(t.front()))
         t.prepend(QLatin1Char('\''));
     QByteArray bytes = t.toUtf8();
     if (bytes.contains(Separator) || bytes.contains('"') || bytes.contains('\n')
