@@ -52,6 +52,22 @@ QString native(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+// Whether the program has run in this folder before the present run: its log
+// holds the start of an earlier run besides this one's (start-up logs the
+// start before it opens the tables). Settings files are no sign of it: start
+// scripts and installers write them before the very first start.
+bool ranBefore(const QString &programFolder)
+{
+    QFile log(QDir(programFolder).filePath(QLatin1String(LogFileName)));
+    if (!log.open(QIODevice::ReadOnly))
+        return false;
+    int starts = 0;
+    while (!log.atEnd() && starts < 2)
+        if (log.readLine().trimmed().endsWith("] start zelmor"))
+            ++starts;
+    return starts >= 2;
+}
+
 } // namespace
 
 ZelmorDatabase::ZelmorDatabase(QObject *parent)
@@ -97,6 +113,7 @@ void ZelmorDatabase::open(const QString &programFolder)
     const QString path = databasePath(programFolder);
     const QString folder = QFileInfo(path).absolutePath();
     m_readOnlyReason.clear();
+    m_startupNotice.clear();
 
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
@@ -107,6 +124,16 @@ void ZelmorDatabase::open(const QString &programFolder)
                 QStringLiteral("cannot reach %1: %2")
                     .arg(path, QString::fromLocal8Bit(std::strerror(error))));
         createDatabase(path);
+        // Right on the first start; after earlier runs the results are gone
+        // from view, and the operator hears it the day it happens.
+        if (ranBefore(programFolder)) {
+            m_startupNotice
+                = QStringLiteral("База данных не найдена: создана новая, пустая база данных %1.\n"
+                                 "Если прежний файл базы перенесён или удалён, его результаты в "
+                                 "новой базе не видны.")
+                      .arg(native(path));
+            WriteLog(QStringLiteral("database not found: new database created at %1").arg(path));
+        }
     } else if (!allowed(path, R_OK)) {
         throwDatabaseError(
             QStringLiteral("Нет права чтения файла базы данных %1.").arg(native(path)),

@@ -40,7 +40,8 @@ public:
     // Opens the database below programFolder and both tables, the models
     // table standing on its first model. When the file (or its folder) is
     // missing it is created with both tables and the shipped models, and
-    // "alias zelmor created" is logged. An existing file is used as it is;
+    // "alias zelmor created" is logged (and, when the program ran here
+    // before, startupNotice() says so). An existing file is used as it is;
     // one that is not a usable database (or lacks a table) gives an error
     // and is left untouched. A file or folder the program may not write is
     // opened for reading only, leaving nothing behind in the folder: the
@@ -54,6 +55,10 @@ public:
     // (bind the views again then). False, and nothing changed, otherwise;
     // *reason says why when given.
     bool reopenServer(QString *reason = nullptr);
+    // Empty unless open() has something to say at start-up although nothing
+    // failed: the database file was missing in a program folder where the
+    // program had run before, and a new, empty one was created in its place.
+    QString startupNotice() const { return m_startupNotice; }
     // Empty when results can be stored; otherwise why they cannot.
     QString readOnlyReason() const { return m_readOnlyReason; }
     bool isWritable() const { return isOpen() && m_readOnlyReason.isEmpty(); }
@@ -98,6 +103,7 @@ private:
     std::optional<DatabaseSettings> m_serverSettings; // set by open() for a server
     QSqlDatabase m_db;
     QString m_readOnlyReason;
+    QString m_startupNotice;
     TableCursor *m_models = nullptr;
     TableCursor *m_reports = nullptr;
 };
