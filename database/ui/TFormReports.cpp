@@ -189,6 +189,7 @@ void TFormReports::buildLayout()
         caption->setGeometry(272, h.top, 120, 22);
         auto *value = new QLabel(QStringLiteral("---"), this);
         value->setObjectName(QLatin1String(h.name));
+        value->setTextFormat(Qt::PlainText); // typed data, never markup
         value->setFont(largeFont(font()));
         value->setGeometry(424, h.top, 540, 22);
         caption->setObjectName(QLatin1String(h.name) + QStringLiteral("Caption"));
@@ -232,6 +233,7 @@ void TFormReports::buildLayout()
     labEmptyReason->setObjectName(QStringLiteral("labEmptyReason"));
     labEmptyReason->setGeometry(24, 220, 201, 200);
     labEmptyReason->setWordWrap(true);
+    labEmptyReason->setTextFormat(Qt::PlainText);
     labEmptyReason->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     labEmptyReason->setStyleSheet(QStringLiteral("color: #C00000"));
     labEmptyReason->hide();
