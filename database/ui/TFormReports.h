@@ -106,6 +106,7 @@ private:
     void btnDeleteClick();
     void clearShownReport();
     void standOnRow(int row);
+    // The window and its controls (TFormReportsLayout.cpp).
     void buildLayout();
     void buildBlock(QWidget *group, int top, const QString &caption, int block);
     void bindModels();
