@@ -74,14 +74,27 @@ QString timeText(const QVariant &v)
 
 QStringList headerTitles()
 {
-    return { QStringLiteral("Запись"), QStringLiteral("Дата"), QStringLiteral("Время"),
+    // A result's title: its step, then what it measures.
+    const auto resultTitle = [](QString field) {
+        static const QHash<QString, QString> measured {
+            { QStringLiteral("Tax"), QStringLiteral("обороты, об/мин") },
+            { QStringLiteral("CO"), QStringLiteral("CO, %") },
+            { QStringLiteral("CH"), QStringLiteral("CH, ppm") },
+            { QStringLiteral("CO2"), QStringLiteral("CO2, %") },
+            { QStringLiteral("O2"), QStringLiteral("O2, %") },
+            { QStringLiteral("NOx"), QStringLiteral("NOx, ppm") },
+            { QStringLiteral("Lambda"), QStringLiteral("λ") },
+        };
+        const QString step = field.startsWith(QLatin1String("Min")) ? QStringLiteral("Мин. ")
+                                                                    : QStringLiteral("Пов. ");
+        return step + measured.value(field.mid(3));
+    };
+    QStringList titles { QStringLiteral("Запись"), QStringLiteral("Дата"), QStringLiteral("Время"),
         QStringLiteral("Прибор"), QStringLiteral("Модель"), QStringLiteral("Название модели"),
-        QStringLiteral("Гос. номер"), QStringLiteral("Мин. обороты, об/мин"),
-        QStringLiteral("Мин. CO, %"), QStringLiteral("Мин. CH, ppm"), QStringLiteral("Мин. CO2, %"),
-        QStringLiteral("Мин. O2, %"), QStringLiteral("Мин. NOx, ppm"), QStringLiteral("Мин. λ"),
-        QStringLiteral("Пов. обороты, об/мин"), QStringLiteral("Пов. CO, %"),
-        QStringLiteral("Пов. CH, ppm"), QStringLiteral("Пов. CO2, %"), QStringLiteral("Пов. O2, %"),
-        QStringLiteral("Пов. NOx, ppm"), QStringLiteral("Пов. λ") };
+        QStringLiteral("Гос. номер") };
+    for (const char *field : FieldNames::Results)
+        titles << resultTitle(QLatin1String(field));
+    return titles;
 }
 
 QByteArray toCsv(const QList<Line> &lines)
