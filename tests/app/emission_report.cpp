@@ -413,30 +413,17 @@ TEST_F(EmissionReport, NewVehicleDropsReadingsOfAnUnfinishedStep)
 TEST_F(EmissionReport, TypedDataShowsAsTypedNeverAsMarkup)
 {
     const QString model = QStringLiteral("<img src=%1x.png>").arg(programDir);
-    const QString number = QStringLiteral("<B>X</B>"); // as typed, upper-cased
+    const QString number = QStringLiteral("<B>X</B>");
     const QString port = QStringLiteral("Порт <b>/dev/ttyUSB0</b> занят");
     QSqlQuery rename(db.connection());
     rename.prepare(QStringLiteral("UPDATE \"models.DB\" SET \"Name\" = ? WHERE \"Index\" = ?"));
     rename.addBindValue(model);
     rename.addBindValue(modelIndexAt(ChosenRow));
     ASSERT_TRUE(rename.exec());
-    db.tbModels()->refresh();
-    chooseVehicle(ChosenRow, QStringLiteral("<b>x</b>"));
-    runSteps();
-    QString browserModel, browserNumber;
-    Qt::TextFormat modelFormat = Qt::AutoText, numberFormat = Qt::AutoText;
-    ModalScript browse;
-    browse.then([&](QWidget *w) {
-        auto *browser = qobject_cast<TFormReports *>(w);
-        ASSERT_NE(browser, nullptr);
-        browserModel = browser->labModel->text();
-        modelFormat = browser->labModel->textFormat();
-        browserNumber = browser->labGosNum->text();
-        numberFormat = browser->labGosNum->textFormat();
-        w->close();
-    });
-    test->btnReportClick();
-    ASSERT_TRUE(browse.done());
+    TestResult stored;
+    stored.modelIndex = modelIndexAt(ChosenRow);
+    stored.govNumber = number;
+    reports->prepareShow(db.StoreTestResult(stored));
 
     TFormAboutZM about;
     about.setLinkState(port);
@@ -464,8 +451,9 @@ TEST_F(EmissionReport, TypedDataShowsAsTypedNeverAsMarkup)
         Qt::TextFormat format;
         QString typed;
     } rows[] = {
-        { "browser: model", browserModel, modelFormat, model },
-        { "browser: registration number", browserNumber, numberFormat, number },
+        { "browser: model", reports->labModel->text(), reports->labModel->textFormat(), model },
+        { "browser: registration number", reports->labGosNum->text(),
+            reports->labGosNum->textFormat(), number },
         { "instrument box: link", about.labComStatus->text(), about.labComStatus->textFormat(),
             port },
         { "measuring page: status", diagnose->labZMStatus->text(),

@@ -176,7 +176,7 @@ TEST_F(ReportBrowserTest, DeletionIsDoneWhenTheTableFailsToReReadAfterIt)
 {
     form->prepareShow(second);
     db->tbReports()->model()->setFilter(QStringLiteral("NoSuchField = 1")); // next read fails
-    MessageBoxAnswers answers({ QMessageBox::Yes, QMessageBox::Ok });
+    MessageBoxAnswer answers({ QMessageBox::Yes, QMessageBox::Ok });
     QTest::mouseClick(form->btnDelete, Qt::LeftButton);
     ASSERT_EQ(answers.texts.size(), 2);
     EXPECT_TRUE(answers.texts[1].startsWith(QStringLiteral("Запись удалена, но таблица")))
