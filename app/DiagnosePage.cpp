@@ -337,6 +337,7 @@ void DiagnosePage::buildStatusLine()
     caption->setStyleSheet(QStringLiteral("color: rgb(192, 192, 192); font-weight: bold;"));
     labZMStatus = makeLabel(PanelDiagnose, QString(),
         QRect(GraphsLeft + 76, StatusTop, 1024 - GraphsLeft - 84, 20), "labZMStatus");
+    labZMStatus->setTextFormat(Qt::PlainText); // names the port: typed data, never markup
     labZMStatus->setStyleSheet(
         QString::fromLatin1("color: %1; font-weight: bold;").arg(QLatin1String(Silver)));
     caption->setBuddy(labZMStatus);

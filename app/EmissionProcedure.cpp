@@ -348,12 +348,10 @@ EmissionProcedure::Report EmissionProcedure::storeReport(const QString &govNumbe
     int index = 0;
     try {
         index = m_database->StoreTestResult(result, m_pendingStore->time);
-    } catch (const ZelmorError &error) {
-        static const QString notStored = QStringLiteral("Результат не сохранён: ");
-        QString text
-            = error.message().startsWith(notStored) ? error.message() : notStored + error.message();
-        text += QStringLiteral("\nИзмерение сохранено в программе: нажмите F4 ещё раз, когда база "
-                               "данных станет доступна.");
+    } catch (const DatabaseWriteError &error) {
+        const QString text = QStringLiteral("Результат не сохранён: ") + error.message()
+            + QStringLiteral("\nИзмерение сохранено в программе: нажмите F4 ещё раз, когда база "
+                             "данных станет доступна.");
         return { Report::Kind::Failed, text, 0 };
     }
     m_pendingStore.reset();

@@ -206,6 +206,7 @@ void SecondaryPages::buildDiscoveryPage()
     auto *caption = new QLabel(QStringLiteral("Статус:"), tabDiscovery);
     labDStatus = new QLabel(tabDiscovery);
     labDStatus->setObjectName(QStringLiteral("labDStatus"));
+    labDStatus->setTextFormat(Qt::PlainText); // names the port: typed data, never markup
     caption->setBuddy(labDStatus);
     status->addWidget(caption);
     status->addWidget(labDStatus, 1);

@@ -118,6 +118,9 @@ void StartupSequence::openDatabase()
         throw;
     }
     m_parts.pages.bindTables(m_parts.database);
+    // A database lost since the last run is said in a box with the errors.
+    if (const QString notice = m_parts.database.startupNotice(); !notice.isEmpty())
+        m_errors.append(notice);
 }
 
 void StartupSequence::createGasGraph()

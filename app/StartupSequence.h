@@ -37,7 +37,8 @@ public:
     void windowClosed() { m_closed = true; }
 
     bool isFinished() const { return m_finished; }
-    // Errors of start-up steps, in the order they happened.
+    // Errors of start-up steps, in the order they happened, and what the
+    // database has to say although it opened (a lost file created anew).
     QStringList errors() const { return m_errors; }
 
     // The connect sequence with the port and speed of the options dialog (or

@@ -27,6 +27,7 @@ TFormAboutZM::TFormAboutZM(QWidget *parent)
     auto addRow = [&](int row, const QString &caption, const char *name) {
         auto *value = new QLabel(QString::fromLatin1(Unknown), this);
         value->setObjectName(QString::fromLatin1(name));
+        value->setTextFormat(Qt::PlainText); // a port name is typed data, never markup
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto *label = new QLabel(caption, this);
         label->setBuddy(value);

@@ -4,9 +4,9 @@
 // (a row generator in one statement), not through the store path, and then
 // chained once as an upgrade would chain them.
 #include "common/ProgramFolder.h"
+#include "config/DatabaseSettings.h"
 #include "config/IniFile.h"
 #include "database/DatabaseEngine.h"
-#include "database/DatabaseSettings.h"
 #include "database/ReportChain.h"
 #include "database/ReportFilter.h"
 #include "database/ZelmorDatabase.h"

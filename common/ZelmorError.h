@@ -28,6 +28,15 @@ public:
     using ZelmorError::ZelmorError;
 };
 
+// A change to the stored results that did not happen: a result not stored,
+// a report not deleted. message() is the reason alone ("database is
+// locked"); the window that asked for the change says what was not done.
+class DatabaseWriteError : public ZelmorError
+{
+public:
+    using ZelmorError::ZelmorError;
+};
+
 // A file that cannot be written or read, e.g. "Unable to write to /x/conf/zelmor.ini".
 class IoError : public ZelmorError
 {

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "database/DatabaseSettings.h"
+#include "config/DatabaseSettings.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
-
-class QSqlQuery;
+#include <QStringList>
 
 // What differs between the two engines that can hold the tables: the embedded
 // SQLite file of a single workstation and a database server shared by several
@@ -34,9 +34,12 @@ QSqlDatabase openServer(const QString &connectionName, const DatabaseSettings &s
 void prepareSchema(const QSqlDatabase &db);
 
 // For a server connection: true when it answers, reopening it once when it
-// was lost (the server restarted or the network came back). Always true for
-// SQLite.
+// was lost (the server restarted or the network came back). For SQLite:
+// whether the file is open.
 bool ensureConnected(QSqlDatabase db);
+// The same for whoever cannot go on without the database: throws ZelmorError
+// "база данных недоступна: " and why.
+void requireConnected(const QSqlDatabase &db);
 
 // A write transaction: SQLite takes its single writer lock at once, so two
 // programs on one file never deadlock upgrading a read lock.
@@ -46,17 +49,33 @@ void rollback(const QSqlDatabase &db) noexcept;
 
 // Runs a statement, throwing ZelmorError(what + the engine's message).
 void exec(const QSqlDatabase &db, const QString &statement, const QString &what);
+// A statement prepared for binding, throwing as exec() when it does not parse.
+QSqlQuery prepare(const QSqlDatabase &db, const QString &statement, const QString &what);
 // Prepares and runs q, throwing as exec().
 void execPrepared(QSqlQuery &q, const QString &what);
+
+// A table or column name in double quotes (a quote in it doubled): the
+// tables' names hold a dot and their fields upper-case letters, which a
+// server would otherwise fold to lower case.
+QString quoted(const QString &name);
+// Quoted names, each after "alias." when an alias is given.
+template <typename Names>
+QStringList quotedNames(const Names &names, const QString &alias = QString())
+{
+    const QString prefix = alias.isEmpty() ? QString() : alias + QLatin1Char('.');
+    QStringList list;
+    for (const char *name : names)
+        list << prefix + quoted(QLatin1String(name));
+    return list;
+}
 
 bool tableExists(const QSqlDatabase &db, const QString &table);
 bool hasColumn(const QSqlDatabase &db, const QString &table, const QString &column);
 
-// Column type of a floating-point field.
-QString doubleType(const QSqlDatabase &db);
-
-// The two tables' creation statements for a server.
-QString serverModelsSchema();
-QString serverReportsSchema();
+// Create "models.DB" with the shipped models, and "reports.db" with the
+// indexes the report browser searches by, in the engine's own column types.
+// Throw ZelmorError naming the table.
+void createModelsTable(const QSqlDatabase &db);
+void createReportsTable(const QSqlDatabase &db);
 
 } // namespace DatabaseEngine

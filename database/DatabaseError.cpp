@@ -7,3 +7,9 @@ void throwDatabaseError(const QString &message, const QString &logText)
     WriteLog(QStringLiteral("database error: ") + logText);
     throw ZelmorError(message);
 }
+
+void throwWriteError(const QString &reason, const QString &logText)
+{
+    WriteLog(QStringLiteral("database error: ") + logText);
+    throw DatabaseWriteError(reason);
+}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "database/ModelLimits.h"
+#include "tables/ModelLimits.h"
 
 #include <QString>
 

@@ -29,11 +29,6 @@ namespace ReportChain {
 inline constexpr const char *ChainsTable = "report_chains";
 inline constexpr const char *DeletionsTable = "report_deletions";
 
-// The fourteen result fields in the order of the table.
-inline constexpr std::array<const char *, 14> ResultColumns
-    = { "MinTax", "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda", "MaxTax", "MaxCO",
-          "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" };
-
 // One row of "reports.db" as read from either engine.
 struct Row
 {
@@ -43,12 +38,12 @@ struct Row
     QVariant zmNum;
     QVariant model;
     QVariant govNumber;
-    std::array<QVariant, 14> values; // ResultColumns order; null when empty
+    std::array<QVariant, 14> values; // FieldNames::Results order; null when empty
     QByteArray prevHash; // hexadecimal, empty at the start of a chain
     QByteArray hash;
 };
 
-// The columns of a Row, in the order rowFrom() reads them.
+// The columns of a Row, in the order rowFrom() reads them: the table's own.
 QString selectColumns(const QString &alias = QString());
 Row rowFrom(const class QSqlQuery &q, int firstColumn = 0);
 
@@ -70,10 +65,12 @@ QByteArray chainKey(const QVariant &zmNum);
 // Appends the row to its instrument's chain in one transaction and returns
 // its Index. When the chain's last row holds exactly these fields (the same
 // result stored again after a failure that hid a successful store) its Index
-// is returned and nothing is added. Throws ZelmorError; nothing is stored then.
+// is returned and nothing is added. Throws ZelmorError with the reason alone;
+// nothing is stored then.
 int append(const QSqlDatabase &db, Row row);
 
-// Deletes the report with this Index, keeping its chain verifiable.
+// Deletes the report with this Index, keeping its chain verifiable. Throws as
+// append(); nothing is deleted then.
 void remove(const QSqlDatabase &db, int index);
 
 // Adds the chain columns and tables to a database that lacks them and chains

@@ -2,6 +2,7 @@
 
 #include "common/ZelmorError.h"
 #include "database/ReportFilter.h"
+#include "tables/FieldNames.h"
 
 #include <QDate>
 #include <QDir>
@@ -23,11 +24,13 @@ constexpr char Separator = ';';
 constexpr int IndexBatch = 500;
 
 // Quoted when the text holds a separator, a quote or a line break. A text
-// that a spreadsheet would take for a formula is kept as text.
+// that a spreadsheet would take for a formula is kept as text: one that
+// starts with a formula sign, or with a tab or carriage return, which a
+// spreadsheet skips before it looks for one.
 QByteArray field(const QString &text)
 {
     QString t = text;
-    if (!t.isEmpty() && QStringLiteral("=+-@").contains(t.front()))
+    if (!t.isEmpty() && QStringLiteral("=+-@\t\r").contains(t.front()))
         t.prepend(QLatin1Char('\''));
     QByteArray bytes = t.toUtf8();
     if (bytes.contains(Separator) || bytes.contains('"') || bytes.contains('\n')
@@ -71,14 +74,27 @@ QString timeText(const QVariant &v)
 
 QStringList headerTitles()
 {
-    return { QStringLiteral("Запись"), QStringLiteral("Дата"), QStringLiteral("Время"),
+    // A result's title: its step, then what it measures.
+    const auto resultTitle = [](QString field) {
+        static const QHash<QString, QString> measured {
+            { QStringLiteral("Tax"), QStringLiteral("обороты, об/мин") },
+            { QStringLiteral("CO"), QStringLiteral("CO, %") },
+            { QStringLiteral("CH"), QStringLiteral("CH, ppm") },
+            { QStringLiteral("CO2"), QStringLiteral("CO2, %") },
+            { QStringLiteral("O2"), QStringLiteral("O2, %") },
+            { QStringLiteral("NOx"), QStringLiteral("NOx, ppm") },
+            { QStringLiteral("Lambda"), QStringLiteral("λ") },
+        };
+        const QString step = field.startsWith(QLatin1String("Min")) ? QStringLiteral("Мин. ")
+                                                                    : QStringLiteral("Пов. ");
+        return step + measured.value(field.mid(3));
+    };
+    QStringList titles { QStringLiteral("Запись"), QStringLiteral("Дата"), QStringLiteral("Время"),
         QStringLiteral("Прибор"), QStringLiteral("Модель"), QStringLiteral("Название модели"),
-        QStringLiteral("Гос. номер"), QStringLiteral("Мин. обороты, об/мин"),
-        QStringLiteral("Мин. CO, %"), QStringLiteral("Мин. CH, ppm"), QStringLiteral("Мин. CO2, %"),
-        QStringLiteral("Мин. O2, %"), QStringLiteral("Мин. NOx, ppm"), QStringLiteral("Мин. λ"),
-        QStringLiteral("Пов. обороты, об/мин"), QStringLiteral("Пов. CO, %"),
-        QStringLiteral("Пов. CH, ppm"), QStringLiteral("Пов. CO2, %"), QStringLiteral("Пов. O2, %"),
-        QStringLiteral("Пов. NOx, ppm"), QStringLiteral("Пов. λ") };
+        QStringLiteral("Гос. номер") };
+    for (const char *field : FieldNames::Results)
+        titles << resultTitle(QLatin1String(field));
+    return titles;
 }
 
 QByteArray toCsv(const QList<Line> &lines)
@@ -123,7 +139,8 @@ QList<Line> linesOf(const QSqlDatabase &db, const ReportFilter &filter)
                         .arg(ReportChain::selectColumns(QStringLiteral("Reports")),
                             marks.join(QLatin1Char(',')))))
             throw ZelmorError(QStringLiteral("Ошибка выгрузки: ") + q.lastError().text().trimmed());
-        const int nameColumn = 6 + int(ReportChain::ResultColumns.size()) + 2;
+        const int nameColumn = int(FieldNames::ReportKeys.size() + FieldNames::Results.size()
+            + FieldNames::ChainLinks.size());
         while (q.next()) {
             Line line;
             line.row = ReportChain::rowFrom(q);

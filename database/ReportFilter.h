@@ -40,7 +40,6 @@ public:
 
     // Looks up the model filter's name; once per search, before the calls below.
     void resolveModel(const QSqlDatabase &db);
-    int selectedModelIndex() const { return m_selectedModelIndex; }
 
     // All of these throw ZelmorError on an engine failure.
     int count(const QSqlDatabase &db) const;

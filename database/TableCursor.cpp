@@ -315,16 +315,6 @@ QString TableCursor::asString(const QString &field) const
     return value(field).toString();
 }
 
-QDate TableCursor::asDate(const QString &field) const
-{
-    return value(field).toDate();
-}
-
-QTime TableCursor::asTime(const QString &field) const
-{
-    return value(field).toTime();
-}
-
 void TableCursor::setValue(const QString &field, const QVariant &value)
 {
     const int col = requireField(field);

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QDate>
 #include <QObject>
 #include <QString>
-#include <QTime>
 #include <QVariant>
 
 class QSqlTableModel;
@@ -68,8 +66,6 @@ public:
     int asInteger(const QString &field) const;
     double asFloat(const QString &field) const;
     QString asString(const QString &field) const;
-    QDate asDate(const QString &field) const;
-    QTime asTime(const QString &field) const;
     void setValue(const QString &field, const QVariant &value);
 
 signals:

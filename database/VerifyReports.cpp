@@ -2,8 +2,8 @@
 
 #include "common/ProgramFolder.h"
 #include "common/ZelmorError.h"
+#include "config/DatabaseSettings.h"
 #include "database/DatabaseEngine.h"
-#include "database/DatabaseSettings.h"
 #include "database/ReportChain.h"
 #include "database/ZelmorDatabase.h"
 

@@ -3,13 +3,13 @@
 #include "common/AppLog.h"
 #include "common/NumberText.h"
 #include "common/ZelmorError.h"
+#include "config/DatabaseSettings.h"
 #include "database/DatabaseEngine.h"
 #include "database/DatabaseError.h"
-#include "database/DatabaseSettings.h"
-#include "database/FieldNames.h"
 #include "database/ReportChain.h"
 #include "database/ShippedModels.h"
 #include "database/TableCursor.h"
+#include "tables/FieldNames.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -31,44 +31,6 @@ namespace {
 
 QAtomicInt connectionCounter;
 
-QString quoted(const char *name)
-{
-    return QLatin1Char('"') + QLatin1String(name) + QLatin1Char('"');
-}
-
-QString modelsSchema()
-{
-    QStringList columns { QStringLiteral("\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT"),
-        QStringLiteral("\"Name\" VARCHAR(40)"), QStringLiteral("\"SaveSystem\" VARCHAR(40)"),
-        QStringLiteral("\"Category\" VARCHAR(10)") };
-    for (const char *f : FieldNames::Limits)
-        columns << quoted(f) + QStringLiteral(" DOUBLE");
-    return QStringLiteral("CREATE TABLE \"models.DB\" (%1)")
-        .arg(columns.join(QStringLiteral(", ")));
-}
-
-QString reportsSchema()
-{
-    QStringList columns { QStringLiteral("\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT"),
-        QStringLiteral("\"Date\" DATE"), QStringLiteral("\"Time\" TIME"),
-        QStringLiteral("\"ZMNum\" DOUBLE"), QStringLiteral("\"Model\" DOUBLE"),
-        QStringLiteral("\"GovNumber\" VARCHAR(8)") };
-    // Table order: speed first within each step, as the stored records have it.
-    const char *order[] = { "MinTax", "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda",
-        "MaxTax", "MaxCO", "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" };
-    for (const char *f : order)
-        columns << quoted(f) + QStringLiteral(" DOUBLE");
-    return QStringLiteral("CREATE TABLE \"reports.db\" (%1)")
-        .arg(columns.join(QStringLiteral(", ")));
-}
-
-// The report browser searches by day, model and registration number.
-const char *const ReportIndexes[] = {
-    "CREATE INDEX IF NOT EXISTS \"reports_Date\" ON \"reports.db\" (\"Date\")",
-    "CREATE INDEX IF NOT EXISTS \"reports_Model\" ON \"reports.db\" (\"Model\")",
-    "CREATE INDEX IF NOT EXISTS \"reports_GovNumber\" ON \"reports.db\" (\"GovNumber\")",
-};
-
 // A fresh connection on one file; the caller removes it by name.
 QSqlDatabase openConnection(const QString &name, const QString &path)
 {
@@ -88,6 +50,22 @@ bool allowed(const QString &path, int mode)
 QString native(const QString &path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+// Whether the program has run in this folder before the present run: its log
+// holds the start of an earlier run besides this one's (start-up logs the
+// start before it opens the tables). Settings files are no sign of it: start
+// scripts and installers write them before the very first start.
+bool ranBefore(const QString &programFolder)
+{
+    QFile log(QDir(programFolder).filePath(QLatin1String(LogFileName)));
+    if (!log.open(QIODevice::ReadOnly))
+        return false;
+    int starts = 0;
+    while (!log.atEnd() && starts < 2)
+        if (log.readLine().trimmed().endsWith("] start zelmor"))
+            ++starts;
+    return starts >= 2;
 }
 
 } // namespace
@@ -135,6 +113,7 @@ void ZelmorDatabase::open(const QString &programFolder)
     const QString path = databasePath(programFolder);
     const QString folder = QFileInfo(path).absolutePath();
     m_readOnlyReason.clear();
+    m_startupNotice.clear();
 
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
@@ -145,6 +124,16 @@ void ZelmorDatabase::open(const QString &programFolder)
                 QStringLiteral("cannot reach %1: %2")
                     .arg(path, QString::fromLocal8Bit(std::strerror(error))));
         createDatabase(path);
+        // Right on the first start; after earlier runs the results are gone
+        // from view, and the operator hears it the day it happens.
+        if (ranBefore(programFolder)) {
+            m_startupNotice
+                = QStringLiteral("База данных не найдена: создана новая, пустая база данных %1.\n"
+                                 "Если прежний файл базы перенесён или удалён, его результаты в "
+                                 "новой базе не видны.")
+                      .arg(native(path));
+            WriteLog(QStringLiteral("database not found: new database created at %1").arg(path));
+        }
     } else if (!allowed(path, R_OK)) {
         throwDatabaseError(
             QStringLiteral("Нет права чтения файла базы данных %1.").arg(native(path)),
@@ -247,7 +236,7 @@ bool ZelmorDatabase::reopenServer(QString *reason)
 void ZelmorDatabase::refuseIfReadOnly(const QString &what) const
 {
     if (!m_readOnlyReason.isEmpty())
-        throwDatabaseError(m_readOnlyReason, what + QStringLiteral(": the database is read-only"));
+        throwWriteError(m_readOnlyReason, what + QStringLiteral(": the database is read-only"));
 }
 
 void ZelmorDatabase::postPendingEdits()
@@ -278,49 +267,19 @@ void ZelmorDatabase::createDatabase(const QString &path)
     QString error;
     {
         QSqlDatabase db = openConnection(name, temporary);
-        if (!db.open()) {
-            error = db.lastError().text();
-        } else {
-            QSqlQuery q(db);
-            auto run = [&](const QString &statement) {
-                if (error.isEmpty() && !q.exec(statement))
-                    error = q.lastError().text();
-            };
+        try {
+            if (!db.open())
+                throw ZelmorError(db.lastError().text());
             // Write-ahead logging: a stored result costs one flush to disk.
-            run(QStringLiteral("PRAGMA journal_mode=WAL"));
-            run(QStringLiteral("BEGIN"));
-            run(modelsSchema());
-            run(reportsSchema());
-            for (const char *statement : ReportIndexes)
-                run(QLatin1String(statement));
-            QStringList fields { QStringLiteral("\"Name\""), QStringLiteral("\"SaveSystem\""),
-                QStringLiteral("\"Category\"") };
-            QStringList marks(3, QStringLiteral("?"));
-            for (const char *f : FieldNames::Limits) {
-                fields << quoted(f);
-                marks << QStringLiteral("?");
-            }
-            if (error.isEmpty()
-                && !q.prepare(
-                    QStringLiteral("INSERT INTO \"models.DB\" (%1) VALUES (%2)")
-                        .arg(fields.join(QLatin1Char(',')), marks.join(QLatin1Char(','))))) {
-                error = q.lastError().text();
-            }
-            for (const ModelRecord &m : shippedModels()) {
-                if (!error.isEmpty())
-                    break;
-                q.addBindValue(m.Name);
-                q.addBindValue(m.SaveSystem);
-                q.addBindValue(m.Category);
-                for (auto member : FieldNames::LimitMembers)
-                    q.addBindValue(m.limits.*member);
-                if (!q.exec())
-                    error = q.lastError().text();
-            }
-            run(QStringLiteral("COMMIT"));
-            q = QSqlQuery();
-            db.close();
+            DatabaseEngine::exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), QString());
+            DatabaseEngine::exec(db, QStringLiteral("BEGIN"), QString());
+            DatabaseEngine::createModelsTable(db);
+            DatabaseEngine::createReportsTable(db);
+            DatabaseEngine::commit(db);
+        } catch (const ZelmorError &e) {
+            error = e.message();
         }
+        db.close();
     }
     QSqlDatabase::removeDatabase(name);
     if (error.isEmpty() && !QFile::rename(temporary, path))
@@ -391,7 +350,7 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
     // A server connection that was lost is opened again by the store itself.
     const bool reconnectable = DatabaseEngine::isServer(m_db) && m_reports->isOpen();
     if (!isOpen() && !reconnectable)
-        throwDatabaseError(QStringLiteral("База данных не открыта"),
+        throwWriteError(QStringLiteral("База данных не открыта"),
             QStringLiteral("result not stored: the database is not open"));
     refuseIfReadOnly(QStringLiteral("result not stored"));
     // One transaction: the row and its link in the instrument's chain are
@@ -400,7 +359,7 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
     try {
         index = ReportChain::append(m_db, ReportChain::rowFromResult(result, now));
     } catch (const ZelmorError &e) {
-        throwDatabaseError(e.message(), QStringLiteral("result not stored: ") + e.message());
+        throwWriteError(e.message(), QStringLiteral("result not stored: ") + e.message());
     }
     try {
         m_reports->refresh();
@@ -410,16 +369,22 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
     return index;
 }
 
-void ZelmorDatabase::deleteReport(int index)
+QString ZelmorDatabase::deleteReport(int index)
 {
     refuseIfReadOnly(QStringLiteral("report %1 not deleted").arg(index));
     try {
         ReportChain::remove(m_db, index);
     } catch (const ZelmorError &e) {
-        throwDatabaseError(
+        throwWriteError(
             e.message(), QStringLiteral("report %1 not deleted: %2").arg(index).arg(e.message()));
     }
-    m_reports->refresh();
+    // The report is gone; a table that fails to re-read is a problem of its own.
+    try {
+        m_reports->refresh();
+    } catch (const ZelmorError &e) {
+        return e.message();
+    }
+    return QString();
 }
 
 void ZelmorDatabase::openServer(const DatabaseSettings &settings)

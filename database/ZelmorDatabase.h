@@ -1,6 +1,6 @@
 #pragma once
 
-#include "database/DatabaseSettings.h"
+#include "config/DatabaseSettings.h"
 #include "database/ModelRecord.h"
 #include "database/TestResult.h"
 
@@ -26,7 +26,6 @@ public:
     static constexpr const char *FileName = "zelmor.sqlite";
     static constexpr const char *ModelsTable = "models.DB";
     static constexpr const char *ReportsTable = "reports.db";
-    static constexpr int GovNumberWidth = 8;
     static constexpr int BusyTimeoutMs = 1000;
 
     explicit ZelmorDatabase(QObject *parent = nullptr);
@@ -41,7 +40,8 @@ public:
     // Opens the database below programFolder and both tables, the models
     // table standing on its first model. When the file (or its folder) is
     // missing it is created with both tables and the shipped models, and
-    // "alias zelmor created" is logged. An existing file is used as it is;
+    // "alias zelmor created" is logged (and, when the program ran here
+    // before, startupNotice() says so). An existing file is used as it is;
     // one that is not a usable database (or lacks a table) gives an error
     // and is left untouched. A file or folder the program may not write is
     // opened for reading only, leaving nothing behind in the folder: the
@@ -55,6 +55,10 @@ public:
     // (bind the views again then). False, and nothing changed, otherwise;
     // *reason says why when given.
     bool reopenServer(QString *reason = nullptr);
+    // Empty unless open() has something to say at start-up although nothing
+    // failed: the database file was missing in a program folder where the
+    // program had run before, and a new, empty one was created in its place.
+    QString startupNotice() const { return m_startupNotice; }
     // Empty when results can be stored; otherwise why they cannot.
     QString readOnlyReason() const { return m_readOnlyReason; }
     bool isWritable() const { return isOpen() && m_readOnlyReason.isEmpty(); }
@@ -77,12 +81,17 @@ public:
     ModelRecord modelByIndex(int index) const;
 
     // Appends one report row and returns its Index. The row is on disk when
-    // this returns; on failure nothing is stored and ZelmorError is thrown.
+    // this returns; on failure nothing is stored and DatabaseWriteError is
+    // thrown with the reason.
     int StoreTestResult(
         const TestResult &result, const QDateTime &now = QDateTime::currentDateTime());
 
-    // Removes the report with this Index (the one the operator confirmed).
-    void deleteReport(int index);
+    // Removes the report with this Index (the one the operator confirmed);
+    // when it cannot, throws DatabaseWriteError with the reason and nothing
+    // is removed. Then re-reads tbReports: when that fails the report is
+    // removed all the same, and the returned text says why the table was
+    // not re-read (empty when it was).
+    QString deleteReport(int index);
 
 private:
     void createDatabase(const QString &path);
@@ -94,6 +103,7 @@ private:
     std::optional<DatabaseSettings> m_serverSettings; // set by open() for a server
     QSqlDatabase m_db;
     QString m_readOnlyReason;
+    QString m_startupNotice;
     TableCursor *m_models = nullptr;
     TableCursor *m_reports = nullptr;
 };

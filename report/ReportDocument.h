@@ -61,7 +61,6 @@ public:
     bool PrepareReport();
     bool isPrepared() const { return m_prepared; }
     int pageCount() const;
-    QString preparedHtml() const { return m_html; }
 
     // Draws one page (0-based) of the prepared report with the painter's
     // origin at the paper's top left corner, on a device of this resolution.

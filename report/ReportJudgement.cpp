@@ -1,7 +1,7 @@
 #include "report/ReportJudgement.h"
 
 #include "common/NumberText.h"
-#include "database/FieldNames.h"
+#include "tables/FieldNames.h"
 
 #include <cmath>
 

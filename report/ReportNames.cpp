@@ -2,7 +2,7 @@
 
 #include "common/FormatSettings.h"
 #include "common/NumberText.h"
-#include "database/FieldNames.h"
+#include "tables/FieldNames.h"
 
 #include <QDate>
 #include <QSet>
@@ -22,11 +22,11 @@ const QString Overall = QStringLiteral("Overall");
 QStringList buildNames()
 {
     QStringList names;
-    for (const char *f : { "Index", "Date", "Time", "ZMNum", "Model", "GovNumber" })
+    for (const char *f : FieldNames::ReportKeys)
         names << ResultPrefix + QLatin1String(f);
     for (const char *f : FieldNames::Results)
         names << ResultPrefix + QLatin1String(f);
-    for (const char *f : { "Index", "Name", "SaveSystem", "Category" })
+    for (const char *f : FieldNames::ModelKeys)
         names << ModelPrefix + QLatin1String(f);
     for (const char *f : FieldNames::Limits)
         names << ModelPrefix + QLatin1String(f);

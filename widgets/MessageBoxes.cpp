@@ -16,6 +16,7 @@ QWidget *ownerOf(QWidget *parent)
 void showOk(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)
 {
     QMessageBox box(icon, title, text, QMessageBox::Ok, ownerOf(parent));
+    box.setTextFormat(Qt::PlainText); // paths and typed data, never markup
     box.exec();
 }
 
@@ -25,6 +26,7 @@ bool MessageBoxes::confirm(QWidget *parent, const QString &text)
 {
     QMessageBox box(
         QMessageBox::Information, Title, text, QMessageBox::Yes | QMessageBox::No, ownerOf(parent));
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "config/DatabaseSettings.h"
 #include "config/Settings.h"
-#include "database/DatabaseSettings.h"
 
 #include <QDialog>
 #include <QStringList>

@@ -2,10 +2,10 @@
 
 #include "common/AppLog.h"
 #include "common/NumberText.h"
-#include "database/FieldNames.h"
 #include "database/TableCursor.h"
 #include "database/ZelmorDatabase.h"
 #include "database/ui/LimitFieldDelegate.h"
+#include "tables/FieldNames.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "database/ReportFilter.h"
+#include "database/ShownReport.h"
 #include "report/ReportData.h"
 
 #include <QDialog>
-#include <QSqlRecord>
 #include <functional>
 
 class QCheckBox;
@@ -37,8 +37,8 @@ public:
 
     // For the printed report: the shown report (all fields of "reports.db")
     // and its model (all fields of "models.DB"); empty when nothing is shown.
-    QSqlRecord qrResult() const { return m_result; }
-    QSqlRecord qrModel() const { return m_model; }
+    QVariantMap qrResult() const { return m_shown.result; }
+    QVariantMap qrModel() const { return m_shown.model; }
 
     // The shown report and its model as the printed report reads them.
     ReportData reportData() const;
@@ -62,8 +62,6 @@ public:
     void btnExportClick();
     // Walks every instrument's chain of results and says whether any was changed.
     void btnVerifyClick();
-    // The answer of the last export or check, as the box showed it.
-    QString lastOutcome() const { return m_lastOutcome; }
     // Why the list is empty when the search failed (the database cannot be
     // reached); empty otherwise.
     QString emptyReason() const;
@@ -108,6 +106,7 @@ private:
     void btnDeleteClick();
     void clearShownReport();
     void standOnRow(int row);
+    // The window and its controls (TFormReportsLayout.cpp).
     void buildLayout();
     void buildBlock(QWidget *group, int top, const QString &caption, int block);
     void bindModels();
@@ -117,13 +116,10 @@ private:
 
     ZelmorDatabase *m_db;
     ReportListModel *m_list;
-    QSqlRecord m_result;
-    QSqlRecord m_model;
-    int m_shownIndex = 0;
+    ShownReport m_shown;
     QString m_chosenModelName;
     ReportPage *m_report = nullptr;
     std::function<void()> m_reportPrinted;
     std::function<QString(QWidget *, const QString &)> m_saveFileDialog;
     std::function<QString(QWidget *, const QString &)> m_exportFileDialog;
-    QString m_lastOutcome;
 };

@@ -2,7 +2,10 @@
 // the real dialogs and a real database file in a temporary program folder;
 // the instrument is fed by hand.
 
+#include "app/DiagnosePage.h"
 #include "app/EmissionProcedureView.h"
+#include "app/SecondaryPages.h"
+#include "app/TFormAboutZM.h"
 #include "common/FormatSettings.h"
 #include "common/ProgramFolder.h"
 #include "database/TableCursor.h"
@@ -11,10 +14,13 @@
 #include "database/ui/TFormSelectCar.h"
 #include "graphs/GASE_GRAPH.h"
 #include "tests/app/emission_support.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -399,6 +405,68 @@ TEST_F(EmissionReport, NewVehicleDropsReadingsOfAnUnfinishedStep)
     expectStoredMeans(row);
     EXPECT_EQ(row.value(QStringLiteral("Model")).toInt(), modelIndexAt(0));
     EXPECT_EQ(row.value(QStringLiteral("GovNumber")).toString(), QStringLiteral("B2"));
+}
+
+// What the operator typed, or what names a port, shows as typed wherever a
+// label or box shows it: "<b>x</b>" is not bold, "<img src=...>" loads no file.
+// (The measuring page shows the vehicle in line edits, which never read markup.)
+TEST_F(EmissionReport, TypedDataShowsAsTypedNeverAsMarkup)
+{
+    const QString model = QStringLiteral("<img src=%1x.png>").arg(programDir);
+    const QString number = QStringLiteral("<B>X</B>");
+    const QString port = QStringLiteral("Порт <b>/dev/ttyUSB0</b> занят");
+    QSqlQuery rename(db.connection());
+    rename.prepare(QStringLiteral("UPDATE \"models.DB\" SET \"Name\" = ? WHERE \"Index\" = ?"));
+    rename.addBindValue(model);
+    rename.addBindValue(modelIndexAt(ChosenRow));
+    ASSERT_TRUE(rename.exec());
+    TestResult stored;
+    stored.modelIndex = modelIndexAt(ChosenRow);
+    stored.govNumber = number;
+    reports->prepareShow(db.StoreTestResult(stored));
+
+    TFormAboutZM about;
+    about.setLinkState(port);
+    QTabWidget tabs;
+    auto *diagnose = new DiagnosePage;
+    auto *pages = new SecondaryPages(&tabs, diagnose);
+    diagnose->labZMStatus->setText(port);
+    pages->labDStatus->setText(port);
+    Qt::TextFormat boxFormat = Qt::AutoText;
+    QString boxText;
+    ModalScript box;
+    box.then([&](QWidget *w) {
+        auto *b = qobject_cast<QMessageBox *>(w);
+        ASSERT_NE(b, nullptr);
+        boxFormat = b->textFormat();
+        boxText = b->text();
+        b->close();
+    });
+    MessageBoxes::warning(nullptr, number);
+
+    const struct
+    {
+        const char *where;
+        QString shown;
+        Qt::TextFormat format;
+        QString typed;
+    } rows[] = {
+        { "browser: model", reports->labModel->text(), reports->labModel->textFormat(), model },
+        { "browser: registration number", reports->labGosNum->text(),
+            reports->labGosNum->textFormat(), number },
+        { "instrument box: link", about.labComStatus->text(), about.labComStatus->textFormat(),
+            port },
+        { "measuring page: status", diagnose->labZMStatus->text(),
+            diagnose->labZMStatus->textFormat(), port },
+        { "research page: status", pages->labDStatus->text(), pages->labDStatus->textFormat(),
+            port },
+        { "message box", boxText, boxFormat, number },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.where);
+        EXPECT_EQ(row.shown, row.typed);
+        EXPECT_EQ(row.format, Qt::PlainText);
+    }
 }
 
 } // namespace

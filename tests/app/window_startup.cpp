@@ -113,6 +113,19 @@ TEST(MainWindowStartup, FirstStartCreatesTheDatabaseOnceAndEveryRunEndsWithExit)
     EXPECT_EQ(folder.logTexts(),
         (QStringList { "start zelmor", "alias zelmor created", portError, "exit zelmor",
             "start zelmor", portError, "exit zelmor" }));
+    // The database file lost since: a new one, and the operator is told where.
+    ASSERT_TRUE(QDir(folder.path() + QStringLiteral("db")).removeRecursively());
+    {
+        ProgramWindows windows;
+        ModalAnswerer answerer;
+        ASSERT_TRUE(startProgram(windows));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.boxes.isEmpty(); }, 5000));
+        EXPECT_TRUE(
+            answerer.boxes.first().text.startsWith(QStringLiteral("База данных не найдена")))
+            << qPrintable(answerer.boxes.first().text);
+        EXPECT_TRUE(answerer.boxes.first().text.contains(QStringLiteral("db/zelmor.sqlite")));
+        windows.FormMain()->close();
+    }
 }
 
 TEST(MainWindowStartup, AFailedStepStillConnectsAndIsReportedAfterStartUp)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/ProgramFolder.h"
+#include "config/DatabaseSettings.h"
 #include "config/IniFile.h"
-#include "database/DatabaseSettings.h"
 #include "database/ReportChain.h"
 #include "database/ZelmorDatabase.h"
 #include "tests/support/PgServer.h"

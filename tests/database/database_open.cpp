@@ -29,6 +29,42 @@ TEST_F(DatabaseFixture, FirstStartCreatesTheDatabaseWithTheShippedModelsOnce)
     EXPECT_EQ(logLines().count(QStringLiteral("alias zelmor created")), 1);
 }
 
+// A missing database is created anew, silently on the first start; where the
+// program ran before, the operator is told, so a lost file is noticed at once.
+TEST_F(DatabaseFixture, MissingDatabaseIsSaidWhereTheProgramRanBefore)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray log; // before open(), this run's start included
+        bool said;
+    } cases[] = {
+        { "first start, no log yet", "", false },
+        { "first start", "[23.02.09][14:03:27] start zelmor\n", false },
+        { "earlier run",
+            "[22.02.09][09:00:00] start zelmor\n[22.02.09][18:00:00] exit zelmor\n"
+            "[23.02.09][14:03:27] start zelmor\n",
+            true },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(folder() + QStringLiteral("db")).removeRecursively();
+        QFile log(folder() + QStringLiteral("zelmor.log"));
+        ASSERT_TRUE(log.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        log.write(c.log);
+        log.close();
+        openDb();
+        EXPECT_EQ(db->tbModels()->rowCount(), shippedModels().size());
+        EXPECT_EQ(db->startupNotice().contains(QDir::toNativeSeparators(dbPath())), c.said)
+            << db->startupNotice().toStdString();
+        EXPECT_EQ(logLines().contains(
+                      QStringLiteral("database not found: new database created at ") + dbPath()),
+            c.said);
+        openDb(); // the next start finds it
+        EXPECT_TRUE(db->startupNotice().isEmpty());
+    }
+}
+
 TEST_F(DatabaseFixture, ShippedModelsHaveUsableLimits)
 {
     for (const ModelRecord &m : shippedModels()) {

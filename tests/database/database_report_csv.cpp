@@ -64,9 +64,21 @@ TEST_F(CsvExport, FilteredListReadsBackWithCyrillicAndCommaDecimals)
     db->StoreTestResult(other, at.addSecs(1)); // another model
     r.govNumber = QStringLiteral("К;\"7\"=1"); // separator and quotes in one number
     const int third = db->StoreTestResult(r, at.addSecs(2));
-    r.govNumber = QStringLiteral("=1+1"); // a formula, taken as text
+    // Texts a spreadsheet would take for a formula, whatever they start with.
+    const struct
+    {
+        QString number;
+        QString cell;
+    } formulas[] = {
+        { QStringLiteral("=1+1"), QStringLiteral("'=1+1") },
+        { QStringLiteral("\t=2+2"), QStringLiteral("'\t=2+2") },
+        { QStringLiteral("\r-3"), QStringLiteral("'\r-3") },
+    };
     r.modelIndex = 99; // a deleted model
-    db->StoreTestResult(r, at.addSecs(3));
+    for (const auto &f : formulas) {
+        r.govNumber = f.number;
+        db->StoreTestResult(r, at.addSecs(3 + (&f - formulas)));
+    }
 
     ReportFilter filter;
     filter.byModel = true;
@@ -101,12 +113,13 @@ TEST_F(CsvExport, FilteredListReadsBackWithCyrillicAndCommaDecimals)
     EXPECT_EQ(cell(rows[2], QStringLiteral("Запись")), QString::number(third));
     EXPECT_EQ(cell(rows[2], QStringLiteral("Гос. номер")), QStringLiteral("К;\"7\"=1"));
 
-    // Unfiltered: the deleted model's row has an empty name, the formula is text.
+    // Unfiltered: the deleted model's row has an empty name, the formulas are text.
     const QList<QStringList> all = parseCsv(
         QString::fromUtf8(ReportCsv::toCsv(ReportCsv::linesOf(db->connection(), ReportFilter()))));
-    ASSERT_EQ(all.size(), 5);
+    ASSERT_EQ(all.size(), 7);
     EXPECT_EQ(all[4][5], QString());
-    EXPECT_EQ(all[4][6], QStringLiteral("'=1+1"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(all[4 + i][6], formulas[i].cell) << i;
 }
 
 TEST_F(CsvExport, UnwritableTargetIsReportedAndLeavesNoFile)

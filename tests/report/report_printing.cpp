@@ -225,7 +225,7 @@ TEST_F(ReportPrintingTest, Screenshots)
     area->resize(1016, 700);
     area->show();
     page.setUp(area.get(), shippedTemplate());
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(area.get()));
     EXPECT_TRUE(area->grab().save(shots + QStringLiteral("/report-preview.png")));
     EXPECT_TRUE(form->grab().save(shots + QStringLiteral("/report-browser.png")));
     page.Report().exportPdf(shots + QStringLiteral("/report-page.pdf"));

@@ -1,4 +1,4 @@
-#include "database/DatabaseSettings.h"
+#include "config/DatabaseSettings.h"
 
 #include "config/IniFile.h"
 

@@ -1,4 +1,4 @@
-#include "database/ModelLimits.h"
+#include "tables/ModelLimits.h"
 
 std::array<float, ModelLimits::Count> ModelLimits::limitSet() const
 {

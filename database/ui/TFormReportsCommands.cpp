@@ -1,0 +1,141 @@
+#include "database/ui/TFormReports.h"
+
+#include "common/AppLog.h"
+#include "common/ZelmorError.h"
+#include "database/DatabaseEngine.h"
+#include "database/ReportChain.h"
+#include "database/ReportCsv.h"
+#include "database/ZelmorDatabase.h"
+#include "report/ui/ReportPage.h"
+#include "widgets/MessageBoxes.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+// The browser's commands that take something out of it: the shown report
+// printed or saved as PDF, the listed reports exported, every stored result
+// checked.
+
+void TFormReports::setReport(ReportPage *report)
+{
+    m_report = report;
+    if (m_report)
+        m_report->setDataSource([this] { return reportData(); });
+}
+
+void TFormReports::setReportPrinted(std::function<void()> printed)
+{
+    m_reportPrinted = std::move(printed);
+}
+
+void TFormReports::setSaveFileDialog(std::function<QString(QWidget *, const QString &)> dialog)
+{
+    m_saveFileDialog = std::move(dialog);
+}
+
+bool TFormReports::requireShownReport()
+{
+    if (!m_report) {
+        MessageBoxes::warning(this, QStringLiteral("Печать отчёта недоступна."));
+        return false;
+    }
+    if (m_shown.isEmpty()) {
+        MessageBoxes::warning(this, QStringLiteral("Не выбран отчёт для печати."));
+        return false;
+    }
+    return true;
+}
+
+void TFormReports::Button1Click()
+{
+    // The report printed is the one shown at the moment of the press.
+    if (!requireShownReport())
+        return;
+    if (!m_report->Print(this))
+        return;
+    if (m_reportPrinted)
+        m_reportPrinted();
+    WriteLog(QStringLiteral("print report"));
+}
+
+void TFormReports::btnPdfClick()
+{
+    if (!requireShownReport())
+        return;
+    QString number;
+    for (const QChar c : m_shown.result.value(QStringLiteral("GovNumber")).toString())
+        if (c.isLetterOrNumber())
+            number += c;
+    const QString suggested = QDir::home().absoluteFilePath(
+        QStringLiteral("Протокол_%1_%2.pdf").arg(m_shown.index()).arg(number));
+    const QString path = m_saveFileDialog
+        ? m_saveFileDialog(this, suggested)
+        : QFileDialog::getSaveFileName(
+            this, QStringLiteral("Сохранить отчёт"), suggested, QStringLiteral("PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    m_report->savePdf(path, this);
+}
+
+void TFormReports::setExportFileDialog(std::function<QString(QWidget *, const QString &)> dialog)
+{
+    m_exportFileDialog = std::move(dialog);
+}
+
+QString TFormReports::exportFileName(const QDate &day)
+{
+    return QStringLiteral("отчеты_%1.csv").arg(day.toString(QStringLiteral("yyyy-MM-dd")));
+}
+
+void TFormReports::btnExportClick()
+{
+    const QString suggested = QDir::home().absoluteFilePath(exportFileName(QDate::currentDate()));
+    const QString path = m_exportFileDialog
+        ? m_exportFileDialog(this, suggested)
+        : QFileDialog::getSaveFileName(
+            this, QStringLiteral("Экспорт отчётов"), suggested, QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    try {
+        const QSqlDatabase db = m_db->connection();
+        DatabaseEngine::requireConnected(db);
+        // The rows the list shows now: the filter as its controls stand.
+        ReportFilter filter = currentFilter();
+        filter.resolveModel(db);
+        const int rows = ReportCsv::exportFilter(db, filter, path);
+        WriteLog(QStringLiteral("reports exported: %1 rows to %2").arg(rows).arg(path));
+        MessageBoxes::information(this,
+            QStringLiteral("Записано отчётов: %1.\nФайл: %2")
+                .arg(rows)
+                .arg(QDir::toNativeSeparators(path)));
+    } catch (const ZelmorError &e) {
+        MessageBoxes::warning(this, QStringLiteral("Отчёты не записаны: ") + e.message());
+    }
+}
+
+void TFormReports::btnVerifyClick()
+{
+    try {
+        const QSqlDatabase db = m_db->connection();
+        DatabaseEngine::requireConnected(db);
+        const ReportChain::VerifyResult result = ReportChain::verify(db);
+        if (result.intact()) {
+            WriteLog(QStringLiteral("report chains intact: %1 rows, %2 chains")
+                         .arg(result.rows)
+                         .arg(result.chains));
+            MessageBoxes::information(this,
+                QStringLiteral("Записи не изменялись: %1 записей, %2 приборов.")
+                    .arg(result.rows)
+                    .arg(result.chains));
+        } else {
+            QString text = result.faults.first().text() + QLatin1Char('.');
+            if (result.faults.size() > 1)
+                text += QStringLiteral("\nНарушенных цепочек приборов: %1.")
+                            .arg(result.faults.size());
+            WriteLog(QStringLiteral("report chains broken: %1").arg(result.faults.first().text()));
+            MessageBoxes::warning(this, text);
+        }
+    } catch (const ZelmorError &e) {
+        MessageBoxes::warning(this, QStringLiteral("Проверка невозможна: ") + e.message());
+    }
+}

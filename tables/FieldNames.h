@@ -1,0 +1,139 @@
+#pragma once
+
+#include "tables/ModelLimits.h"
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+// The layouts of the two tables: every list of their fields and every order
+// in which the program reads, writes or shows them is written here, once.
+namespace FieldNames {
+
+// ---- "models.DB" -----------------------------------------------------------
+
+// The fields before the limits, in the order of the table.
+inline constexpr std::array<const char *, 4> ModelKeys
+    = { "Index", "Name", "SaveSystem", "Category" };
+
+// The sixteen limits in the order of the table (and of the editor's and
+// browser's edit rows): minimum speed, then raised speed.
+inline constexpr std::array<const char *, 16> Limits = {
+    "MinTax",
+    "MinTaxD",
+    "MinCO",
+    "MinCH",
+    "MinCO2",
+    "MinO2",
+    "MinNOx",
+    "MinLambda",
+    "MaxTax",
+    "MaxTaxD",
+    "MaxCO",
+    "MaxCH",
+    "MaxCO2",
+    "MaxO2",
+    "MaxNOx",
+    "MaxLambda",
+};
+
+// Members of ModelLimits parallel to Limits.
+inline constexpr std::array<double ModelLimits::*, 16> LimitMembers = {
+    &ModelLimits::MinTax,
+    &ModelLimits::MinTaxD,
+    &ModelLimits::MinCO,
+    &ModelLimits::MinCH,
+    &ModelLimits::MinCO2,
+    &ModelLimits::MinO2,
+    &ModelLimits::MinNOx,
+    &ModelLimits::MinLambda,
+    &ModelLimits::MaxTax,
+    &ModelLimits::MaxTaxD,
+    &ModelLimits::MaxCO,
+    &ModelLimits::MaxCH,
+    &ModelLimits::MaxCO2,
+    &ModelLimits::MaxO2,
+    &ModelLimits::MaxNOx,
+    &ModelLimits::MaxLambda,
+};
+
+// ---- "reports.db" ----------------------------------------------------------
+
+// The fields before the results, in the order of the table.
+inline constexpr std::array<const char *, 6> ReportKeys
+    = { "Index", "Date", "Time", "ZMNum", "Model", "GovNumber" };
+
+// The fourteen results in the order of the table: engine speed first within
+// each step, as the stored records have it.
+inline constexpr std::array<const char *, 14> Results
+    = { "MinTax", "MinCO", "MinCH", "MinCO2", "MinO2", "MinNOx", "MinLambda", "MaxTax", "MaxCO",
+          "MaxCH", "MaxCO2", "MaxO2", "MaxNOx", "MaxLambda" };
+
+// Width of "GovNumber": a longer registration number is cut to it when stored.
+inline constexpr int GovNumberWidth = 8;
+
+// After the results: the links of the chain of stored results.
+inline constexpr std::array<const char *, 2> ChainLinks = { "PrevHash", "Hash" };
+
+// The fourteen results in the order of the test means: CO, CH, CO2, O2, NOx,
+// engine speed, lambda at minimum speed, then the same at raised speed.
+inline constexpr std::array<const char *, 14> Means = {
+    "MinCO",
+    "MinCH",
+    "MinCO2",
+    "MinO2",
+    "MinNOx",
+    "MinTax",
+    "MinLambda",
+    "MaxCO",
+    "MaxCH",
+    "MaxCO2",
+    "MaxO2",
+    "MaxNOx",
+    "MaxTax",
+    "MaxLambda",
+};
+
+// How each mean is rounded before it is stored (Means modulo 7):
+// significant digits, decimals.
+struct Rounding
+{
+    int precision;
+    int decimals;
+};
+inline constexpr std::array<Rounding, 7> MeanRounding = {
+    Rounding { 4, 2 }, Rounding { 4, 2 }, Rounding { 4, 2 }, Rounding { 4, 2 }, // gases
+    Rounding { 4, 0 }, // NOx
+    Rounding { 4, 0 }, // engine speed
+    Rounding { 2, 2 }, // lambda
+};
+
+// Position of name in Results, -1 when it is no result (a deviation limit).
+constexpr int resultColumn(std::string_view name)
+{
+    for (std::size_t i = 0; i < Results.size(); ++i)
+        if (name == Results[i])
+            return int(i);
+    return -1;
+}
+
+// For each mean, its position in Results.
+inline constexpr std::array<int, 14> MeanColumns = [] {
+    std::array<int, 14> columns {};
+    for (std::size_t i = 0; i < Means.size(); ++i)
+        columns[i] = resultColumn(Means[i]);
+    return columns;
+}();
+static_assert(
+    [] {
+        std::array<bool, 14> seen {};
+        for (int c : MeanColumns) {
+            if (c < 0 || seen[std::size_t(c)])
+                return false;
+            seen[std::size_t(c)] = true;
+        }
+        return true;
+    }(),
+    "the means are the result fields, each once");
+
+} // namespace FieldNames
