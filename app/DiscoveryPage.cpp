@@ -656,9 +656,18 @@ void DiscoveryPage::NOpenClick()
         loadIntoChart(result.Recording);
     const bool cut = result.PointsInFile > qint64(result.Recording.Points.size());
     fillGrid(std::move(result.Recording));
-    if (cut) {
-        showMessage(QStringLiteral("В файле %1 точек, график вмещает %2: показаны первые %2.")
-                        .arg(result.PointsInFile)
-                        .arg(TGraphBox::Capacity));
+    QStringList notes;
+    if (result.LeftOutLine > 0) {
+        notes << QStringLiteral("Последняя строка файла %1 (строка %2) неполная, запись на ней "
+                                "оборвалась: эта строка не загружена.")
+                     .arg(QDir::toNativeSeparators(path))
+                     .arg(result.LeftOutLine);
     }
+    if (cut) {
+        notes << QStringLiteral("В файле %1 точек, график вмещает %2: показаны первые %2.")
+                     .arg(result.PointsInFile)
+                     .arg(TGraphBox::Capacity);
+    }
+    if (!notes.isEmpty())
+        showMessage(notes.join(QLatin1Char('\n')));
 }

@@ -255,7 +255,7 @@ TEST_F(ResearchPageTest, FileThatIsNotARecordingLeavesTheChart)
     const QByteArray header = MeasurementFile::encode(MeasurementRecording(), QLatin1Char(','));
     const Case cases[] = {
         { "bad.zm", header + "0\t1\t2\t3\t4\t5\r\n500\t1.5\t2\t3\t4\t5\r\n", "Строка 3" },
-        { "short.zm", header + "0\t1\t2\t3\t4\t5\r\n500\t1,5\t2", "Строка 3" },
+        { "short.zm", header + "0\t1\t2\r\n500\t1,5\t2\t3\t4\t5\r\n", "Строка 2" },
         { "binary.zm", QByteArray("\x89PNG\r\n\x1A\n\0\0", 10), "Строка 1" },
         { "missing.zm", QByteArray(), "не читается" },
     };
@@ -273,6 +273,21 @@ TEST_F(ResearchPageTest, FileThatIsNotARecordingLeavesTheChart)
         EXPECT_EQ(r->chart().Point(1, 1), 1500.5f) << c.name;
         EXPECT_EQ(r->pages->grData->rowCount(), rows) << c.name;
     }
+}
+
+// A recording cut off by a crash: its complete lines load, and the operator
+// is told that the last line was left out.
+TEST_F(ResearchPageTest, RecordingCutOffInItsLastLineLoadsWhatIsComplete)
+{
+    r->write(QStringLiteral("cut.zm"),
+        MeasurementFile::encode(MeasurementRecording(), QLatin1Char(','))
+            + "0\t1\t2\t3\t4\t5\r\n500\t1,5\t2\t3\t4\t5\r\n1000\t1,");
+    r->answer = r->path(QStringLiteral("cut.zm"));
+    r->page->NOpenClick();
+    EXPECT_EQ(points().size(), 2u);
+    ASSERT_EQ(r->messages.size(), 1);
+    EXPECT_TRUE(r->messages[0].contains(QStringLiteral("(строка 4) неполная")))
+        << qPrintable(r->messages[0]);
 }
 
 TEST_F(ResearchPageTest, CancelledDialogsChangeNothing)
