@@ -100,6 +100,11 @@ void StartupSequence::FormShow()
         QTimer::singleShot(0, this, &StartupSequence::showStartupErrors);
 }
 
+void StartupSequence::noteError(const QString &message)
+{
+    m_errors.append(message);
+}
+
 void StartupSequence::showStartupErrors()
 {
     for (const QString &message : std::as_const(m_errors))
@@ -170,17 +175,20 @@ Settings &StartupSequence::ownSettings()
 
 void StartupSequence::loadSettings()
 {
-    DisplayLimits limits;
+    const Settings *settings = nullptr;
     if (TFormOptions *options = m_parts.dialogs.FormOptions) {
         options->LoadSettings();
-        m_parts.state.ReadingsPerStep = options->settings().ReadingsPerStep;
-        limits = options->displayLimits();
+        settings = &options->settings();
     } else {
-        Settings &file = ownSettings();
-        file.LoadSettings();
-        m_parts.state.ReadingsPerStep = file.ReadingsPerStep;
-        limits = file.Limits;
+        ownSettings().LoadSettings();
+        settings = &ownSettings();
     }
+    // A file that is not ours to read: the program runs on the defaults and
+    // says so once start-up has ended.
+    if (const QString refusal = settings->refusal(); !refusal.isEmpty())
+        m_errors.append(refusal);
+    m_parts.state.ReadingsPerStep = settings->ReadingsPerStep;
+    const DisplayLimits limits = settings->Limits;
     if (GASE_GRAPH *graph = m_parts.gasGraph.get()) {
         for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
             graph->RangeLow[gas] = limits.Low[gas];

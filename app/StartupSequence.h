@@ -39,6 +39,8 @@ public:
     bool isFinished() const { return m_finished; }
     // Errors of start-up steps, in the order they happened.
     QStringList errors() const { return m_errors; }
+    // An error found while the window was built, shown with the others.
+    void noteError(const QString &message);
 
     // The connect sequence with the port and speed of the options dialog (or
     // of the settings file when there is no dialog). Returns 0.

@@ -68,6 +68,8 @@ TFormMain::TFormMain(QWidget *parent)
     m_commands->connectMenu();
     m_startup = new StartupSequence(parts, m_procedureActive, this);
     connect(m_startup, &StartupSequence::finished, this, &TFormMain::startupFinished);
+    if (!m_linkFileRefusal.isEmpty())
+        m_startup->noteError(m_linkFileRefusal);
 
     startTimers();
     m_diagnosePage->edModel->setFocus();
@@ -111,6 +113,7 @@ void TFormMain::buildPages()
     m_connectModule->setObjectName(QStringLiteral("ConnectModule"));
     m_connectModule->setOpros(m_opros.get());
     const LinkPanelChoice choice = LinkPanelIni().read();
+    m_linkFileRefusal = choice.refusal;
     m_connectModule->applyChoice(choice.portIndex, choice.speedIndex, choice.fastSpeed);
     m_pages->ConnectModuleArea->layout()->addWidget(m_connectModule);
 

@@ -124,6 +124,8 @@ private:
 
     Dialogs m_dialogs;
     QString m_databaseError;
+    // Why "conf/zme.ini" was not read, shown after start-up.
+    QString m_linkFileRefusal;
     OperationTicker m_ticker;
     StatusBlink m_blink;
     bool m_shownOnce = false;
