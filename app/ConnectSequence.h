@@ -32,7 +32,8 @@ public:
     // the user interface thread. Returns 0 connected, -1 no link.
     void setConnector(std::function<int(const QString &port)> connector);
 
-    // Returns 0, as the connect sequence always does.
+    // Always returns 0: the outcome of the attempt is shown on the link
+    // panel and in the instrument box, and reception is requested either way.
     int run(const QString &portName);
 
     // The instrument's identity in the box and the test state (the serial

@@ -34,9 +34,9 @@ struct MeasurementRecording;
 //   TFormMain::buildPages, after the pages:
 //     m_discovery = new DiscoveryPage({ m_pages->tabDiscovery, m_pages->labDStatus,
 //                                       m_pages->TabSheet3, m_pages->grData }, *m_opros, this);
-//   StartupSequence::createStripChart (step 8):   discovery.CreateChart();
-//   StartupSequence::loadSettings (step 11):      discovery.setChannelRanges(limits);
-//   StartupSequence::configureStripChart (14):    discovery.ConfigureChart();
+//   StartupSequence::createStripChart, beside the gas graph:  discovery.CreateChart();
+//   StartupSequence::loadSettings, the display limits read:    discovery.setChannelRanges(limits);
+//   StartupSequence::configureStripChart, after the connect:   discovery.ConfigureChart();
 //   TFormMain::FormClose, beside m_gasGraph.reset(): m_discovery->DestroyChart();
 //   MenuCommands::NDiscoverClick: enable NOpen/NSaveAs, show page 5, then
 //                                 discovery.enterResearchMode();
@@ -135,7 +135,8 @@ public:
     void TimerUpdateDiscoverGraphTimer();
     void btnStartDiscoverClick();
 
-    // Controls, named as the operator's documentation names them.
+    // Controls; each carries its name as its objectName, so tests and
+    // screen readers find it by that name.
     QFrame *PanelDiscover = nullptr;
     QLabel *Image3 = nullptr;
     GraphPaintBox *pboxDisco = nullptr;
