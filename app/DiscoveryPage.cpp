@@ -75,9 +75,6 @@ const QRect StartRect(700, 626, 100, 30);
 const QRect StopRect(820, 626, 100, 30);
 const QRect StatusCaptionRect(700, 672, 60, 20);
 const QRect StatusRect(760, 672, 250, 20);
-constexpr int OutOfSightLeft = 1100; // beyond the page's right edge
-constexpr int UnusedTimeLabels = 7;
-constexpr int UnusedBevels = 8;
 
 // Axis of the chart when the CO range cannot be shown: 0 to 5 %.
 constexpr float StartAxisMin = 0;
@@ -186,17 +183,6 @@ void DiscoveryPage::buildPage(QWidget *page)
     ScrollBar1->setGeometry(PlotTopLeft.x(), ScrollBarTop, PlotWidth, ScrollBarHeight);
     ScrollBar1->setRange(0, ScrollMaximum);
     connect(ScrollBar1, &QScrollBar::valueChanged, this, &DiscoveryPage::ScrollBar1Change);
-    // Time labels and bevels of an older layout lie under the scroll bar, unused.
-    for (int i = 1; i <= UnusedTimeLabels; ++i) {
-        QLabel *unused = makeLabel(panel, "", QStringLiteral("xx:xx:xx"), QRect());
-        unused->setObjectName(QStringLiteral("labT%1").arg(i));
-        unused->hide();
-    }
-    for (int i = 4; i < 4 + UnusedBevels; ++i) {
-        auto *bevel = new QFrame(panel);
-        bevel->setObjectName(QStringLiteral("Bevel%1").arg(i));
-        bevel->hide();
-    }
 
     buildLegend();
 
@@ -238,18 +224,6 @@ void DiscoveryPage::buildPage(QWidget *page)
         labDStatus->show();
         Label24->setBuddy(labDStatus);
     }
-
-    // Controls kept beyond the page's right edge, out of sight.
-    int hiddenTop = 0;
-    for (const char *name :
-        { "labBeginTime", "labElapsedTime", "labCoordY", "Label5", "Label6", "Label10" })
-        makeLabel(panel, name, QString(), QRect(OutOfSightLeft, hiddenTop += 20, 60, 16));
-    auto *edit1 = new QLineEdit(panel);
-    edit1->setObjectName(QStringLiteral("Edit1"));
-    edit1->setGeometry(OutOfSightLeft, hiddenTop += 20, 60, 20);
-    auto *panel1 = new QFrame(panel);
-    panel1->setObjectName(QStringLiteral("Panel1"));
-    panel1->setGeometry(OutOfSightLeft, hiddenTop += 20, 60, 20);
 }
 
 void DiscoveryPage::buildLegend()

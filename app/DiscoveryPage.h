@@ -124,11 +124,6 @@ public:
 
     // Handlers.
     void SetDiscoverChannel(int channel, int decimals);
-    void labDCOClick() { SetDiscoverChannel(0, 2); }
-    void labDCHClick() { SetDiscoverChannel(1, 0); }
-    void labDCO2Click() { SetDiscoverChannel(2, 2); }
-    void labDO2Click() { SetDiscoverChannel(3, 2); }
-    void labDNOxClick() { SetDiscoverChannel(4, 0); }
     void btnDStartClick();
     void btnDStopClick();
     void ScrollBar1Change(int position);

@@ -353,11 +353,6 @@ void TFormMain::applyTick(const OperationTick &tick)
         p->PanelMeasure->setVisible(true);
 }
 
-void TFormMain::UpdateGasGraph()
-{
-    updateGasGraph(m_opros->snapshot());
-}
-
 void TFormMain::updateGasGraph(const ZmxSnapshot &snapshot)
 {
     if (!m_gasGraph)

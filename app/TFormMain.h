@@ -87,7 +87,6 @@ signals:
 public slots:
     void TimerStatusTimer();
     void TimerOperationTimer();
-    void UpdateGasGraph();
 
 protected:
     void showEvent(QShowEvent *event) override;
