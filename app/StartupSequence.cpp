@@ -2,9 +2,11 @@
 
 #include "app/AppVersion.h"
 #include "app/ConnectSequence.h"
+#include "app/DatabaseAccess.h"
 #include "app/DiagnosePage.h"
 #include "app/DiscoveryPage.h"
 #include "app/EmissionProcedureView.h"
+#include "app/GasGraphRanges.h"
 #include "app/MainMenu.h"
 #include "app/SecondaryPages.h"
 #include "app/TFormAboutProg.h"
@@ -12,10 +14,8 @@
 #include "app/TestState.h"
 #include "app/ZelmorApplication.h"
 #include "common/AppLog.h"
-#include "common/ProgramFolder.h"
 #include "config/Settings.h"
 #include "config/ui/TFormOptions.h"
-#include "database/ZelmorDatabase.h"
 #include "device/TOpros_ZMX.h"
 #include "device/ui/TFrConnect.h"
 #include "graphs/GASE_GRAPH.h"
@@ -41,8 +41,7 @@ constexpr float LambdaWindowLow = 0.9f, LambdaWindowHigh = 1.1f;
 
 } // namespace
 
-StartupSequence::StartupSequence(
-    const MainWindowParts &parts, const bool &procedureActive, QObject *parent)
+StartupSequence::StartupSequence(const Parts &parts, const bool &procedureActive, QObject *parent)
     : QObject(parent)
     , m_parts(parts)
     , m_procedureActive(procedureActive)
@@ -69,7 +68,7 @@ void StartupSequence::FormShow()
             m_parts.dialogs.FormAboutProg->labProgVersion->setText(programVersionText());
     });
     runStartupStep([this] { m_parts.diagnosePage.edGosNum->clear(); });
-    runStartupStep([this] { openDatabase(); });
+    runStartupStep([this] { m_parts.database.open(); });
     runStartupStep([this] {
         m_parts.window.setFixedSize(WindowWidth, WindowHeight);
         m_parts.diagnosePage.setBlackBackground();
@@ -109,20 +108,6 @@ void StartupSequence::showStartupErrors()
 {
     for (const QString &message : std::as_const(m_errors))
         ZelmorApplication::showError(message);
-}
-
-void StartupSequence::openDatabase()
-{
-    try {
-        m_parts.database.open(programFolder());
-    } catch (...) {
-        m_parts.databaseError = ZelmorApplication::messageOf(std::current_exception());
-        // Opened for reading only: the tables can still be looked at.
-        if (m_parts.database.isOpen())
-            m_parts.pages.bindTables(m_parts.database);
-        throw;
-    }
-    m_parts.pages.bindTables(m_parts.database);
 }
 
 void StartupSequence::createGasGraph()
@@ -189,12 +174,8 @@ void StartupSequence::loadSettings()
         m_errors.append(refusal);
     m_parts.state.ReadingsPerStep = settings->ReadingsPerStep;
     const DisplayLimits limits = settings->Limits;
-    if (GASE_GRAPH *graph = m_parts.gasGraph.get()) {
-        for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
-            graph->RangeLow[gas] = limits.Low[gas];
-            graph->RangeHigh[gas] = limits.High[gas];
-        }
-    }
+    if (GASE_GRAPH *graph = m_parts.gasGraph.get())
+        setDisplayLimits(*graph, limits);
     m_parts.discovery.setChannelRanges(limits);
 }
 
