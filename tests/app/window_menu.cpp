@@ -122,6 +122,15 @@ struct ProgramWithInstrument
             ReadingTimeoutMs);
     }
 
+    // `count` more readings records arrive: the polling cycles go on.
+    bool cyclesFollow(int count)
+    {
+        const int before = main->opros().snapshot().RecordCount;
+        return QTest::qWaitFor(
+            [&] { return main->opros().snapshot().RecordCount >= before + count; },
+            count * ReadingTimeoutMs);
+    }
+
     SimProcess sim;
     TestProgramFolder folder;
     ModalAnswerer answerer;
@@ -371,7 +380,7 @@ TEST(MainMenu, InstrumentBoxShowsTheWholeLinkText)
                                         "/tmp/a-rather-long-folder-name-of-the-link/ttyZM0");
     box.labComStatus->setText(text);
     box.show();
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
     const QRect label = box.labComStatus->geometry();
     EXPECT_TRUE(box.rect().contains(label)) << label.width() << "x" << label.height();
     EXPECT_GE(label.height(), box.labComStatus->heightForWidth(label.width()));
@@ -459,7 +468,7 @@ TEST(MainMenuWithInstrument, PropaneTwiceTogglesTheIndicatorAndSendsTheKeyOncePe
         EXPECT_TRUE(p.receptionRuns()) << press;
     }
     // A one-shot key is not repeated by the cycles that follow.
-    QTest::qWait(1500);
+    EXPECT_TRUE(p.cyclesFollow(3));
     EXPECT_EQ(logLinesEndingWith(ProgramWithInstrument::logPath(), key4), before + 2);
     EXPECT_TRUE(p.answerer.boxes.isEmpty());
     p.main->close();
@@ -499,7 +508,7 @@ TEST(MainMenuWithInstrument, AKeyAfterALostProcedureIsSentOnce)
         ReadingTimeoutMs))
         << qPrintable(logTail(ProgramWithInstrument::logPath()));
     EXPECT_TRUE(p.receptionRuns());
-    QTest::qWait(1500);
+    EXPECT_TRUE(p.cyclesFollow(3));
     EXPECT_EQ(logLinesEndingWith(ProgramWithInstrument::logPath(), key4), before + 1);
     p.main->close();
 }
