@@ -19,16 +19,7 @@ const char *const ProductName = "Zelmor";
 ConnectSequence::ConnectSequence(TOpros_ZMX &thread, TestState &state)
     : m_thread(thread)
     , m_state(state)
-{
-    m_connector = [this](const QString &port) {
-        return callKeepingEventsFlowing([this, port] { return m_thread.ConnectPort(port); });
-    };
-}
-
-void ConnectSequence::setConnector(std::function<int(const QString &)> connector)
-{
-    m_connector = std::move(connector);
-}
+{ }
 
 void ConnectSequence::setLinkPanel(TFrConnect *panel, const QString &speed)
 {
@@ -38,13 +29,18 @@ void ConnectSequence::setLinkPanel(TFrConnect *panel, const QString &speed)
 
 int ConnectSequence::connect(const QString &portName)
 {
+    // The thread connects off the user interface thread, which keeps drawing.
+    const auto connectPort = [this, &portName] {
+        return callKeepingEventsFlowing(
+            [this, portName] { return m_thread.ConnectPort(portName); });
+    };
     if (!m_panel)
-        return m_connector ? m_connector(portName) : TOpros_ZMX::NotConnected;
+        return connectPort();
     // An attempt the operator started from the panel is still running: this
     // one counts as no link rather than running beside it.
     if (!m_panel->beginAttempt(portName, m_speed))
         return TOpros_ZMX::NotConnected;
-    const int result = m_connector ? m_connector(portName) : TOpros_ZMX::NotConnected;
+    const int result = connectPort();
     if (m_panel) {
         m_panel->endAttempt(result, m_thread.snapshot().PortError);
         m_panel->cbSpeed->setCurrentIndex(TFrConnect::FastSpeedIndex);

@@ -2,7 +2,6 @@
 
 #include <QPointer>
 #include <QString>
-#include <functional>
 
 class LinkWatch;
 class QLabel;
@@ -28,11 +27,9 @@ public:
     void setLinkPanel(TFrConnect *panel, const QString &speed);
     // Told the outcome, to follow the port afterwards (may be null).
     void setLinkWatch(LinkWatch *watch) { m_watch = watch; }
-    // How the port is connected; by default the thread's ConnectPort, run off
-    // the user interface thread. Returns 0 connected, -1 no link.
-    void setConnector(std::function<int(const QString &port)> connector);
 
-    // Returns 0, as the connect sequence always does.
+    // Always returns 0: the outcome of the attempt is shown on the link
+    // panel and in the instrument box, and reception is requested either way.
     int run(const QString &portName);
 
     // The instrument's identity in the box and the test state (the serial
@@ -49,5 +46,4 @@ private:
     LinkWatch *m_watch = nullptr;
     QPointer<TFrConnect> m_panel;
     QString m_speed;
-    std::function<int(const QString &)> m_connector;
 };

@@ -1,23 +1,14 @@
 #include "app/DiscoveryPage.h"
 
-#include "common/FormatSettings.h"
-#include "common/NumberText.h"
-#include "device/Records.h"
-#include "device/TOpros_ZMX.h"
-#include "files/MeasurementFile.h"
-#include "graphs/TGraphBox.h"
+#include "app/RecordingGrid.h"
 #include "graphs/ui/GraphPaintBox.h"
 #include "graphs/ui/TGraphBoxAxes.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QBoxLayout>
-#include <QDateTime>
-#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFrame>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -26,20 +17,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include <chrono>
-#include <thread>
-
 namespace {
-
-// Colours of the page, 0x00BBGGRR as the chart takes them.
-constexpr quint32 Red = 0x0000FF;
-constexpr quint32 Lime = 0x00FF00;
-constexpr quint32 Yellow = 0x00FFFF;
-constexpr quint32 Aqua = 0xFFFF00;
-constexpr quint32 Fuchsia = 0xFF00FF;
-constexpr quint32 Black = 0x000000;
-constexpr quint32 ChartGrid = 0x393939;
-const std::array<quint32, DiscoveryPage::GasCount> GasColours { Red, Lime, Yellow, Aqua, Fuchsia };
 
 const QString LimeCss = QStringLiteral("#00ff00");
 const QString CreamCss = QStringLiteral("#fffbf0");
@@ -47,20 +25,14 @@ const QString ButtonCss = QStringLiteral(
     "QPushButton { color: #00ff00; background: rgb(10, 50, 5); border: none; font-weight: bold; }"
     "QPushButton:pressed { background: rgb(20, 90, 10); }");
 
-const std::array<QString, DiscoveryPage::GasCount> Captions { QStringLiteral("CO, %"),
-    QStringLiteral("CH, ppm"), QStringLiteral("CO2, %"), QStringLiteral("O2, %"),
-    QStringLiteral("NOx, ppm") };
 const std::array<const char *, DiscoveryPage::GasCount> LabelNames { "labDCO", "labDCH", "labDCO2",
     "labDO2", "labDNOx" };
 const std::array<const char *, DiscoveryPage::GasCount> SwatchNames { "Shape7", "Shape11",
     "Shape12", "Shape13", "Shape14" };
-// Decimals of the Y labels for each channel: the ppm gases have none.
-const std::array<int, DiscoveryPage::GasCount> AxisDecimals { 2, 0, 2, 2, 0 };
 
 const QString NoValueText = QStringLiteral("-.--");
 const QString StartText = QStringLiteral("Старт");
 const QString StopText = QStringLiteral("Стоп");
-const QString ChartTitle = QStringLiteral("Показания газов.");
 
 // Layout of the page (pixels of the page).
 const QPoint PlotTopLeft(68, 28);
@@ -75,20 +47,6 @@ const QRect StartRect(700, 626, 100, 30);
 const QRect StopRect(820, 626, 100, 30);
 const QRect StatusCaptionRect(700, 672, 60, 20);
 const QRect StatusRect(760, 672, 250, 20);
-constexpr int OutOfSightLeft = 1100; // beyond the page's right edge
-constexpr int UnusedTimeLabels = 7;
-constexpr int UnusedBevels = 8;
-
-// Axis of the chart when the CO range cannot be shown: 0 to 5 %.
-constexpr float StartAxisMin = 0;
-constexpr float StartAxisMax = 5.0f;
-constexpr float TimeGridStep = 60;
-constexpr float StartValueGridStep = 0.5f;
-constexpr float ValueGridShare = 0.1f; // value grid step: a tenth of the channel's top
-constexpr int ValueDigits = 5;
-
-constexpr auto WaitAfterStop = std::chrono::milliseconds(100);
-constexpr int GridSliceRows = 2000; // about 10 ms of the event loop
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QRect &rect)
 {
@@ -128,15 +86,15 @@ QString defaultOpenFileName(QWidget *parent, const QString &folder)
 
 DiscoveryPage::DiscoveryPage(const Widgets &widgets, TOpros_ZMX &opros, QObject *parent)
     : QObject(parent)
-    , m_opros(opros)
+    , m_recording(ResearchRecording::Link::to(opros))
     , m_page(widgets.tabDiscovery)
-    , m_grid(widgets.grData)
     , m_dialogs { &defaultSaveFileName, &defaultOpenFileName }
 {
     setObjectName(QStringLiteral("DiscoveryPage"));
     labDStatus = widgets.labDStatus;
     buildPage(widgets.tabDiscovery);
     buildDataPageControls(widgets.TabSheet3);
+    m_grid = new RecordingGrid(widgets.grData, this);
 
     TimerUpdateDiscoverGraph = new QTimer(this);
     TimerUpdateDiscoverGraph->setObjectName(QStringLiteral("TimerUpdateDiscoverGraph"));
@@ -144,11 +102,6 @@ DiscoveryPage::DiscoveryPage(const Widgets &widgets, TOpros_ZMX &opros, QObject 
     connect(TimerUpdateDiscoverGraph, &QTimer::timeout, this,
         &DiscoveryPage::TimerUpdateDiscoverGraphTimer);
     TimerUpdateDiscoverGraph->start();
-
-    m_gridTimer = new QTimer(this);
-    m_gridTimer->setSingleShot(true);
-    m_gridTimer->setInterval(0);
-    connect(m_gridTimer, &QTimer::timeout, this, &DiscoveryPage::fillGridSlice);
 }
 
 DiscoveryPage::~DiscoveryPage()
@@ -186,23 +139,12 @@ void DiscoveryPage::buildPage(QWidget *page)
     ScrollBar1->setGeometry(PlotTopLeft.x(), ScrollBarTop, PlotWidth, ScrollBarHeight);
     ScrollBar1->setRange(0, ScrollMaximum);
     connect(ScrollBar1, &QScrollBar::valueChanged, this, &DiscoveryPage::ScrollBar1Change);
-    // Time labels and bevels of an older layout lie under the scroll bar, unused.
-    for (int i = 1; i <= UnusedTimeLabels; ++i) {
-        QLabel *unused = makeLabel(panel, "", QStringLiteral("xx:xx:xx"), QRect());
-        unused->setObjectName(QStringLiteral("labT%1").arg(i));
-        unused->hide();
-    }
-    for (int i = 4; i < 4 + UnusedBevels; ++i) {
-        auto *bevel = new QFrame(panel);
-        bevel->setObjectName(QStringLiteral("Bevel%1").arg(i));
-        bevel->hide();
-    }
 
     buildLegend();
 
     labCurrA = makeLabel(panel, "labCurrA", QStringLiteral("Шкала Y:"), AxisCaptionRect);
     labCurrA->setStyleSheet(QStringLiteral("color: white;"));
-    labCurrAxis = makeLabel(panel, "labCurrAxis", Captions[0], AxisNameRect);
+    labCurrAxis = makeLabel(panel, "labCurrAxis", ResearchRecording::caption(0), AxisNameRect);
     labCurrAxis->setStyleSheet(QStringLiteral("color: %1; font-weight: bold;").arg(LimeCss));
     labCurrA->setBuddy(labCurrAxis);
 
@@ -238,18 +180,6 @@ void DiscoveryPage::buildPage(QWidget *page)
         labDStatus->show();
         Label24->setBuddy(labDStatus);
     }
-
-    // Controls kept beyond the page's right edge, out of sight.
-    int hiddenTop = 0;
-    for (const char *name :
-        { "labBeginTime", "labElapsedTime", "labCoordY", "Label5", "Label6", "Label10" })
-        makeLabel(panel, name, QString(), QRect(OutOfSightLeft, hiddenTop += 20, 60, 16));
-    auto *edit1 = new QLineEdit(panel);
-    edit1->setObjectName(QStringLiteral("Edit1"));
-    edit1->setGeometry(OutOfSightLeft, hiddenTop += 20, 60, 20);
-    auto *panel1 = new QFrame(panel);
-    panel1->setObjectName(QStringLiteral("Panel1"));
-    panel1->setGeometry(OutOfSightLeft, hiddenTop += 20, 60, 20);
 }
 
 void DiscoveryPage::buildLegend()
@@ -262,8 +192,8 @@ void DiscoveryPage::buildLegend()
     for (int gas = 0; gas < GasCount; ++gas) {
         const int left = LegendInset + gas * LegendColumnWidth;
         const int width = LegendColumnWidth - 2 * LegendInset;
-        QLabel *label
-            = makeLabel(GroupBox6, LabelNames[gas], Captions[gas], QRect(left, 10, width, 22));
+        QLabel *label = makeLabel(GroupBox6, LabelNames[gas], ResearchRecording::caption(gas),
+            QRect(left, 10, width, 22));
         label->setAlignment(Qt::AlignCenter);
         label->setStyleSheet(QStringLiteral("color: %1; font-weight: bold;").arg(LimeCss));
         label->setCursor(Qt::PointingHandCursor);
@@ -282,7 +212,7 @@ void DiscoveryPage::buildLegend()
         auto *swatch = new QFrame(GroupBox6);
         swatch->setObjectName(QLatin1String(SwatchNames[gas]));
         swatch->setGeometry(left, 78, width, 14);
-        const quint32 c = GasColours[gas];
+        const quint32 c = ResearchRecording::GasColours[size_t(gas)];
         swatch->setStyleSheet(QStringLiteral("background: rgb(%1, %2, %3);")
                                   .arg(c & 0xFF)
                                   .arg((c >> 8) & 0xFF)
@@ -327,7 +257,7 @@ bool DiscoveryPage::eventFilter(QObject *watched, QEvent *event)
             break;
         case QEvent::MouseButtonRelease:
             if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
-                SetDiscoverChannel(gas, AxisDecimals[gas]);
+                SetDiscoverChannel(gas, ResearchRecording::AxisDecimals[size_t(gas)]);
             break;
         default:
             break;
@@ -340,118 +270,67 @@ bool DiscoveryPage::eventFilter(QObject *watched, QEvent *event)
 void DiscoveryPage::CreateChart()
 {
     DestroyChart();
-    m_chart = std::make_unique<TGraphBox>(pboxDisco, pboxDisco->pos());
-    m_axes = new TGraphBoxAxes(*m_chart, PanelDiscover);
-    setChannelRanges(m_ranges);
+    TGraphBox &chart = m_recording.createChart(pboxDisco, pboxDisco->pos());
+    m_axes = new TGraphBoxAxes(chart, PanelDiscover);
 }
 
 void DiscoveryPage::ConfigureChart()
 {
-    if (!m_chart)
-        return;
-    TGraphBox &c = *m_chart;
-    c.ChannelCount = GasCount;
-    c.LabelDecimals = AxisDecimals[0];
-    c.BackColor = Black;
-    c.GridColor = ChartGrid;
-    for (int gas = 0; gas < GasCount; ++gas)
-        c.PenColors[gas][TGraphBox::MainPass] = GasColours[gas];
-    c.DeriveHaloColours();
-    c.SetTitle(ChartTitle);
-    // The Y axis starts on the CO scale, as "CO, %" under "Шкала Y:" says: the
-    // CO channel's own range, so the labels read what the red curve shows.
-    const float top = c.ChannelMax[0];
-    if (c.SetAxes(c.ChannelMin[0], top, TimeGridStep, top * ValueGridShare) != 0)
-        c.SetAxes(StartAxisMin, StartAxisMax, TimeGridStep, StartValueGridStep);
-    c.DrawGrid();
-    c.DrawCurves();
-    c.Present();
+    m_recording.configureChart();
 }
 
 void DiscoveryPage::DestroyChart()
 {
     delete m_axes.data();
-    m_chart.reset();
-}
-
-void DiscoveryPage::setChannelRanges(const DisplayLimits &limits)
-{
-    m_ranges = limits;
-    if (!m_chart)
-        return;
-    for (int gas = 0; gas < GasCount; ++gas) {
-        m_chart->ChannelMin[gas] = limits.Low[gas];
-        m_chart->ChannelMax[gas] = limits.High[gas];
-    }
+    m_recording.destroyChart();
 }
 
 void DiscoveryPage::SetDiscoverChannel(int channel, int decimals)
 {
     if (channel < 0 || channel >= GasCount)
         return;
-    labCurrAxis->setText(Captions[channel]);
-    if (!m_chart)
-        return;
-    TGraphBox &c = *m_chart;
-    c.LabelDecimals = decimals;
-    const float top = c.ChannelMax[channel];
-    // The chart refuses an empty or inverted range and keeps its axes; a new
-    // scale redraws the grid at once, so the labels and lines agree.
-    if (c.SetAxes(c.ChannelMin[channel], top, TimeGridStep, top * ValueGridShare) == 0) {
-        c.DrawGrid();
-        c.DrawCurves();
-        c.Present();
-    }
+    labCurrAxis->setText(ResearchRecording::caption(channel));
+    m_recording.chooseAxis(channel, decimals);
+}
+
+void DiscoveryPage::scrollBarToStart()
+{
+    const QSignalBlocker quiet(ScrollBar1);
+    ScrollBar1->setValue(0);
 }
 
 void DiscoveryPage::startAfresh()
 {
-    if (!m_chart)
+    if (!chart())
         return;
-    m_chart->Reset();
-    // A new recording is drawn from the left edge whatever the chart showed.
-    const QSignalBlocker quiet(ScrollBar1);
-    ScrollBar1->setValue(0);
-    m_chart->ScrollTo(0);
+    scrollBarToStart();
+    m_recording.startAfresh();
 }
 
 void DiscoveryPage::btnDStartClick()
 {
-    startAfresh();
-    m_opros.requestRecordCountReset();
-    if (m_chart)
-        m_chart->StartTick = m_chart->now();
-    if (m_requestReadings)
-        m_requestReadings();
-    else
-        m_opros.RequestOperation(ZMX_get_result, 1, 0);
+    if (chart())
+        scrollBarToStart();
+    m_recording.start();
 }
 
 void DiscoveryPage::btnDStopClick()
 {
-    stopPolling();
+    m_recording.stop();
 }
 
 void DiscoveryPage::ScrollBar1Change(int position)
 {
-    if (m_chart)
-        m_chart->ScrollTo(position);
+    m_recording.scrollTo(position);
 }
 
 void DiscoveryPage::TimerUpdateDiscoverGraphTimer()
 {
-    if (!m_chart)
+    const auto legend = m_recording.feed();
+    if (!legend)
         return;
-    ResultRecord record;
-    if (!m_opros.takeNewResult(&record))
-        return;
-    const TGraphBox::Values values { record.gaseCO, record.gaseCH, record.gaseCO2, record.gaseO2,
-        record.gaseNOx };
-    m_chart->AddPoint(values);
-    for (int gas = 0; gas < GasCount; ++gas) {
-        const int decimals = gas == GasCount - 1 ? 0 : 2;
-        legendValues[gas]->setText(fixedText(values[gas], ValueDigits, decimals));
-    }
+    for (int gas = 0; gas < GasCount; ++gas)
+        legendValues[gas]->setText((*legend)[size_t(gas)]);
 }
 
 void DiscoveryPage::btnStartDiscoverClick()
@@ -479,12 +358,12 @@ void DiscoveryPage::leaveResearchMode()
 
 void DiscoveryPage::setStopPolling(std::function<void()> stop)
 {
-    m_stopPolling = std::move(stop);
+    m_recording.setStopPolling(std::move(stop));
 }
 
 void DiscoveryPage::setRequestReadings(std::function<void()> request)
 {
-    m_requestReadings = std::move(request);
+    m_recording.setRequestReadings(std::move(request));
 }
 
 void DiscoveryPage::setFileDialogs(FileDialogs dialogs)
@@ -500,12 +379,9 @@ void DiscoveryPage::setMessageDisplay(std::function<void(const QString &)> displ
     m_messageDisplay = std::move(display);
 }
 
-void DiscoveryPage::stopPolling()
+bool DiscoveryPage::isGridComplete() const
 {
-    if (m_stopPolling)
-        m_stopPolling();
-    else
-        m_opros.StopCycle();
+    return m_grid->isComplete();
 }
 
 void DiscoveryPage::showMessage(const QString &text)
@@ -521,144 +397,33 @@ QWidget *DiscoveryPage::dialogParent() const
     return m_page ? m_page->window() : nullptr;
 }
 
-QString DiscoveryPage::fileFolder()
-{
-    const QDir current = QDir::current();
-    const QString folder = QLatin1String(MeasurementFile::Folder);
-    return current.exists(folder) ? current.absoluteFilePath(folder) : current.absolutePath();
-}
-
-MeasurementRecording DiscoveryPage::recordingFromChart() const
-{
-    MeasurementRecording recording;
-    if (m_grid && m_grid->rowCount() > 0
-        && m_grid->columnCount() >= MeasurementRecording::ColumnCount) {
-        // Row 0 of the grid is the header the file gets.
-        for (int column = 0; column < MeasurementRecording::ColumnCount; ++column) {
-            if (const QTableWidgetItem *item = m_grid->item(0, column))
-                recording.HeaderRow[column] = item->text();
-        }
-    }
-    if (!m_chart)
-        return recording;
-    const TGraphBox &c = *m_chart;
-    recording.Points.resize(size_t(c.PointCount()));
-    for (int n = 0; n < c.PointCount(); ++n) {
-        MeasurementPoint &point = recording.Points[size_t(n)];
-        point.TimeMs = c.PointTick(n) - c.StartTick;
-        for (int gas = 0; gas < GasCount; ++gas)
-            point.Values[gas] = c.Point(gas, n);
-    }
-    return recording;
-}
-
-void DiscoveryPage::fillGrid(MeasurementRecording recording)
-{
-    if (!m_grid)
-        return;
-    const int rows = int(recording.Points.size()) + 1;
-    m_grid->setColumnCount(MeasurementRecording::ColumnCount);
-    m_grid->setRowCount(rows);
-    for (int column = 0; column < MeasurementRecording::ColumnCount; ++column)
-        m_grid->setItem(0, column, new QTableWidgetItem(recording.HeaderRow[column]));
-    m_gridContent = std::make_shared<const MeasurementRecording>(std::move(recording));
-    m_gridRowsDone = 0;
-    fillGridSlice();
-}
-
-void DiscoveryPage::fillGridSlice()
-{
-    if (!m_gridContent || !m_grid)
-        return;
-    const QChar separator = FormatSettings::current().decimalSeparator;
-    const std::vector<MeasurementPoint> &points = m_gridContent->Points;
-    const int end = std::min(int(points.size()), m_gridRowsDone + GridSliceRows);
-    m_grid->setUpdatesEnabled(false);
-    for (int n = m_gridRowsDone; n < end; ++n) {
-        const MeasurementPoint &point = points[size_t(n)];
-        m_grid->setItem(n + 1, 0, new QTableWidgetItem(QString::number(point.TimeMs)));
-        for (int gas = 0; gas < GasCount; ++gas)
-            m_grid->setItem(n + 1, gas + 1,
-                new QTableWidgetItem(generalText(double(point.Values[gas]), separator)));
-    }
-    m_grid->setUpdatesEnabled(true);
-    m_gridRowsDone = end;
-    if (m_gridRowsDone >= int(points.size()))
-        m_gridContent.reset();
-    else
-        m_gridTimer->start();
-}
-
-void DiscoveryPage::loadIntoChart(const MeasurementRecording &recording)
-{
-    TGraphBox &c = *m_chart;
-    c.Reset();
-    c.RedrawOnAdd = false;
-    c.ScrollOffset = 0;
-    c.DrawGrid();
-    // Each point keeps its recorded time, so the time axis reads as it did
-    // when the recording was made.
-    for (const MeasurementPoint &point : recording.Points)
-        c.AppendPoint(point.Values, c.StartTick + point.TimeMs);
-    c.RedrawOnAdd = true;
-    const QSignalBlocker quiet(ScrollBar1);
-    ScrollBar1->setValue(0);
-    c.ScrollTo(0);
-}
-
 void DiscoveryPage::NSaveAsClick()
 {
-    // File names and the dates written from now on use "yyyy-mm-dd" and "hh-nn-ss".
-    FormatSettings::setShortDateFormat(QStringLiteral("yyyy/mm/dd"));
-    FormatSettings::setDateSeparator(QLatin1Char('-'));
-    FormatSettings::setTimeSeparator(QLatin1Char('-'));
-    stopPolling();
-    std::this_thread::sleep_for(WaitAfterStop);
-
-    const QString proposed
-        = MeasurementFile::proposedName(QDateTime::currentDateTime(), FormatSettings::current());
-    const QString path = m_dialogs.saveFileName(dialogParent(), fileFolder(), proposed);
+    const QString proposed = m_recording.prepareSave();
+    const QString path
+        = m_dialogs.saveFileName(dialogParent(), ResearchRecording::fileFolder(), proposed);
     if (path.isEmpty())
         return;
-
-    MeasurementRecording recording = recordingFromChart();
+    ResearchRecording::Saved saved = m_recording.save(path, m_grid->header());
     if (Label28)
-        Label28->setText(
-            QString::number(recording.Points.empty() ? 0 : recording.Points.back().TimeMs));
-
-    QString error;
-    const bool saved = MeasurementFile::save(
-        path, recording, FormatSettings::current().decimalSeparator, &error);
-    fillGrid(std::move(recording));
-    if (!saved) {
-        showMessage(
-            QStringLiteral("Файл %1 не сохранён: %2").arg(QDir::toNativeSeparators(path), error));
-    }
+        Label28->setText(QString::number(saved.lengthMs));
+    m_grid->show(std::move(saved.recording));
+    if (!saved.error.isEmpty())
+        showMessage(saved.error);
 }
 
 void DiscoveryPage::NOpenClick()
 {
-    stopPolling();
-    const QString path = m_dialogs.openFileName(dialogParent(), fileFolder());
+    m_recording.stop();
+    const QString path = m_dialogs.openFileName(dialogParent(), ResearchRecording::fileFolder());
     if (path.isEmpty())
         return;
-
-    // The whole file is read before anything changes: a file that is not a
-    // recording leaves the chart and the grid as they were.
-    MeasurementReadResult result = MeasurementFile::load(
-        path, FormatSettings::current().decimalSeparator, TGraphBox::Capacity);
-    if (!result.Ok) {
-        showMessage(QStringLiteral("Файл %1 не открыт, это не запись измерений.\n%2.")
-                        .arg(QDir::toNativeSeparators(path), result.Error));
-        return;
+    ResearchRecording::Opened opened = m_recording.open(path);
+    if (opened.loaded) {
+        if (chart())
+            scrollBarToStart();
+        m_grid->show(std::move(opened.recording));
     }
-    if (m_chart)
-        loadIntoChart(result.Recording);
-    const bool cut = result.PointsInFile > qint64(result.Recording.Points.size());
-    fillGrid(std::move(result.Recording));
-    if (cut) {
-        showMessage(QStringLiteral("В файле %1 точек, график вмещает %2: показаны первые %2.")
-                        .arg(result.PointsInFile)
-                        .arg(TGraphBox::Capacity));
-    }
+    if (!opened.message.isEmpty())
+        showMessage(opened.message);
 }

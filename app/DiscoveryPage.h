@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/DisplayLimits.h"
+#include "app/ResearchRecording.h"
 
 #include <QObject>
 #include <QPointer>
@@ -8,7 +8,6 @@
 
 #include <array>
 #include <functional>
-#include <memory>
 
 class GraphPaintBox;
 class QFrame;
@@ -18,35 +17,30 @@ class QPushButton;
 class QScrollBar;
 class QTableWidget;
 class QTimer;
-class TGraphBox;
+class RecordingGrid;
 class TGraphBoxAxes;
 class TOpros_ZMX;
-struct MeasurementRecording;
 
-// The research page "tabDiscovery": the five gases as curves over time on the
-// strip chart, the legend with the latest values, the choice of the channel
-// whose scale the Y axis shows, start and stop of a recording, and saving
-// and reopening a recording as a measurement file (through the data grid
-// "grData" of the page "TabSheet3").
+// The research page "tabDiscovery": the controls of the research recording
+// (ResearchRecording, which holds the strip chart and does the work) — the
+// chart's paint box and axes, the legend with the latest values, the choice
+// of the gas whose scale the Y axis shows, "Старт" and "Стоп" — and the file
+// commands' dialogs and the data grid "grData" of the page "TabSheet3".
 //
 // The main window wires it:
 //
 //   TFormMain::buildPages, after the pages:
 //     m_discovery = new DiscoveryPage({ m_pages->tabDiscovery, m_pages->labDStatus,
 //                                       m_pages->TabSheet3, m_pages->grData }, *m_opros, this);
-//   StartupSequence::createStripChart (step 8):   discovery.CreateChart();
-//   StartupSequence::loadSettings (step 11):      discovery.setChannelRanges(limits);
-//   StartupSequence::configureStripChart (14):    discovery.ConfigureChart();
-//   TFormMain::FormClose, beside m_gasGraph.reset(): m_discovery->DestroyChart();
-//   MenuCommands::NDiscoverClick: enable NOpen/NSaveAs, show page 5, then
-//                                 discovery.enterResearchMode();
-//   MenuCommands::NDiagnoseClick: disable NOpen/NSaveAs, show page 4, then
-//                                 discovery.leaveResearchMode();
-//   MenuCommands::NSaveAsClick / NOpenClick (new, connected in connectMenu):
-//                                 discovery.NSaveAsClick() / NOpenClick();
-//   the service panel's stop:  discovery.setStopPolling([panel] { panel->StopCommand(); });
-//   TFormMain::setDialogs:     FormDiap->setChartSink([this](const DisplayLimits &l) {
-//                                  m_discovery->setChannelRanges(l); });
+//   StartupSequence::createStripChart, beside the gas graph:  discovery.CreateChart();
+//   StartupSequence::loadSettings, the display limits read:    discovery.setChannelRanges(limits);
+//   StartupSequence::configureStripChart, after the connect:   discovery.ConfigureChart();
+//   TFormMain::FormClose, beside the gas graph:                 discovery.DestroyChart();
+//   MenuCommands::NDiscoverClick / NDiagnoseClick, after the page switch:
+//                                 discovery.enterResearchMode() / leaveResearchMode();
+//   MenuCommands::NSaveAsClick / NOpenClick:  discovery.NSaveAsClick() / NOpenClick();
+//   the service panel's stop and request:     setStopPolling(...), setRequestReadings(...);
+//   the ranges dialog's chart sink:           discovery.setChannelRanges(limits);
 //
 // The chart feed timer TimerUpdateDiscoverGraph belongs to the page and runs
 // from its construction; it feeds the chart only once the chart exists. The
@@ -60,7 +54,7 @@ public:
     static constexpr int PlotWidth = 945;
     static constexpr int PlotHeight = 497;
     static constexpr int ScrollMaximum = 10000;
-    static constexpr int GasCount = 5;
+    static constexpr int GasCount = ResearchRecording::GasCount;
 
     // The existing widgets the page builds into.
     struct Widgets
@@ -83,16 +77,15 @@ public:
     DiscoveryPage(const Widgets &widgets, TOpros_ZMX &opros, QObject *parent = nullptr);
     ~DiscoveryPage() override;
 
-    // Start-up: create the chart on pboxDisco; configure it (five channels,
-    // colours, title, the CO scale) and draw it; destroy it at close.
+    // Start-up: create the chart on pboxDisco with its axes on the panel;
+    // configure and draw it; destroy both at close.
     void CreateChart();
     void ConfigureChart();
     void DestroyChart();
-    TGraphBox *chart() const { return m_chart.get(); }
+    TGraphBox *chart() const { return m_recording.chart(); }
+    ResearchRecording &recording() { return m_recording; }
 
-    // The display limits of the five gases become the channels' ranges; the
-    // chart shows them at its next drawing.
-    void setChannelRanges(const DisplayLimits &limits);
+    void setChannelRanges(const DisplayLimits &limits) { m_recording.setChannelRanges(limits); }
 
     // The research mode is entered (the chart starts afresh) or left (the
     // hidden start button reads "Старт" again). Enabling the file commands
@@ -115,27 +108,20 @@ public:
     // How a refusal is shown; a warning box titled "Сообщение" when not set.
     void setMessageDisplay(std::function<void(const QString &)> display);
 
-    // The folder both file dialogs start in: "reports" in the current folder.
-    static QString fileFolder();
-
     // The data grid gets the last saved or opened recording in slices from
     // the event loop, so a long recording does not hold up the command.
-    bool isGridComplete() const { return !m_gridContent; }
+    bool isGridComplete() const;
 
     // Handlers.
     void SetDiscoverChannel(int channel, int decimals);
-    void labDCOClick() { SetDiscoverChannel(0, 2); }
-    void labDCHClick() { SetDiscoverChannel(1, 0); }
-    void labDCO2Click() { SetDiscoverChannel(2, 2); }
-    void labDO2Click() { SetDiscoverChannel(3, 2); }
-    void labDNOxClick() { SetDiscoverChannel(4, 0); }
     void btnDStartClick();
     void btnDStopClick();
     void ScrollBar1Change(int position);
     void TimerUpdateDiscoverGraphTimer();
     void btnStartDiscoverClick();
 
-    // Controls, named as the operator's documentation names them.
+    // Controls; each carries its name as its objectName, so tests and
+    // screen readers find it by that name.
     QFrame *PanelDiscover = nullptr;
     QLabel *Image3 = nullptr;
     GraphPaintBox *pboxDisco = nullptr;
@@ -165,26 +151,15 @@ private:
     void buildDataPageControls(QWidget *dataPage);
     // Drops the recording and shows the empty chart from its start.
     void startAfresh();
-    MeasurementRecording recordingFromChart() const;
-    void fillGrid(MeasurementRecording recording);
-    void fillGridSlice();
-    void loadIntoChart(const MeasurementRecording &recording);
-    void stopPolling();
+    void scrollBarToStart();
     void showMessage(const QString &text);
     QWidget *dialogParent() const;
 
-    TOpros_ZMX &m_opros;
+    ResearchRecording m_recording;
     QWidget *m_page = nullptr;
-    QPointer<QTableWidget> m_grid;
-    std::unique_ptr<TGraphBox> m_chart;
+    RecordingGrid *m_grid = nullptr;
     // A child of the panel: gone already when the window's widgets go first.
     QPointer<TGraphBoxAxes> m_axes;
-    DisplayLimits m_ranges;
-    std::shared_ptr<const MeasurementRecording> m_gridContent; // still being written into the grid
-    int m_gridRowsDone = 0;
-    QTimer *m_gridTimer = nullptr;
-    std::function<void()> m_stopPolling;
-    std::function<void()> m_requestReadings;
     FileDialogs m_dialogs;
     std::function<void(const QString &)> m_messageDisplay;
 };

@@ -148,9 +148,12 @@ bool EmissionProcedure::startZeroCorrection()
     m_device.takeZeroCorrectionFailed(nullptr);
     m_device.requestOperation(ZMX_set_zero, RepeatOff, NoArgument);
     // A speed step F1 interrupts is abandoned: its button goes idle and it
-    // must be started again.
+    // starts again from its first reading, so that no mean mixes readings
+    // from before and after the new zero.
     m_beforeZeroCorrection
         = isSpeedStep(m_state.OperationState) ? TestOperation::Live : m_state.OperationState;
+    m_state.SampleCount = 0;
+    m_state.SampleStep = TestOperation::Live;
     m_state.OperationState = TestOperation::ZeroCorrection;
     WriteLog(QString::fromLatin1(LogZeroCorrect));
     return true;
@@ -232,8 +235,8 @@ EmissionProcedure::StepStart EmissionProcedure::startSpeedStep(TestOperation ste
     if (m_device.dataKind() != DataKindResult)
         return {};
 
-    // An interrupted step started again continues its count; readings counted
-    // for the other speed must not be carried into this one.
+    // The running step's button pressed again continues its count; readings
+    // counted for the other speed must not be carried into this one.
     if (m_state.SampleStep != step) {
         m_state.SampleCount = 0;
         m_state.SampleStep = step;

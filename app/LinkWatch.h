@@ -44,12 +44,10 @@ public:
     void connectEnded(const QString &portName, int result, const ZmxSnapshot &after);
     Change look(const ZmxSnapshot &snapshot);
 
-    // The last connect failed on the port and the thread keeps trying it.
-    bool waitingForPort() const { return m_waiting; }
-
 private:
     QString m_port;
     QString m_shownError;
     bool m_linked = false;
+    // The last connect failed on the port and the thread keeps trying it.
     bool m_waiting = false;
 };

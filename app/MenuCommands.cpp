@@ -1,5 +1,6 @@
 #include "app/MenuCommands.h"
 
+#include "app/DatabaseAccess.h"
 #include "app/DiagnosePage.h"
 #include "app/DiscoveryPage.h"
 #include "app/EmissionProcedureView.h"
@@ -10,11 +11,9 @@
 #include "common/ProgramFolder.h"
 #include "config/ui/TFormDiap.h"
 #include "config/ui/TFormOptions.h"
-#include "database/ZelmorDatabase.h"
 #include "database/ui/TFormModels.h"
 #include "database/ui/TFormReports.h"
 #include "device/Records.h"
-#include "device/TOpros_ZMX.h"
 #include "device/ui/TFrame_SendCommand.h"
 #include "graphs/GASE_GRAPH.h"
 #include "widgets/MessageBoxes.h"
@@ -43,7 +42,7 @@ constexpr int ManualNoViewerCode = 31;
 
 } // namespace
 
-MenuCommands::MenuCommands(const MainWindowParts &parts, QObject *parent)
+MenuCommands::MenuCommands(const Parts &parts, QObject *parent)
     : QObject(parent)
     , m_parts(parts)
     , m_manualOpener(
@@ -155,7 +154,7 @@ void MenuCommands::N13Click()
 
 void MenuCommands::NGostLimitsClick(bool checked)
 {
-    if (GASE_GRAPH *graph = m_parts.gasGraph.get()) {
+    if (GASE_GRAPH *graph = m_parts.gasGraph()) {
         graph->ShowLimits = checked;
         graph->Draw();
     }
@@ -242,20 +241,12 @@ void MenuCommands::showModal(QWidget *dialog, const QString &missing)
 
 bool MenuCommands::requireDatabase()
 {
-    if (m_parts.database.isOpen())
-        return true;
     // A server that was away at start-up may be back: its tables open now.
-    QString reason;
-    if (m_parts.database.reopenServer(&reason)) {
-        m_parts.databaseError.clear();
-        m_parts.pages.bindTables(m_parts.database);
+    if (m_parts.database.ensureOpen())
         return true;
-    }
-    if (!reason.isEmpty())
-        m_parts.databaseError = reason;
     QString text = QStringLiteral("База данных недоступна.");
-    if (!m_parts.databaseError.isEmpty())
-        text += QLatin1Char('\n') + m_parts.databaseError;
+    if (!m_parts.database.reason().isEmpty())
+        text += QLatin1Char('\n') + m_parts.database.reason();
     MessageBoxes::warning(&m_parts.window, text);
     return false;
 }

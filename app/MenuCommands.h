@@ -1,11 +1,20 @@
 #pragma once
 
-#include "app/MainWindowParts.h"
+#include "app/ProgramDialogs.h"
 
 #include <QObject>
 #include <functional>
 
+class DatabaseAccess;
+class DiagnosePage;
+class DiscoveryPage;
+class EmissionProcedureView;
+class GASE_GRAPH;
+class MainMenu;
+class QMainWindow;
+class QTabWidget;
 class QWidget;
+class TFrame_SendCommand;
 
 // The commands of the main window's menu, one handler per item, named after
 // the item. connectMenu() ties every item (and the step buttons with their
@@ -16,7 +25,25 @@ class MenuCommands : public QObject
     Q_OBJECT
 
 public:
-    MenuCommands(const MainWindowParts &parts, QObject *parent = nullptr);
+    // What the commands work on; the window owns every part, and the
+    // references stay valid for the window's life.
+    struct Parts
+    {
+        QMainWindow &window;
+        MainMenu &menu;
+        QTabWidget &tabs;
+        DiagnosePage &diagnosePage;
+        EmissionProcedureView &test;
+        DiscoveryPage &discovery;
+        // Every request to the instrument passes the service panel.
+        TFrame_SendCommand &sendCommand;
+        const ProgramDialogs &dialogs;
+        DatabaseAccess &database;
+        // Null before the start-up made the gas graph and after the window closed.
+        std::function<GASE_GRAPH *()> gasGraph;
+    };
+
+    MenuCommands(const Parts &parts, QObject *parent = nullptr);
 
     void connectMenu();
 
@@ -63,6 +90,6 @@ private:
     // Continuous reception of readings again.
     void resumeReception();
 
-    MainWindowParts m_parts;
+    Parts m_parts;
     DocumentOpener m_manualOpener;
 };

@@ -59,7 +59,6 @@ public:
     static QString workTimeText(quint32 tickMs);
     static QString pressureText(double pascal);
 
-    int lastRecordCount() const { return m_lastRecordCount; }
     int staleTicks() const { return m_staleTicks; }
 
 private:

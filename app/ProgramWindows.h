@@ -5,9 +5,10 @@
 class TFormMain;
 class ShutdownSignals;
 
-// The program's windows, each created once and kept for the whole run, in
-// the order the program has always made them: the main window first (its
-// constructor runs now), then the dialogs, which belong to it.
+// The program's windows, each created once and kept for the whole run: the
+// main window first (its constructor creates the database object and the
+// polling thread), then the dialogs, which are its children and work on
+// those two, so the window must exist before them.
 class ProgramWindows
 {
 public:

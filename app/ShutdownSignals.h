@@ -18,8 +18,6 @@ public:
     explicit ShutdownSignals(QObject *parent = nullptr);
     ~ShutdownSignals() override;
 
-    bool isInstalled() const { return m_notifier != nullptr; }
-
 signals:
     void shutdownRequested(int signalNumber);
 

@@ -2,9 +2,11 @@
 
 #include "app/AppVersion.h"
 #include "app/ConnectSequence.h"
+#include "app/DatabaseAccess.h"
 #include "app/DiagnosePage.h"
 #include "app/DiscoveryPage.h"
 #include "app/EmissionProcedureView.h"
+#include "app/GasGraphRanges.h"
 #include "app/MainMenu.h"
 #include "app/SecondaryPages.h"
 #include "app/TFormAboutProg.h"
@@ -12,10 +14,8 @@
 #include "app/TestState.h"
 #include "app/ZelmorApplication.h"
 #include "common/AppLog.h"
-#include "common/ProgramFolder.h"
 #include "config/Settings.h"
 #include "config/ui/TFormOptions.h"
-#include "database/ZelmorDatabase.h"
 #include "device/TOpros_ZMX.h"
 #include "device/ui/TFrConnect.h"
 #include "graphs/GASE_GRAPH.h"
@@ -41,8 +41,7 @@ constexpr float LambdaWindowLow = 0.9f, LambdaWindowHigh = 1.1f;
 
 } // namespace
 
-StartupSequence::StartupSequence(
-    const MainWindowParts &parts, const bool &procedureActive, QObject *parent)
+StartupSequence::StartupSequence(const Parts &parts, const bool &procedureActive, QObject *parent)
     : QObject(parent)
     , m_parts(parts)
     , m_procedureActive(procedureActive)
@@ -69,7 +68,12 @@ void StartupSequence::FormShow()
             m_parts.dialogs.FormAboutProg->labProgVersion->setText(programVersionText());
     });
     runStartupStep([this] { m_parts.diagnosePage.edGosNum->clear(); });
-    runStartupStep([this] { openDatabase(); });
+    runStartupStep([this] {
+        m_parts.database.open();
+        // A database lost since the last run is said in a box with the errors.
+        if (const QString notice = m_parts.database.database().startupNotice(); !notice.isEmpty())
+            m_errors.append(notice);
+    });
     runStartupStep([this] {
         m_parts.window.setFixedSize(WindowWidth, WindowHeight);
         m_parts.diagnosePage.setBlackBackground();
@@ -100,27 +104,15 @@ void StartupSequence::FormShow()
         QTimer::singleShot(0, this, &StartupSequence::showStartupErrors);
 }
 
+void StartupSequence::noteError(const QString &message)
+{
+    m_errors.append(message);
+}
+
 void StartupSequence::showStartupErrors()
 {
     for (const QString &message : std::as_const(m_errors))
         ZelmorApplication::showError(message);
-}
-
-void StartupSequence::openDatabase()
-{
-    try {
-        m_parts.database.open(programFolder());
-    } catch (...) {
-        m_parts.databaseError = ZelmorApplication::messageOf(std::current_exception());
-        // Opened for reading only: the tables can still be looked at.
-        if (m_parts.database.isOpen())
-            m_parts.pages.bindTables(m_parts.database);
-        throw;
-    }
-    m_parts.pages.bindTables(m_parts.database);
-    // A database lost since the last run is said in a box with the errors.
-    if (const QString notice = m_parts.database.startupNotice(); !notice.isEmpty())
-        m_errors.append(notice);
 }
 
 void StartupSequence::createGasGraph()
@@ -173,23 +165,22 @@ Settings &StartupSequence::ownSettings()
 
 void StartupSequence::loadSettings()
 {
-    DisplayLimits limits;
+    const Settings *settings = nullptr;
     if (TFormOptions *options = m_parts.dialogs.FormOptions) {
         options->LoadSettings();
-        m_parts.state.ReadingsPerStep = options->settings().ReadingsPerStep;
-        limits = options->displayLimits();
+        settings = &options->settings();
     } else {
-        Settings &file = ownSettings();
-        file.LoadSettings();
-        m_parts.state.ReadingsPerStep = file.ReadingsPerStep;
-        limits = file.Limits;
+        ownSettings().LoadSettings();
+        settings = &ownSettings();
     }
-    if (GASE_GRAPH *graph = m_parts.gasGraph.get()) {
-        for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
-            graph->RangeLow[gas] = limits.Low[gas];
-            graph->RangeHigh[gas] = limits.High[gas];
-        }
-    }
+    // A file that is not ours to read: the program runs on the defaults and
+    // says so once start-up has ended.
+    if (const QString refusal = settings->refusal(); !refusal.isEmpty())
+        m_errors.append(refusal);
+    m_parts.state.ReadingsPerStep = settings->ReadingsPerStep;
+    const DisplayLimits limits = settings->Limits;
+    if (GASE_GRAPH *graph = m_parts.gasGraph.get())
+        setDisplayLimits(*graph, limits);
     m_parts.discovery.setChannelRanges(limits);
 }
 

@@ -1,14 +1,26 @@
 #pragma once
 
 #include "app/LinkWatch.h"
-#include "app/MainWindowParts.h"
+#include "app/ProgramDialogs.h"
 
 #include <QObject>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
+class DatabaseAccess;
+class DiagnosePage;
+class DiscoveryPage;
+class EmissionProcedureView;
+class GASE_GRAPH;
+class MainMenu;
+class QMainWindow;
+class ReportPage;
+class SecondaryPages;
 class Settings;
+class TFrConnect;
+class TOpros_ZMX;
+struct TestState;
 
 // The start-up of the whole program when the main window is first shown:
 // the log, the tables, the gas graph, the settings, the connect sequence and
@@ -25,10 +37,30 @@ class StartupSequence : public QObject
     Q_OBJECT
 
 public:
+    // What the start-up works on; the window owns every part, and the
+    // references stay valid for the window's life.
+    struct Parts
+    {
+        QMainWindow &window;
+        TestState &state;
+        DatabaseAccess &database;
+        TOpros_ZMX &opros;
+        // The start-up creates the gas graph here; the window destroys it
+        // when it closes.
+        std::unique_ptr<GASE_GRAPH> &gasGraph;
+        EmissionProcedureView &test;
+        DiagnosePage &diagnosePage;
+        SecondaryPages &pages;
+        const MainMenu &menu;
+        TFrConnect &connectModule;
+        const ProgramDialogs &dialogs;
+        ReportPage &report;
+        DiscoveryPage &discovery;
+    };
+
     // procedureActive: whether the instrument runs a procedure, as the
     // operation timer last saw it (the gas graph's flags read it).
-    StartupSequence(
-        const MainWindowParts &parts, const bool &procedureActive, QObject *parent = nullptr);
+    StartupSequence(const Parts &parts, const bool &procedureActive, QObject *parent = nullptr);
     ~StartupSequence() override;
 
     // Runs the steps once (the window's FormShow), then emits finished().
@@ -40,6 +72,8 @@ public:
     // Errors of start-up steps, in the order they happened, and what the
     // database has to say although it opened (a lost file created anew).
     QStringList errors() const { return m_errors; }
+    // An error found while the window was built, shown with the others.
+    void noteError(const QString &message);
 
     // The connect sequence with the port and speed of the options dialog (or
     // of the settings file when there is no dialog). Returns 0.
@@ -53,7 +87,6 @@ signals:
 
 private:
     void runStartupStep(const std::function<void()> &step);
-    void openDatabase();
     void createGasGraph();
     void createStripChart();
     // Looks for "conf/report.frf" below the working directory.
@@ -64,7 +97,7 @@ private:
     void showStartupErrors();
     Settings &ownSettings();
 
-    MainWindowParts m_parts;
+    Parts m_parts;
     const bool &m_procedureActive;
     std::unique_ptr<Settings> m_ownSettings;
     QStringList m_errors;

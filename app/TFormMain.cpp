@@ -1,9 +1,11 @@
 #include "app/TFormMain.h"
 
+#include "app/DatabaseAccess.h"
 #include "app/DiagnosePage.h"
 #include "app/DiscoveryPage.h"
 #include "app/EmissionProcedureThreadLink.h"
 #include "app/EmissionProcedureView.h"
+#include "app/GasGraphRanges.h"
 #include "app/MainMenu.h"
 #include "app/MenuCommands.h"
 #include "app/SecondaryPages.h"
@@ -61,13 +63,19 @@ TFormMain::TFormMain(QWidget *parent)
     connect(m_pages->Button2, &QPushButton::clicked, m_report, &ReportPage::Button2Click);
     buildEmissionTest();
 
-    const MainWindowParts parts { *this, m_state, m_database, *m_opros, m_gasGraph, *m_test,
-        *m_tabs, *m_diagnosePage, *m_pages, *m_menu, *m_connectModule, m_dialogs, m_databaseError,
-        *m_report, *m_discovery, *m_sendCommand };
-    m_commands = new MenuCommands(parts, this);
+    m_databaseAccess = std::make_unique<DatabaseAccess>(m_database, *m_pages);
+    m_commands = new MenuCommands(
+        { *this, *m_menu, *m_tabs, *m_diagnosePage, *m_test, *m_discovery, *m_sendCommand,
+            m_dialogs, *m_databaseAccess, [this] { return m_gasGraph.get(); } },
+        this);
     m_commands->connectMenu();
-    m_startup = new StartupSequence(parts, m_procedureActive, this);
+    m_startup = new StartupSequence(
+        { *this, m_state, *m_databaseAccess, *m_opros, m_gasGraph, *m_test, *m_diagnosePage,
+            *m_pages, *m_menu, *m_connectModule, m_dialogs, *m_report, *m_discovery },
+        m_procedureActive, this);
     connect(m_startup, &StartupSequence::finished, this, &TFormMain::startupFinished);
+    if (!m_linkFileRefusal.isEmpty())
+        m_startup->noteError(m_linkFileRefusal);
 
     startTimers();
     m_diagnosePage->edModel->setFocus();
@@ -83,6 +91,7 @@ TFormMain::~TFormMain()
     m_commands = nullptr;
     delete m_startup;
     m_startup = nullptr;
+    m_databaseAccess.reset();
     delete m_test;
     m_test = nullptr;
     // The research page works on the thread, which goes before the window's
@@ -111,6 +120,7 @@ void TFormMain::buildPages()
     m_connectModule->setObjectName(QStringLiteral("ConnectModule"));
     m_connectModule->setOpros(m_opros.get());
     const LinkPanelChoice choice = LinkPanelIni().read();
+    m_linkFileRefusal = choice.refusal;
     m_connectModule->applyChoice(choice.portIndex, choice.speedIndex, choice.fastSpeed);
     m_pages->ConnectModuleArea->layout()->addWidget(m_connectModule);
 
@@ -190,14 +200,7 @@ void TFormMain::setDialogs(const Dialogs &dialogs)
     m_test->setDialogs(dialogs.FormSelectCar, dialogs.FormReports);
     if (TFormOptions *options = dialogs.FormOptions) {
         options->setDisplayLimitsSource([this, options] {
-            if (!m_gasGraph)
-                return options->displayLimits();
-            DisplayLimits limits;
-            for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
-                limits.Low[gas] = m_gasGraph->RangeLow[gas];
-                limits.High[gas] = m_gasGraph->RangeHigh[gas];
-            }
-            return limits;
+            return m_gasGraph ? displayLimitsOf(*m_gasGraph) : options->displayLimits();
         });
         options->setPortListSource(&systemSerialPorts);
         options->setConnectDevice([this] { ConnectDevice(); });
@@ -216,24 +219,14 @@ void TFormMain::setDialogs(const Dialogs &dialogs)
 void TFormMain::wireRangesDialog(TFormDiap *dialog)
 {
     dialog->setDisplayLimitsSource([this] {
-        DisplayLimits limits;
-        if (m_gasGraph) {
-            for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
-                limits.Low[gas] = m_gasGraph->RangeLow[gas];
-                limits.High[gas] = m_gasGraph->RangeHigh[gas];
-            }
-        } else if (m_dialogs.FormOptions) {
-            limits = m_dialogs.FormOptions->displayLimits();
-        }
-        return limits;
+        if (m_gasGraph)
+            return displayLimitsOf(*m_gasGraph);
+        return m_dialogs.FormOptions ? m_dialogs.FormOptions->displayLimits() : DisplayLimits();
     });
     dialog->setGasGraphSink([this](const DisplayLimits &limits) {
         if (!m_gasGraph)
             return;
-        for (size_t gas = 0; gas < DisplayLimits::GasCount; ++gas) {
-            m_gasGraph->RangeLow[gas] = limits.Low[gas];
-            m_gasGraph->RangeHigh[gas] = limits.High[gas];
-        }
+        setDisplayLimits(*m_gasGraph, limits);
         m_gasGraph->PlaceScaleLabels();
         m_gasGraph->Draw();
     });
@@ -348,11 +341,6 @@ void TFormMain::applyTick(const OperationTick &tick)
         m_state.WarmedUp = *tick.warmedUp;
     if (tick.showPanelMeasure)
         p->PanelMeasure->setVisible(true);
-}
-
-void TFormMain::UpdateGasGraph()
-{
-    updateGasGraph(m_opros->snapshot());
 }
 
 void TFormMain::updateGasGraph(const ZmxSnapshot &snapshot)

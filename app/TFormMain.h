@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <memory>
 
+class DatabaseAccess;
 class DiagnosePage;
 class DiscoveryPage;
 class EmissionProcedureThreadLink;
@@ -87,7 +88,6 @@ signals:
 public slots:
     void TimerStatusTimer();
     void TimerOperationTimer();
-    void UpdateGasGraph();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -123,7 +123,9 @@ private:
     StartupSequence *m_startup = nullptr;
 
     Dialogs m_dialogs;
-    QString m_databaseError;
+    std::unique_ptr<DatabaseAccess> m_databaseAccess;
+    // Why "conf/zme.ini" was not read, shown after start-up.
+    QString m_linkFileRefusal;
     OperationTicker m_ticker;
     StatusBlink m_blink;
     bool m_shownOnce = false;

@@ -252,7 +252,9 @@ std::optional<double> tryStrToFloat(const QString &text, QChar decimalSeparator)
     if (i != n)
         return std::nullopt;
     // The text is plain C notation by now; a leading "+" is all from_chars
-    // does not take. Out-of-range texts go the long way, as they always went.
+    // does not take. A text from_chars refuses (a number beyond the range of
+    // double, too large or too small to tell from zero) goes to Qt's C-locale
+    // parser as a second opinion, which refuses it as well: not a number.
     const char *first = plain.constData();
     const char *last = first + plain.size();
     if (*first == '+')

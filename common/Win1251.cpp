@@ -195,8 +195,10 @@ QByteArray encode(const QString &text)
             bytes += char(u);
             continue;
         }
-        // What the code page cannot hold becomes "?", as the platform always
-        // wrote it; a character outside the basic plane is one "?", not two.
+        // What the code page cannot hold becomes "?", the default character
+        // of 8-bit code pages, so the text keeps its length and shows where
+        // something was lost; a character outside the basic plane is one
+        // "?", not two.
         bytes += t.bytes.value(u, replacement);
         if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
             ++i;

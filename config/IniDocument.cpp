@@ -70,15 +70,38 @@ QByteArray IniDocument::toBytes() const
     return bytes;
 }
 
+const QList<IniDocument::Line> &IniDocument::meanings() const
+{
+    if (!m_meanings) {
+        QList<Line> lines;
+        lines.reserve(m_lines.size());
+        for (const QByteArray &bytes : m_lines) {
+            Line line;
+            if (auto name = sectionName(bytes)) {
+                line.kind = Line::Kind::Section;
+                line.name = std::move(*name);
+            } else if (auto e = entry(bytes)) {
+                line.kind = Line::Kind::Entry;
+                line.name = std::move(e->first);
+                line.value = std::move(e->second);
+            }
+            lines.append(std::move(line));
+        }
+        m_meanings = std::move(lines);
+    }
+    return *m_meanings;
+}
+
 std::optional<std::pair<int, int>> IniDocument::sectionBody(const QString &section) const
 {
-    const int count = int(m_lines.size());
+    const QList<Line> &lines = meanings();
+    const int count = int(lines.size());
     for (int i = 0; i < count; ++i) {
-        const auto name = sectionName(m_lines.at(i));
-        if (!name || !sameName(*name, section))
+        const Line &line = lines.at(i);
+        if (line.kind != Line::Kind::Section || !sameName(line.name, section))
             continue;
         int end = i + 1;
-        while (end < count && !sectionName(m_lines.at(end)))
+        while (end < count && lines.at(end).kind != Line::Kind::Section)
             ++end;
         return std::make_pair(i + 1, end);
     }
@@ -90,10 +113,11 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
     const auto body = sectionBody(section);
     if (!body)
         return std::nullopt;
+    const QList<Line> &lines = meanings();
     for (int i = body->first; i < body->second; ++i) {
-        const auto e = entry(m_lines.at(i));
-        if (e && sameName(e->first, key))
-            return e->second;
+        const Line &line = lines.at(i);
+        if (line.kind == Line::Kind::Entry && sameName(line.name, key))
+            return line.value;
     }
     return std::nullopt;
 }
@@ -101,6 +125,7 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
 void IniDocument::setValue(const QString &section, const QString &key, const QString &value)
 {
     const auto body = sectionBody(section);
+    m_meanings.reset();
     if (!body) {
         m_lines.append('[' + Win1251::encode(section) + ']');
         m_lines.append(entryLine(Win1251::encode(key), value));
@@ -124,9 +149,9 @@ void IniDocument::setValue(const QString &section, const QString &key, const QSt
 QStringList IniDocument::sections() const
 {
     QStringList names;
-    for (const QByteArray &line : m_lines) {
-        if (const auto name = sectionName(line))
-            names.append(*name);
+    for (const Line &line : meanings()) {
+        if (line.kind == Line::Kind::Section)
+            names.append(line.name);
     }
     return names;
 }
@@ -135,9 +160,10 @@ QStringList IniDocument::keys(const QString &section) const
 {
     QStringList names;
     if (const auto body = sectionBody(section)) {
+        const QList<Line> &lines = meanings();
         for (int i = body->first; i < body->second; ++i) {
-            if (const auto e = entry(m_lines.at(i)))
-                names.append(e->first);
+            if (lines.at(i).kind == Line::Kind::Entry)
+                names.append(lines.at(i).name);
         }
     }
     return names;

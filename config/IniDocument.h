@@ -35,9 +35,21 @@ public:
     int lineCount() const { return int(m_lines.size()); }
 
 private:
+    // What a line means, decoded once: lookups compare names only.
+    struct Line
+    {
+        enum class Kind { Other, Section, Entry };
+        Kind kind = Kind::Other;
+        QString name; // the section's or the key's
+        QString value; // the entry's, trimmed
+    };
+
     // First and one-past-last line of the section's body; nothing when the
     // section is missing.
     std::optional<std::pair<int, int>> sectionBody(const QString &section) const;
+    const QList<Line> &meanings() const;
 
     QList<QByteArray> m_lines;
+    // Built at the first lookup after a change of the lines.
+    mutable std::optional<QList<Line>> m_meanings;
 };

@@ -20,5 +20,6 @@ LinkPanelChoice LinkPanelIni::read() const
     choice.portIndex = ini.readInteger(section, QStringLiteral("COM"), choice.portIndex);
     choice.speedIndex = ini.readInteger(section, QStringLiteral("speed"), choice.speedIndex);
     choice.fastSpeed = ini.readInteger(section, QStringLiteral("38400"), choice.fastSpeed);
+    choice.refusal = ini.refusal();
     return choice;
 }

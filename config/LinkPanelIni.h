@@ -11,6 +11,8 @@ struct LinkPanelChoice
     int portIndex = 0;
     int speedIndex = 0;
     int fastSpeed = 1;
+    // Why the file was not read (IniFile::refusal()); empty when it was.
+    QString refusal;
 };
 
 class LinkPanelIni

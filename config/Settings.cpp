@@ -81,6 +81,7 @@ QString Settings::defaultPath()
 
 void Settings::LoadSettings()
 {
+    m_file.reload();
     Controls.PortName
         = m_file.readString(connectSection, QStringLiteral("ComName"), defaultPortName);
     Controls.Speed = QString::number(

@@ -26,7 +26,7 @@ struct OptionControls
 // The settings file "conf/zelmor.ini" of the program folder and the values
 // read from it. Holds no widgets: the options dialog binds its controls to
 // Controls, the main window takes ReadingsPerStep, the graphs take Limits.
-// Every read and write goes straight to the file.
+// LoadSettings reads the file once; every write goes straight to the file.
 class Settings
 {
 public:
@@ -41,9 +41,14 @@ public:
     static QString defaultPath();
     QString path() const { return m_file.path(); }
 
-    // Reads the whole file; missing or bad values give their defaults.
-    // Fills AppliedOptions from the controls.
+    // Reads the whole file; missing or bad values give their defaults, and
+    // so does a file that is refused (see refusal()). Fills AppliedOptions
+    // from the controls.
     void LoadSettings();
+    // Why the last LoadSettings did not read the file (not a regular file,
+    // too large), naming it; empty when it read it or found none. The
+    // saves refuse such a file, so it is never overwritten.
+    QString refusal() const { return m_file.refusal(); }
     // Writes every key in the order Connect, Graph, Interface, Printer,
     // Report, System, Diapazone, then fills AppliedOptions. Throws
     // ConversionError for a time-out that is not an integer (after "ComName"

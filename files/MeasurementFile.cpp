@@ -98,6 +98,68 @@ QString cellCountText(int count)
         .arg(MeasurementRecording::ColumnCount);
 }
 
+// What is wrong with a line as a whole: a character no text file holds, or
+// a number of cells other than six; empty when neither.
+QString lineError(
+    QByteArrayView line, std::array<QByteArrayView, MeasurementRecording::ColumnCount> &cells)
+{
+    for (char c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 && c != Tab)
+            return QStringLiteral("управляющий символ с кодом %1: это не текстовый файл записи")
+                .arg(int(static_cast<unsigned char>(c)));
+    }
+    int count = 0;
+    if (!splitCells(line, cells, &count))
+        return cellCountText(count);
+    return QString();
+}
+
+QString readHeader(QByteArrayView line, MeasurementRecording::Header &header)
+{
+    std::array<QByteArrayView, MeasurementRecording::ColumnCount> cells;
+    const QString error = lineError(line, cells);
+    if (!error.isEmpty())
+        return error;
+    for (int column = 0; column < MeasurementRecording::ColumnCount; ++column)
+        header[column] = Win1251::decode(cells[column].toByteArray());
+    return QString();
+}
+
+// One data line into `point`; what is wrong with it, empty when nothing is.
+QString readPoint(QByteArrayView line, const MeasurementRecording::Header &header,
+    QChar decimalSeparator, MeasurementPoint &point)
+{
+    std::array<QByteArrayView, MeasurementRecording::ColumnCount> cells;
+    const QString error = lineError(line, cells);
+    if (!error.isEmpty())
+        return error;
+    for (int column = 0; column < MeasurementRecording::ColumnCount; ++column) {
+        const QByteArrayView cell = cells[column];
+        const QString where = columnName(header, column);
+        if (cell.isEmpty())
+            return QStringLiteral("%1 пуст").arg(where);
+        if (column == TimeColumn) {
+            const auto time = timeValue(cell);
+            if (!time)
+                return QStringLiteral("%1: '%2' не является временем в миллисекундах")
+                    .arg(where, Win1251::decode(cell.toByteArray()));
+            point.TimeMs = *time;
+            continue;
+        }
+        const QString text = cellText(cell);
+        std::optional<double> value = tryStrToFloat(text, decimalSeparator);
+        if (!value)
+            value = specialValue(text);
+        if (!value)
+            return QStringLiteral("%1: '%2' is not a valid floating point value").arg(where, text);
+        const float narrowed = float(*value);
+        if (std::isinf(narrowed) && std::isfinite(*value))
+            return QStringLiteral("%1: число '%2' не умещается в показание").arg(where, text);
+        point.Values[column - 1] = narrowed;
+    }
+    return QString();
+}
+
 } // namespace
 
 MeasurementRecording::Header MeasurementRecording::defaultHeader()
@@ -144,7 +206,6 @@ MeasurementReadResult decode(const QByteArray &bytes, QChar decimalSeparator, qi
 
     MeasurementReadResult result;
     MeasurementRecording &recording = result.Recording;
-    std::array<QByteArrayView, MeasurementRecording::ColumnCount> cells;
     bool headerSeen = false;
     int lineNumber = 0;
     qsizetype start = 0;
@@ -152,61 +213,31 @@ MeasurementReadResult decode(const QByteArray &bytes, QChar decimalSeparator, qi
     while (start < size) {
         ++lineNumber;
         qsizetype end = bytes.indexOf('\n', start);
-        const qsizetype next = end < 0 ? size : end + 1;
-        if (end < 0)
+        // A recording cut off by a crash ends in a line without its break.
+        const bool unterminated = end < 0;
+        if (unterminated)
             end = size;
         QByteArrayView line(bytes.constData() + start, end - start);
-        start = next;
+        start = end + 1;
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.isEmpty())
             continue;
-        for (char c : line) {
-            if (static_cast<unsigned char>(c) < 0x20 && c != Tab)
-                return failure(lineNumber,
-                    QStringLiteral("управляющий символ с кодом %1: это не текстовый файл записи")
-                        .arg(int(static_cast<unsigned char>(c))));
-        }
-
-        int count = 0;
-        if (!splitCells(line, cells, &count))
-            return failure(lineNumber, cellCountText(count));
-
-        if (!headerSeen) {
-            headerSeen = true;
-            for (int column = 0; column < MeasurementRecording::ColumnCount; ++column)
-                recording.HeaderRow[column] = Win1251::decode(cells[column].toByteArray());
-            continue;
-        }
 
         MeasurementPoint point;
-        for (int column = 0; column < MeasurementRecording::ColumnCount; ++column) {
-            const QByteArrayView cell = cells[column];
-            const QString where = columnName(recording.HeaderRow, column);
-            if (cell.isEmpty())
-                return failure(lineNumber, QStringLiteral("%1 пуст").arg(where));
-            if (column == TimeColumn) {
-                const auto time = timeValue(cell);
-                if (!time)
-                    return failure(lineNumber,
-                        QStringLiteral("%1: '%2' не является временем в миллисекундах")
-                            .arg(where, Win1251::decode(cell.toByteArray())));
-                point.TimeMs = *time;
-                continue;
+        const QString error = headerSeen
+            ? readPoint(line, recording.HeaderRow, decimalSeparator, point)
+            : readHeader(line, recording.HeaderRow);
+        if (!error.isEmpty()) {
+            if (headerSeen && unterminated) {
+                result.LeftOutLine = lineNumber;
+                break;
             }
-            const QString text = cellText(cell);
-            std::optional<double> value = tryStrToFloat(text, decimalSeparator);
-            if (!value)
-                value = specialValue(text);
-            if (!value)
-                return failure(lineNumber,
-                    QStringLiteral("%1: '%2' is not a valid floating point value")
-                        .arg(where, text));
-            const float narrowed = float(*value);
-            if (std::isinf(narrowed) && std::isfinite(*value))
-                return failure(lineNumber,
-                    QStringLiteral("%1: число '%2' не умещается в показание").arg(where, text));
-            point.Values[column - 1] = narrowed;
+            return failure(lineNumber, error);
+        }
+        if (!headerSeen) {
+            headerSeen = true;
+            continue;
         }
         ++result.PointsInFile;
         if (qint64(recording.Points.size()) < maxPoints)

@@ -45,6 +45,9 @@ struct MeasurementReadResult
     // Data lines in the file; more than Recording.Points holds when the
     // reader was told to keep fewer.
     qint64 PointsInFile = 0;
+    // The last line, cut short without its line break (a recording ended by
+    // a crash), that was left out; 0 when none was.
+    int LeftOutLine = 0;
 };
 
 // Measurement record files ("*.zm" in the folder "reports"): Windows-1251
@@ -57,8 +60,10 @@ struct MeasurementReadResult
 //
 // The reader is strict where the file would otherwise be misread: every line
 // must hold exactly six cells, every cell a number of its column; it says
-// which line is wrong. Blank lines are skipped; a last line without its line
-// break is taken when it is complete.
+// which line is wrong. Blank lines are skipped. A last line without its line
+// break is taken when it is complete; one that is not (the writing stopped in
+// the middle of it) is left out and named in LeftOutLine, so the complete
+// lines of a recording cut off by a crash still load.
 namespace MeasurementFile {
 
 inline constexpr const char *Extension = "zm";

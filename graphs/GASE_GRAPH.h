@@ -86,7 +86,6 @@ public:
 
     // Back buffers, for tests and for printing the current picture.
     const QImage &barBuffer() const { return BarBuffer; }
-    const QImage &gaugeBuffer() const { return GaugeBuffer; }
 
     // Connected by the main window (not owned).
     std::array<std::array<GraphTextTarget *, ScaleLabelCount>, ChannelCount> ScaleLabels {};

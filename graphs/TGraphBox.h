@@ -130,7 +130,6 @@ public:
     float PlotWidth() const { return m_plotWidth; }
     float PlotHeight() const { return m_plotHeight; }
     QPoint plotTopLeft() const { return m_plotTopLeft; }
-    const QImage &BackBuffer() const { return m_backBuffer; }
 
     // The axes as they are placed now.
     QString Title;

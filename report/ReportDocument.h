@@ -23,7 +23,9 @@ class ReportProgress;
 class ReportDocument
 {
 public:
-    // Relative to the working directory, as the program has always looked for it.
+    // Relative to the working directory: the launcher starts the program in
+    // its own folder, and a service engineer may try a template of their own
+    // by starting it elsewhere.
     static constexpr const char *DefaultTemplatePath = "conf/report.frf";
     static constexpr double PageWidthMm = 210;
     static constexpr double PageHeightMm = 297;

@@ -1,11 +1,22 @@
 #!/usr/bin/env bash
 # Makes the operator's manual docs/manual/zm_manual.doc and .pdf from
-# docs/manual/zm_manual.html. The generated files are committed, so building
-# and installing the program never needs the word processor; run this after
-# changing the manual. Needs LibreOffice Writer (libreoffice-writer-nogui) and
-# python3; scripts/install-deps.sh installs them with ZELMOR_MANUAL_TOOLS=1.
+# docs/manual/zm_manual.html, after making its pictures in docs/screenshots
+# anew from the running program against the simulator (zelmor-screenshots,
+# about four minutes; --keep-screenshots uses the pictures as they are). The
+# generated files are committed, so building and installing the program never
+# needs the word processor; run this after changing the manual or the screens
+# it shows. Needs LibreOffice Writer (libreoffice-writer-nogui) and python3;
+# scripts/install-deps.sh installs them with ZELMOR_MANUAL_TOOLS=1. The
+# program is built in ZELMOR_BUILD_DIR (default: build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+screenshots=1
+case "${1:-}" in
+  --keep-screenshots) screenshots=0 ;;
+  "") ;;
+  *) echo "usage: $0 [--keep-screenshots]" >&2; exit 2 ;;
+esac
 
 source=docs/manual/zm_manual.html
 out=docs/manual
@@ -13,6 +24,15 @@ office=$(command -v libreoffice || command -v soffice || true)
 if [ -z "$office" ]; then
   echo "LibreOffice not found: run ZELMOR_MANUAL_TOOLS=1 scripts/install-deps.sh" >&2
   exit 1
+fi
+
+if [ "$screenshots" = 1 ]; then
+  build=${ZELMOR_BUILD_DIR:-build}
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+  fi
+  cmake --build "$build" --target zelmor-screenshots
+  QT_QPA_PLATFORM=offscreen "$build/tools/screenshots/zelmor-screenshots" docs/screenshots
 fi
 
 work=$(mktemp -d)

@@ -81,7 +81,8 @@ public:
     // Where results are stored as the page "База данных" shows it now.
     DatabaseSettings databaseSettingsFromControls() const;
 
-    // Controls, named as the operator's documentation names them.
+    // Controls; each carries its name as its objectName, so tests and
+    // screen readers find it by that name.
     QListWidget *listOptions = nullptr;
     QLabel *MainCaption = nullptr;
     QStackedWidget *tabsOptions = nullptr;

@@ -12,6 +12,7 @@
 #include "database/ui/TFormReports.h"
 #include "database/ui/TFormSelectCar.h"
 #include "device/TOpros_ZMX.h"
+#include "graphs/GASE_GRAPH.h"
 #include "tests/app/emission_support.h"
 #include "tests/app/emission_window_fixture.h"
 #include "tests/support/SimProcess.h"
@@ -121,7 +122,8 @@ TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
         const ZmxSnapshot s = main->opros().snapshot();
         return s.DataKind == DataKindResult && s.LastResult.tax == 2520;
     }));
-    QTest::qWait(OperationTicker::IntervalMs * 2);
+    // The window shows the raised speed: its operation timer has taken it.
+    ASSERT_TRUE(waitFor([&] { return main->gasGraph()->Values[5] == 2520; }));
     pressKey(Qt::Key_F3);
     ASSERT_EQ(state.OperationState, TestOperation::RaisedSpeed);
     ASSERT_TRUE(waitFor([&] { return state.RaisedSpeedDone; }));

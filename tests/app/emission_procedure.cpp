@@ -403,7 +403,9 @@ TEST_F(EmissionProcedureTest, FailedStoreKeepsTheTestAndItsFirstTimeAndNeverStor
     sent.means = EmissionProcedure::meansOf(state);
     const int reached = db.StoreTestResult(sent, first);
 
-    QThread::msleep(1100); // a later second: a new time would make another row
+    // A later second, where a new time would make another row.
+    while (QDateTime::currentDateTime().toSecsSinceEpoch() <= first.toSecsSinceEpoch())
+        QThread::msleep(10);
     const auto stored = procedure.storeReport(QStringLiteral("Р001"));
     ASSERT_EQ(stored.kind, Kind::Stored) << stored.text.toStdString();
     EXPECT_EQ(stored.index, reached);

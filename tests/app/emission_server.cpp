@@ -15,6 +15,7 @@
 #include "database/ui/TFormReports.h"
 #include "database/ui/TFormSelectCar.h"
 #include "device/TOpros_ZMX.h"
+#include "graphs/GASE_GRAPH.h"
 #include "tests/app/emission_support.h"
 #include "tests/app/emission_window_fixture.h"
 #include "tests/support/PgServer.h"
@@ -110,7 +111,7 @@ protected:
             const ZmxSnapshot s = main->opros().snapshot();
             return s.DataKind == DataKindResult && s.LastResult.tax == 2480;
         }));
-        QTest::qWait(OperationTicker::IntervalMs * 2);
+        ASSERT_TRUE(waitFor([&] { return main->gasGraph()->Values[5] == 2480; }));
         pressKey(Qt::Key_F3);
         ASSERT_TRUE(waitFor([&] { return state.RaisedSpeedDone; }));
     }
@@ -155,8 +156,9 @@ TEST_F(EmissionOnServer, LostServerDuringF4KeepsTheTestAndStoresItOnceWhenBack)
     EXPECT_FALSE(state.ReportDone);
     EXPECT_TRUE(state.MinSpeedDone && state.RaisedSpeedDone);
 
-    // The server is back a little later; F4 again stores the kept test.
-    QTest::qWait(2500);
+    // The server is back a little later, when a new time would show in the
+    // stored row; F4 again stores the kept test.
+    ASSERT_TRUE(waitFor([&] { return QTime::currentTime() > afterFirstPress.addSecs(1); }, 5000));
     ASSERT_TRUE(server.start().isEmpty()) << qPrintable(server.logTail());
     ModalScript browse;
     int shownIndex = 0;

@@ -308,23 +308,29 @@ TEST_F(EmissionSteps, LostLinkAbandonsTheSpeedStep)
     EXPECT_FLOAT_EQ(EmissionProcedure::meansOf(state)[0], 2);
 }
 
-TEST_F(EmissionSteps, InterruptedStepStartedAgainContinuesItsCount)
+// Readings taken before a new zero correction must not share a mean with
+// readings taken after it, whether the correction succeeds or fails.
+TEST_F(EmissionSteps, AZeroCorrectionRestartsTheStepItInterrupted)
 {
-    readyForSteps();
-    state.ZeroDone = true;
-    test->btnMinRatioClick();
-    for (int i = 0; i < 4; ++i)
-        test->onReadingsTick(readingsSnapshot({ 1, 1, 1, 1, 1, 1, 1 }, ++recordCount), true);
+    for (const bool corrected : { true, false }) {
+        SCOPED_TRACE(corrected ? "corrected" : "correction failed");
+        readyForSteps();
+        state.ZeroDone = true;
+        test->btnMinRatioClick();
+        for (int i = 0; i < 4; ++i)
+            test->onReadingsTick(readingsSnapshot({ 1, 1, 1, 1, 1, 1, 1 }, ++recordCount), true);
 
-    test->btnZeroClick(); // the operator runs a zero correction in between
-    device.zeroFinished = true;
-    test->onOtherTick();
-    ASSERT_EQ(state.OperationState, TestOperation::Live);
+        test->btnZeroClick(); // the operator runs a zero correction in between
+        (corrected ? device.zeroFinished : device.zeroFailed) = true;
+        test->onOtherTick();
+        ASSERT_EQ(state.OperationState, TestOperation::Live);
 
-    test->btnMinRatioClick();
-    EXPECT_EQ(state.SampleCount, 4);
-    EXPECT_EQ(feedUntilDone({ 3, 3, 3, 3, 3, 3, 3 }), 6);
-    EXPECT_FLOAT_EQ(EmissionProcedure::meansOf(state)[0], (4 * 1 + 6 * 3) / 10.0f);
+        state.ZeroDone = true; // a failed correction is repeated until it succeeds
+        test->btnMinRatioClick();
+        EXPECT_EQ(state.SampleCount, 0);
+        EXPECT_EQ(feedUntilDone({ 3, 3, 3, 3, 3, 3, 3 }), 10);
+        EXPECT_FLOAT_EQ(EmissionProcedure::meansOf(state)[0], 3);
+    }
 }
 
 TEST_F(EmissionSteps, RepeatedStepKeepsTheLastWholeRunAndNeverFeedsTheOtherSpeed)

@@ -18,6 +18,7 @@
 #include "report/ui/ReportPage.h"
 #include <QPrintPreviewWidget>
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QGroupBox>
@@ -167,6 +168,36 @@ TEST(MainWindowStartup, AFailedStepStillConnectsAndIsReportedAfterStartUp)
     EXPECT_EQ(QFileInfo(broken.fileName()).size(), 4096);
     main->close();
     EXPECT_EQ(folder.logTexts().last(), QStringLiteral("exit zelmor"));
+}
+
+// Settings files that are not ours to read (a link to a device, a file of
+// megabytes): the program starts on the defaults, names each file it did not
+// read and leaves them as they are.
+TEST(MainWindowStartup, SettingsFilesThatAreNotSettingsAreNamedAndTheDefaultsHold)
+{
+    TestProgramFolder folder(MissingPort);
+    const QString settings = folder.path() + QStringLiteral("conf/zelmor.ini");
+    const QString linkFile = folder.path() + QStringLiteral("conf/zme.ini");
+    ASSERT_TRUE(QFile::remove(settings));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), settings));
+    QFile large(linkFile);
+    ASSERT_TRUE(large.open(QIODevice::WriteOnly));
+    large.write("[Port]\r\nCOM=1\r\n; " + QByteArray(2 << 20, 'x'));
+    large.close();
+
+    ModalAnswerer answerer;
+    ProgramWindows windows;
+    TFormMain *main = windows.FormMain();
+    ASSERT_TRUE(startProgram(windows));
+    const QStringList errors = main->startupErrors();
+    ASSERT_EQ(errors.size(), 2) << qPrintable(errors.join('\n'));
+    EXPECT_TRUE(errors[0].contains(linkFile)) << qPrintable(errors[0]);
+    EXPECT_TRUE(errors[1].contains(settings)) << qPrintable(errors[1]);
+    EXPECT_EQ(main->dialogs().FormOptions->cboxPortName->currentText(), QStringLiteral("COM1"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.boxes.size() == 2; }, 5000));
+    main->close();
+    EXPECT_TRUE(QFileInfo(settings).isSymLink());
+    EXPECT_GT(QFileInfo(linkFile).size(), 2 << 20);
 }
 
 TEST(MainWindowStartup, AMissingReportTemplateIsReportedAfterStartUpWhileTheRestRuns)

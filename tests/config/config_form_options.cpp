@@ -2,6 +2,7 @@
 
 #include "common/FormatSettings.h"
 #include "config/IniDocument.h"
+#include "config/IniFile.h"
 #include "config/ui/TFormOptions.h"
 
 #include <QApplication>
@@ -197,6 +198,18 @@ TEST_F(FormOptionsTest, UnwritableFileKeepsTheDialogOpen)
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(
         errors, QStringList { QStringLiteral("Unable to write to %1").arg(folder.path(ini)) });
+
+    // A file that is not a settings file is not written over either.
+    const QByteArray large = "[Connect]\r\nComName=COM9\r\n; " + QByteArray(IniFile::MaxSize, 'x');
+    folder.write(ini, large);
+    form = startedForm();
+    EXPECT_EQ(form->cboxPortName->currentText(), QStringLiteral("COM1"));
+    errors.clear();
+    openAndPressOk(*form, [] {});
+    EXPECT_TRUE(form->isVisible());
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(folder.path(ini))) << qPrintable(errors[0]);
+    EXPECT_EQ(folder.read(ini), large);
 }
 
 TEST_F(FormOptionsTest, CheckBoxStatesRoundTripWithTheFileCodes)

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <sys/stat.h>
+
 namespace {
 
 const QString ini = QStringLiteral("zelmor.ini");
@@ -201,6 +205,70 @@ TEST_F(IniFileTest, WritableFileInReadOnlyFolderIsRewrittenInPlace)
         other.writeString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("1")), IoError);
 }
 
+// A settings file of ours is a regular file of at most 1 MiB; anything else
+// at its place is not read (the defaults hold) and never written over.
+TEST_F(IniFileTest, WhatIsNotASettingsFileIsNeitherReadNorWritten)
+{
+    const QByteArray start = "[S]\r\nK=1\r\n";
+    const QByteArray filler = "; " + QByteArray(IniFile::MaxSize, 'x');
+    const struct
+    {
+        const char *name;
+        std::function<bool(const QString &)> make;
+        const char *says; // empty: an ordinary file, read and written
+    } cases[] = {
+        { "exactly 1 MiB",
+            [&](const QString &p) {
+                folder.write(ini, start + filler.left(IniFile::MaxSize - start.size()));
+                return QFileInfo(p).size() == IniFile::MaxSize;
+            },
+            "" },
+        { "one byte more",
+            [&](const QString &) {
+                folder.write(ini, start + filler.left(IniFile::MaxSize + 1 - start.size()));
+                return true;
+            },
+            "больше 1024 КиБ (1048577 байт)" },
+        { "link to /dev/zero",
+            [](const QString &p) { return QFile::link(QStringLiteral("/dev/zero"), p); },
+            "не обычный файл" },
+        { "pipe", [](const QString &p) { return ::mkfifo(QFile::encodeName(p), 0600) == 0; },
+            "не обычный файл" },
+        { "folder", [](const QString &p) { return QDir().mkdir(p); }, "не обычный файл" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = folder.path(ini);
+        QFile::remove(path);
+        QDir(path).removeRecursively();
+        ASSERT_TRUE(c.make(path));
+        const QFileInfo before(path);
+        IniFile f = file();
+        const QString says = QString::fromUtf8(c.says);
+        if (says.isEmpty()) {
+            EXPECT_EQ(f.readInteger(QStringLiteral("S"), QStringLiteral("K"), 7), 1);
+            EXPECT_TRUE(f.refusal().isEmpty()) << qPrintable(f.refusal());
+            f.writeInteger(QStringLiteral("S"), QStringLiteral("K"), 2);
+            EXPECT_EQ(f.readInteger(QStringLiteral("S"), QStringLiteral("K"), 7), 2);
+            continue;
+        }
+        EXPECT_EQ(f.readInteger(QStringLiteral("S"), QStringLiteral("K"), 7), 7);
+        EXPECT_TRUE(f.refusal().contains(path)) << qPrintable(f.refusal());
+        EXPECT_TRUE(f.refusal().contains(says)) << qPrintable(f.refusal());
+        try {
+            f.writeInteger(QStringLiteral("S"), QStringLiteral("K"), 2);
+            ADD_FAILURE() << "written";
+        } catch (const IoError &e) {
+            EXPECT_TRUE(e.message().contains(path)) << qPrintable(e.message());
+            EXPECT_TRUE(e.message().contains(says)) << qPrintable(e.message());
+        }
+        const QFileInfo after(path);
+        EXPECT_EQ(after.isSymLink(), before.isSymLink());
+        EXPECT_EQ(after.size(), before.size());
+        EXPECT_EQ(after.lastModified(), before.lastModified());
+    }
+}
+
 TEST(IniDocumentTest, AnyBytesParseAndSurviveARewrite)
 {
     const QByteArray odd[] = { "", "\n", "\r\r\n", "[", "]", "=", "[]\n=\n[a]b=c",
@@ -210,6 +278,7 @@ TEST(IniDocumentTest, AnyBytesParseAndSurviveARewrite)
         const QByteArray once = doc.toBytes();
         EXPECT_EQ(IniDocument::parse(once).toBytes(), once);
         doc.setValue(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("v"));
+        EXPECT_EQ(doc.value(QStringLiteral("S"), QStringLiteral("K")), QStringLiteral("v"));
         EXPECT_EQ(IniDocument::parse(doc.toBytes()).value(QStringLiteral("S"), QStringLiteral("K")),
             QStringLiteral("v"));
     }

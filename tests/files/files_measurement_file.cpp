@@ -110,19 +110,28 @@ TEST(MeasurementFileReader, AcceptsOtherLineEndsAndBlankLines)
         const char *name;
         QByteArray bytes;
         size_t points;
+        int leftOut = 0; // the incomplete last line left out
     };
     const QByteArray h = "T\tA\tB\tC\tD\tE";
+    const QByteArray good = "\r\n1\t1\t2\t3\t4\t5";
     const Case cases[] = {
         { "line feeds only", h + "\n1\t1\t2\t3\t4\t5\n2\t1\t2\t3\t4\t5\n", 2 },
-        { "no break after the last line", h + "\r\n1\t1\t2\t3\t4\t5\r\n2\t1\t2\t3\t4\t5", 2 },
+        { "no break after the last line", h + good + good, 2 },
         { "blank lines", h + "\r\n\r\n1\t1\t2\t3\t4\t5\r\n\r\n\n", 1 },
         { "header only, no break", h, 0 },
         { "blanks around numbers", h + "\r\n7\t 1,5 \t2\t3\t4\t5\r\n", 1 },
+        // Recordings cut off by a crash in their last line.
+        { "cut in a number", h + good + "\r\n500\t1,5\t2", 1, 3 },
+        { "cut after a tab", h + good + good + "\r\n500\t1\t2\t3\t4\t", 2, 4 },
+        { "cut in the line break", h + good + "\r\n500\t1\t2\r", 1, 3 },
+        { "zeros where the end was", h + good + "\r\n" + QByteArray(8, '\0'), 1, 3 },
     };
     for (const Case &c : cases) {
         const MeasurementReadResult r = MeasurementFile::decode(c.bytes, Comma);
         EXPECT_TRUE(r.Ok) << c.name << ": " << qPrintable(r.Error);
         EXPECT_EQ(r.Recording.Points.size(), c.points) << c.name;
+        EXPECT_EQ(r.PointsInFile, qint64(c.points)) << c.name;
+        EXPECT_EQ(r.LeftOutLine, c.leftOut) << c.name;
         EXPECT_EQ(r.Recording.HeaderRow[5], QStringLiteral("E")) << c.name;
     }
 }
@@ -144,7 +153,8 @@ TEST(MeasurementFileReader, SaysWhatIsWrongAndWhere)
         { "header of five cells", "a\tb\tc\td\te\r\n" + good, 1, "ячеек 5" },
         { "missing cell", h + good + "100\t1\t2\t3\t5\r\n", 3, "ячеек 5" },
         { "empty cell", h + good + "100\t1\t\t3\t4\t5\r\n", 3, "столбец 3 (CH, ppm) пуст" },
-        { "incomplete last line", h + good + "500\t1,5\t2", 3, "ячеек 3" },
+        { "short line before the last", h + "500\t1,5\t2\r\n" + good, 2, "ячеек 3" },
+        { "header cut short", "a\tb\tc", 1, "ячеек 3" },
         { "trailing tab", h + "0\t1\t2\t3\t4\t5\t\r\n", 2, "ячеек 7" },
         { "point as separator", h + good + "100\t1.5\t2\t3\t4\t5\r\n", 3,
             "'1.5' is not a valid floating point value" },

@@ -1,0 +1,2 @@
+add_executable(bench_config ${CMAKE_CURRENT_LIST_DIR}/config_settings_load.cpp)
+target_link_libraries(bench_config PRIVATE zelmor_bench_main_core zelmor_config benchmark::benchmark)
