@@ -1,0 +1,3 @@
+# The OBD-II link: adapter transcripts and stored diagnoses without a port,
+# then the link against the simulated car on a pseudo-terminal.
+zelmor_add_test(NAME test_obd_answers SOURCES obd_answers.cpp LIBS zelmor_obd TIMEOUT 30)
