@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class Instrument;
 class SimLink;
@@ -19,6 +20,8 @@ public:
         std::function<void()> quit;
         std::function<void(bool)> setLogging;
         std::function<std::string(int64_t)> status;
+        // "obd ..." lines, split into words; unset without a simulated car.
+        std::function<std::string(const std::vector<std::string> &)> obd = {};
     };
 
     Steering(Instrument &instrument, SimLink &link, Hooks hooks);
