@@ -77,6 +77,8 @@ TEST(SimOptions, CommandLineIsCheckedBeforeAnythingOpens)
         { { "--firmware", "1.05" }, false },
         { { "--link" }, false },
         { { "--bogus", "1" }, false },
+        { { "--obd", "/tmp/o", "--obd-speed", "9600" }, true },
+        { { "--obd-speed", "1200" }, false },
     };
     for (const Row &row : rows) {
         std::vector<char *> argv { const_cast<char *>("zelmor-sim") };
@@ -246,6 +248,7 @@ TEST(SimSteering, EachLineIsCheckedAndAnswered)
         { "status", "status speed=38400" },
         { "hangup", "ok" },
         { "dance", "error" },
+        { "obd mil on", "error no simulated car" },
         { "", "" },
         { "# a comment", "" },
         { "quit", "ok" },

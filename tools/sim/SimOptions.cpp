@@ -77,6 +77,14 @@ bool SimOptions::parse(int argc, char **argv, std::string &error)
             seed = static_cast<uint32_t>(number);
         } else if (arg == "--control") {
             controlPath = value;
+        } else if (arg == "--obd") {
+            obdLinkPath = value;
+        } else if (arg == "--obd-speed") {
+            if (value != "38400" && value != "9600") {
+                error = "--obd-speed must be 38400 or 9600";
+                return false;
+            }
+            obdSpeed = std::stoi(value);
         } else if (arg == "--log") {
             logPath = value;
             logEnabled = true;
@@ -104,6 +112,9 @@ Usage: zelmor-sim [options]
   --log FILE         log every unit received to FILE (turns logging on)
   --no-pacing        write frames at once instead of at the line's byte rate
   --quit-on-eof      end when standard input closes (otherwise it plays on)
+  --obd PATH         also play a car with an ELM327-compatible OBD adapter on a
+                     second pseudo-terminal, linked at PATH
+  --obd-speed 38400|9600  the adapter's line speed (38400)
   -h, --help         this text
 
 Steering, one command per line on standard input or in the control file:
@@ -127,9 +138,30 @@ Steering, one command per line on standard input or in the control file:
                              pseudo-terminal takes its place behind --link
   log on|off                 log what was received (stderr or --log FILE)
   status                     print one line "status key=value ..." on stdout
+  obd coolant C              the car (with --obd): coolant temperature -40..215
+  obd mil on|off             malfunction indicator lamp
+  obd codes CODE...|none     stored trouble codes (P0420 C0035 ...)
+  obd vin TEXT|none          the VIN (17 characters)
+  obd incomplete KEY...|none monitors not yet ready: catalyst evap secondary-air
+                             o2 o2-heater egr misfire fuel components nmhc nox
+                             boost exhaust-sensor pm-filter egr-vvt
+  obd ignition spark|compression
+  obd protocol can|kline     ISO 15765-4 CAN or ISO 9141-2
+  obd units 1|2              control units answering (a second one: gearbox)
+  obd version TEXT           what ATZ and ATI answer (ELM327 v1.5; below v1.3 ATS0 is refused)
+  obd fault nodata on|off    the car answers nothing (NO DATA, UNABLE TO CONNECT)
+  obd fault search MS        the protocol search takes MS (300)
+  obd fault reset MS         ATZ takes MS (300)
+  obd fault echo on|off      the echo stays on whatever ATE0 says
+  obd fault silent on|off    the adapter answers nothing at all
+  obd fault answer TEXT|off  every vehicle request is answered with TEXT (CAN ERROR, ?)
+  obd fault off              clear the adapter's faults
+  obd unplug / obd plug      pull the adapter out (its line and link go) and back in
+  obd status                 "status obd key=value ..."
   quit                       end the simulator
 
 Standard output carries "ready SLAVE" once the line is up (again after a
-hangup), "status ..." answers and "ok"/"error ..." for each steering line.
+hangup), "obd-ready SLAVE" once the adapter's line is up (again after
+"obd plug"), "status ..." answers and "ok"/"error ..." for each steering line.
 )";
 }

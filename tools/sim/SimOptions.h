@@ -17,6 +17,8 @@ struct SimOptions
     bool logEnabled = false;
     bool paceOutput = true; // let bytes leave at the line's speed
     bool quitOnEof = false; // end when standard input closes (its starter died)
+    std::string obdLinkPath; // a simulated car's OBD adapter on a second line; none when empty
+    int obdSpeed = 38400; // the adapter's line speed: 38400 or 9600
     bool showHelp = false;
 
     // Parses argv. On a bad argument returns false and sets `error`.

@@ -66,6 +66,13 @@ Simulator::Simulator(const SimOptions &options)
     hooks.quit = [this] { m_quit = true; };
     hooks.setLogging = [this](bool on) { setLogging(on); };
     hooks.status = [this](int64_t nowMs) { return status(nowMs); };
+    if (!options.obdLinkPath.empty()) {
+        // The car's engine is the one the instrument measures.
+        m_obd = std::make_unique<ObdSimulator>(
+            options.obdLinkPath, options.obdSpeed, [this] { return m_instrument->model().rpm(); },
+            printLine, logger);
+        hooks.obd = [this](const std::vector<std::string> &words) { return m_obd->steer(words); };
+    }
     m_steering = std::make_unique<Steering>(*m_instrument, m_link, hooks);
 
     if (!options.logPath.empty()) {
@@ -216,6 +223,8 @@ int Simulator::pollTimeoutMs(int64_t nowMs) const
     int64_t timeout = std::min<int64_t>(IdleWakeMs, m_link.nextDueMs(nowMs) - nowMs);
     if (!m_clientPresent)
         timeout = std::min<int64_t>(timeout, ClientCheckMs);
+    if (m_obd)
+        timeout = std::min<int64_t>(timeout, m_obd->wakeInMs(nowMs));
     return static_cast<int>(std::max<int64_t>(0, timeout));
 }
 
@@ -230,7 +239,7 @@ int Simulator::run()
     sigaction(SIGINT, &sa, nullptr);
 
     std::string error;
-    if (!openLine(error)) {
+    if (!openLine(error) || (m_obd && !m_obd->plug(error))) {
         std::fprintf(stderr, "zelmor-sim: %s\n", error.c_str());
         return 1;
     }
@@ -250,10 +259,11 @@ int Simulator::run()
             m_link.reset();
         }
 
-        pollfd fds[2];
+        pollfd fds[3];
         int count = 0;
         int stdinIndex = -1;
         int portIndex = -1;
+        int obdIndex = -1;
         if (m_stdinOpen) {
             stdinIndex = count;
             fds[count++] = { STDIN_FILENO, POLLIN, 0 };
@@ -262,6 +272,10 @@ int Simulator::run()
             portIndex = count;
             fds[count++] = { m_port.fd(), POLLIN, 0 };
         }
+        if (m_obd && m_obd->pollFd() >= 0) {
+            obdIndex = count;
+            fds[count++] = { m_obd->pollFd(), POLLIN, 0 };
+        }
         const int ready = ::poll(fds, static_cast<nfds_t>(count), pollTimeoutMs(nowMs));
         if (ready < 0 && errno != EINTR)
             break;
@@ -269,6 +283,8 @@ int Simulator::run()
 
         if (ready > 0 && portIndex >= 0 && (fds[portIndex].revents & POLLIN))
             readLine(nowMs);
+        if (ready > 0 && obdIndex >= 0 && (fds[obdIndex].revents & POLLIN))
+            m_obd->readInput(nowMs);
         if (ready > 0 && stdinIndex >= 0 && fds[stdinIndex].revents) {
             char buffer[ReadChunk];
             const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
@@ -303,9 +319,13 @@ int Simulator::run()
         } else {
             m_link.reset();
         }
+        if (m_obd)
+            m_obd->advance(nowMs);
     }
     log("quit");
     m_port.close();
     m_port.removeLink();
+    if (m_obd && m_obd->plugged())
+        m_obd->unplug();
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "tools/sim/ControlInput.h"
 #include "tools/sim/Instrument.h"
+#include "tools/sim/ObdSimulator.h"
 #include "tools/sim/PtyPort.h"
 #include "tools/sim/SimLink.h"
 #include "tools/sim/SimOptions.h"
@@ -41,6 +42,7 @@ private:
     SimLink m_link;
     std::unique_ptr<Instrument> m_instrument;
     std::unique_ptr<Steering> m_steering;
+    std::unique_ptr<ObdSimulator> m_obd; // with --obd: the car's adapter on its own line
     ControlInput m_stdin;
     ControlInput m_control;
     bool m_stdinOpen = true;

@@ -129,6 +129,8 @@ std::string Steering::execute(const std::string &line, int64_t nowMs)
     }
     if (cmd == "status" && argc == 0)
         return "status " + m_hooks.status(nowMs);
+    if (cmd == "obd")
+        return m_hooks.obd ? m_hooks.obd(words) : "error no simulated car (start with --obd PATH)";
     if (cmd == "quit" && argc == 0) {
         m_hooks.quit();
         return "ok";

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class Instrument;
 class SimLink;
@@ -22,6 +23,8 @@ public:
         // The line goes away (its link too) until plug(): an unplugged adapter.
         std::function<void()> unplug;
         std::function<void()> plug;
+        // "obd ..." lines, split into words; unset without a simulated car.
+        std::function<std::string(const std::vector<std::string> &)> obd = {};
     };
 
     Steering(Instrument &instrument, SimLink &link, Hooks hooks);
