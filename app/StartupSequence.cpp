@@ -16,6 +16,7 @@
 #include "common/AppLog.h"
 #include "config/Settings.h"
 #include "config/ui/TFormOptions.h"
+#include "database/ZelmorDatabase.h"
 #include "device/TOpros_ZMX.h"
 #include "device/ui/TFrConnect.h"
 #include "graphs/GASE_GRAPH.h"

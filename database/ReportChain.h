@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tables/FieldNames.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
@@ -39,6 +41,8 @@ struct Row
     QVariant model;
     QVariant govNumber;
     std::array<QVariant, 14> values; // FieldNames::Results order; null when empty
+    // FieldNames::StoredWith order; null when not stored (an older row)
+    std::array<QVariant, FieldNames::StoredWith.size()> stored;
     QByteArray prevHash; // hexadecimal, empty at the start of a chain
     QByteArray hash;
 };

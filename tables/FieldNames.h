@@ -75,6 +75,50 @@ inline constexpr int GovNumberWidth = 8;
 // After the results: the links of the chain of stored results.
 inline constexpr std::array<const char *, 2> ChainLinks = { "PrevHash", "Hash" };
 
+// After the chain's links: what a result was judged by and how it was
+// measured, taken when it is stored, so that an old protocol printed again
+// shows the limits, the place, the operator and the instrument's verification
+// of its day whatever the models table says now. A row stored before these
+// columns existed holds nulls in them.
+inline constexpr std::array<const char *, 25> StoredWith = {
+    "ModelName",
+    "ModelCategory",
+    "ModelSaveSystem",
+    "LimMinTax",
+    "LimMinTaxD",
+    "LimMinCO",
+    "LimMinCH",
+    "LimMinCO2",
+    "LimMinO2",
+    "LimMinNOx",
+    "LimMinLambda",
+    "LimMaxTax",
+    "LimMaxTaxD",
+    "LimMaxCO",
+    "LimMaxCH",
+    "LimMaxCO2",
+    "LimMaxO2",
+    "LimMaxNOx",
+    "LimMaxLambda",
+    "Place",
+    "Operator",
+    "Certificate",
+    "CertificateValidUntil",
+    "SpeedSource", // "instrument" or "OBD"
+    "VehicleDiagnosis", // the OBD diagnosis read during the test, as its stored text
+};
+// Position of the first limit in StoredWith; the sixteen follow Limits' order.
+inline constexpr int StoredLimitsFirst = 3;
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < Limits.size(); ++i)
+            if (const std::string_view name = StoredWith[StoredLimitsFirst + i];
+                name.substr(0, 3) != "Lim" || name.substr(3) != Limits[i])
+                return false;
+        return true;
+    }(),
+    "StoredWith holds the sixteen limits in Limits' order, each named Lim<limit>");
+
 // The fourteen results in the order of the test means: CO, CH, CO2, O2, NOx,
 // engine speed, lambda at minimum speed, then the same at raised speed.
 inline constexpr std::array<const char *, 14> Means = {
