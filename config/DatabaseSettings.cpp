@@ -10,6 +10,7 @@ const char *const KeyHost = "Host";
 const char *const KeyPort = "Port";
 const char *const KeyName = "Name";
 const char *const KeyUser = "User";
+const char *const KeyChainKeyFile = "ChainKeyFile";
 } // namespace
 
 QString DatabaseSettings::driverText(Driver driver)
@@ -36,6 +37,7 @@ DatabaseSettings DatabaseSettings::read(const IniFile &ini)
     if (s.name.isEmpty())
         s.name = DatabaseSettings().name;
     s.user = ini.readString(section, QLatin1String(KeyUser), s.user).trimmed();
+    s.chainKeyFile = ini.readString(section, QLatin1String(KeyChainKeyFile), QString()).trimmed();
     return s;
 }
 

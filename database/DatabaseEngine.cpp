@@ -134,26 +134,30 @@ QSqlDatabase openServer(const QString &connectionName, const DatabaseSettings &s
     return db;
 }
 
-void prepareSchema(const QSqlDatabase &db)
+ReportChain::State prepareSchema(const QSqlDatabase &db, const ReportChain::Context &chain)
 {
+    int chained = 0;
+    ReportChain::State st;
     if (!isServer(db)) {
-        // SQLite: only a database that lacks the chain is written to, so a
+        // SQLite: only a database whose chain needs it is written to, so a
         // current database on a read-only medium still opens; one without its
         // tables is left for the opening to refuse, untouched.
-        if (!tableExists(db, QStringLiteral("reports.db")) || !ReportChain::needsUpgrade(db))
-            return;
+        if (!tableExists(db, QStringLiteral("reports.db")))
+            return st;
+        st = ReportChain::state(db, chain);
+        if (!ReportChain::needsPreparing(st))
+            return st;
         beginWrite(db);
         try {
-            if (ReportChain::needsUpgrade(db)) {
-                if (const int rows = ReportChain::upgrade(db); rows > 0)
-                    WriteLog(QStringLiteral("reports chained: %1").arg(rows));
-            }
+            st = ReportChain::prepare(db, chain, &chained);
             commit(db);
         } catch (...) {
             rollback(db);
             throw;
         }
-        return;
+        if (chained > 0)
+            WriteLog(QStringLiteral("reports chained: %1").arg(chained));
+        return st;
     }
     beginWrite(db);
     try {
@@ -165,9 +169,7 @@ void prepareSchema(const QSqlDatabase &db)
             createModelsTable(db);
         if (!tableExists(db, QStringLiteral("reports.db")))
             createReportsTable(db);
-        int chained = 0;
-        if (ReportChain::needsUpgrade(db))
-            chained = ReportChain::upgrade(db);
+        st = ReportChain::prepare(db, chain, &chained);
         commit(db);
         if (created)
             WriteLog(QStringLiteral("alias zelmor created"));
@@ -177,6 +179,7 @@ void prepareSchema(const QSqlDatabase &db)
         rollback(db);
         throw;
     }
+    return st;
 }
 
 bool ensureConnected(QSqlDatabase db)

@@ -136,11 +136,10 @@ QList<Line> linesOf(const QSqlDatabase &db, const ReportFilter &filter)
         if (!q.exec(QStringLiteral("SELECT %1, Models.\"Name\" FROM \"reports.db\" Reports LEFT "
                                    "JOIN \"models.DB\" Models ON (Models.\"Index\" = "
                                    "Reports.\"Model\") WHERE Reports.\"Index\" IN (%2)")
-                        .arg(ReportChain::selectColumns(QStringLiteral("Reports")),
+                        .arg(ReportChain::selectColumns(db, QStringLiteral("Reports")),
                             marks.join(QLatin1Char(',')))))
             throw ZelmorError(QStringLiteral("Ошибка выгрузки: ") + q.lastError().text().trimmed());
-        const int nameColumn = int(FieldNames::ReportKeys.size() + FieldNames::Results.size()
-            + FieldNames::ChainLinks.size());
+        const int nameColumn = ReportChain::columnCount();
         while (q.next()) {
             Line line;
             line.row = ReportChain::rowFrom(q);
