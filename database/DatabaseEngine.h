@@ -28,9 +28,10 @@ QSqlDatabase openServer(const QString &connectionName, const DatabaseSettings &s
 
 // Makes the tables ready. On a server, the first workstation that finds an
 // empty database creates both tables and the shipped models, once, even when
-// several start together. On both engines a database without the result
-// chain gains it, its existing results chained in Index order. A database
-// that needs nothing is only read.
+// several start together. On both engines a results table of an older
+// version gains the columns of what a result is stored with, and a database
+// without the result chain gains it, its existing results chained in Index
+// order. A database that needs nothing is only read.
 void prepareSchema(const QSqlDatabase &db);
 
 // For a server connection: true when it answers, reopening it once when it
@@ -71,6 +72,13 @@ QStringList quotedNames(const Names &names, const QString &alias = QString())
 
 bool tableExists(const QSqlDatabase &db, const QString &table);
 bool hasColumn(const QSqlDatabase &db, const QString &table, const QString &column);
+
+// The columns of what a result is stored with (FieldNames::StoredWith) that
+// "reports.db" lacks, a table made by an older version of the program; and
+// adding them (call inside a write transaction), rows already stored keeping
+// nulls there. Returns the columns added.
+QStringList missingStoredWithColumns(const QSqlDatabase &db);
+QStringList addStoredWithColumns(const QSqlDatabase &db);
 
 // Create "models.DB" with the shipped models, and "reports.db" with the
 // indexes the report browser searches by, in the engine's own column types.

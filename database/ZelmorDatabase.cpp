@@ -357,7 +357,12 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
     // stored together or not at all.
     int index = 0;
     try {
-        index = ReportChain::append(m_db, ReportChain::rowFromResult(result, now));
+        ReportChain::Row row = ReportChain::rowFromResult(result, now);
+        DatabaseEngine::requireConnected(m_db);
+        // What the result is judged by from now on, whatever becomes of the model.
+        row.stored = StoredWith::values(modelByIndex(result.modelIndex),
+            m_inspectionSource ? m_inspectionSource() : Inspection(), result);
+        index = ReportChain::append(m_db, row);
     } catch (const ZelmorError &e) {
         throwWriteError(e.message(), QStringLiteral("result not stored: ") + e.message());
     }
@@ -367,6 +372,11 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
         // The row is stored; a table view that fails to re-read is not a failed store.
     }
     return index;
+}
+
+void ZelmorDatabase::setInspectionSource(std::function<Inspection()> source)
+{
+    m_inspectionSource = std::move(source);
 }
 
 QString ZelmorDatabase::deleteReport(int index)

@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -98,6 +99,10 @@ public:
     QComboBox *cboxPrinters = nullptr;
     QPushButton *btnPrinterSetup = nullptr;
     QLineEdit *edReportPlace = nullptr;
+    QLineEdit *edReportOperator = nullptr;
+    QLineEdit *edVerificationCertificate = nullptr;
+    QCheckBox *cbVerificationValidUntil = nullptr; // a validity date is set
+    QDateEdit *edVerificationValidUntil = nullptr;
     QComboBox *cboxDbEngine = nullptr; // embedded file / server
     QLineEdit *edDbHost = nullptr;
     QSpinBox *edDbPort = nullptr;
@@ -128,6 +133,9 @@ private:
     QWidget *buildPrintingPage();
     QWidget *buildReportPage();
     QWidget *buildDatabasePage();
+    QWidget *buildInstrumentPage();
+    void verificationDateToControls(const QDate &date);
+    QDate verificationDateFromControls() const;
     void databaseControlsFrom(const DatabaseSettings &settings);
     // Writes the section "Database" when the operator changed the page.
     void saveDatabaseSettings();
