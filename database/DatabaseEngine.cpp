@@ -3,6 +3,7 @@
 #include "common/AppLog.h"
 #include "common/ZelmorError.h"
 #include "database/ReportChain.h"
+#include "database/ServerConnect.h"
 #include "database/ShippedModels.h"
 #include "tables/FieldNames.h"
 
@@ -116,21 +117,25 @@ QSqlDatabase openServer(const QString &connectionName, const DatabaseSettings &s
     if (!QSqlDatabase::isDriverAvailable(QLatin1String(ServerDriver)))
         throw ZelmorError(QStringLiteral("Не установлен драйвер сервера базы данных (%1)")
                               .arg(QLatin1String(ServerDriver)));
+    const QString options = ServerConnect::connectOptions(settings);
     QSqlDatabase db = QSqlDatabase::contains(connectionName)
         ? QSqlDatabase::database(connectionName, false)
         : QSqlDatabase::addDatabase(QLatin1String(ServerDriver), connectionName);
-    if (!settings.host.isEmpty())
-        db.setHostName(settings.host);
-    db.setPort(settings.port);
-    db.setDatabaseName(settings.name);
-    if (!settings.user.isEmpty())
-        db.setUserName(settings.user);
-    // No password here: the client library reads its password or service file.
-    db.setConnectOptions(
-        QStringLiteral("connect_timeout=%1;application_name=zelmor").arg(ConnectTimeoutS));
-    if (!db.open())
-        throw ZelmorError(QStringLiteral("Сервер базы данных недоступен (%1): %2")
-                              .arg(settings.describe(), db.lastError().text().trimmed()));
+    // A service names host, port, database and user itself; the others are
+    // handed over as they stand, empty ones left to the client's defaults.
+    const bool service = settings.usesService();
+    db.setHostName(service ? QString() : settings.host);
+    db.setPort(service ? -1 : settings.port);
+    db.setDatabaseName(service ? QString() : settings.name);
+    db.setUserName(service ? QString() : settings.user);
+    // No password here: the client library reads its password file.
+    db.setConnectOptions(options);
+    if (!ServerConnect::open(db)) {
+        const QString client = db.lastError().databaseText().trimmed();
+        throw ServerConnect::Error(QStringLiteral("Сервер базы данных недоступен (%1): %2")
+                                       .arg(settings.describe(), ServerConnect::reason(client)),
+            client);
+    }
     return db;
 }
 
@@ -190,16 +195,18 @@ bool ensureConnected(QSqlDatabase db)
         probe = QSqlQuery();
         db.close();
     }
-    return db.open();
+    return ServerConnect::open(db);
 }
 
 void requireConnected(const QSqlDatabase &db)
 {
     if (ensureConnected(db))
         return;
-    const QString reason = db.lastError().text().trimmed();
+    const QString client = db.lastError().databaseText().trimmed();
+    const QString reason = client.isEmpty() ? db.lastError().text().trimmed() : client;
     throw ZelmorError(QStringLiteral("база данных недоступна: ")
-        + (reason.isEmpty() ? QStringLiteral("соединение не открыто") : reason));
+        + (reason.isEmpty() ? QStringLiteral("соединение не открыто")
+                            : ServerConnect::reason(reason)));
 }
 
 void beginWrite(const QSqlDatabase &db)

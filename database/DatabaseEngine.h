@@ -22,8 +22,9 @@ bool isServer(const QSqlDatabase &db);
 // "models.DB" or "reports.db": the dot in the name must not read as a schema.
 QString tableReference(const QSqlDatabase &db, const QString &table);
 
-// Opens a server connection under connectionName; throws ZelmorError naming
-// the server and the reason when it cannot be reached.
+// Opens a server connection under connectionName with the settings'
+// encryption and service; throws ServerConnect::Error naming the server and
+// saying in words why it cannot be reached (or refused the connection).
 QSqlDatabase openServer(const QString &connectionName, const DatabaseSettings &settings);
 
 // Makes the tables ready. On a server, the first workstation that finds an
