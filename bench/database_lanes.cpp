@@ -34,7 +34,7 @@ const QDate FirstDay(2020, 1, 1);
 
 PgServer &sharedServer()
 {
-    static PgServer s(true); // durable: a store costs what the disk costs
+    static PgServer s({ .durable = true }); // durable: a store costs what the disk costs
     static const bool started = [] {
         const QString error = s.start();
         if (!error.isEmpty())
@@ -76,7 +76,7 @@ struct Station
             DatabaseSettings s;
             s.driver = DatabaseSettings::Driver::Psql;
             s.host = sharedServer().socketFolder();
-            s.port = PgServer::Port;
+            s.port = sharedServer().port();
             s.name = database;
             s.user = QLatin1String(PgServer::SuperUser);
             s.write(ini);
