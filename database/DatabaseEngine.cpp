@@ -3,6 +3,7 @@
 #include "common/AppLog.h"
 #include "common/ZelmorError.h"
 #include "database/ReportChain.h"
+#include "database/ReportCounts.h"
 #include "database/ServerConnect.h"
 #include "database/ShippedModels.h"
 #include "tables/FieldNames.h"
@@ -80,6 +81,28 @@ void insertShippedModels(const QSqlDatabase &db)
         for (auto member : FieldNames::LimitMembers)
             q.addBindValue(m.limits.*member);
         DatabaseEngine::execPrepared(q, ModelsError);
+    }
+}
+
+// The report browser's counts on a server database that lacks them. They
+// only speed the browser up: an account that may not create them leaves
+// the database as it is (the browser then counts rows), and the returned
+// text says why.
+QString keepReportCounts(const QSqlDatabase &db)
+{
+    if (ReportCounts::exists(db))
+        return {};
+    DatabaseEngine::exec(
+        db, QStringLiteral("SAVEPOINT report_counts"), QStringLiteral("Ошибка базы данных: "));
+    try {
+        ReportCounts::create(db);
+        DatabaseEngine::exec(db, QStringLiteral("RELEASE SAVEPOINT report_counts"),
+            QStringLiteral("Ошибка базы данных: "));
+        return {};
+    } catch (const ZelmorError &e) {
+        DatabaseEngine::exec(db, QStringLiteral("ROLLBACK TO SAVEPOINT report_counts"),
+            QStringLiteral("Ошибка базы данных: "));
+        return e.message();
     }
 }
 
@@ -173,7 +196,10 @@ void prepareSchema(const QSqlDatabase &db)
         int chained = 0;
         if (ReportChain::needsUpgrade(db))
             chained = ReportChain::upgrade(db);
+        const QString counts = keepReportCounts(db);
         commit(db);
+        if (!counts.isEmpty())
+            WriteLog(QStringLiteral("report counts not kept: ") + counts);
         if (created)
             WriteLog(QStringLiteral("alias zelmor created"));
         if (chained > 0)

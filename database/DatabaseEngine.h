@@ -29,9 +29,10 @@ QSqlDatabase openServer(const QString &connectionName, const DatabaseSettings &s
 
 // Makes the tables ready. On a server, the first workstation that finds an
 // empty database creates both tables and the shipped models, once, even when
-// several start together. On both engines a database without the result
-// chain gains it, its existing results chained in Index order. A database
-// that needs nothing is only read.
+// several start together, and a server database gains the report browser's
+// counts (ReportCounts) when it lacks them. On both engines a database
+// without the result chain gains it, its existing results chained in Index
+// order. A database that needs nothing is only read.
 void prepareSchema(const QSqlDatabase &db);
 
 // For a server connection: true when it answers, reopening it once when it
