@@ -1,6 +1,8 @@
-// A station with several lanes: storing a result on the shared server, the
-// report browser's first page and the chain check over 1 000 000 results on
-// both engines. The million rows are loaded in bulk by the database itself
+// A station with several lanes: storing a result on the shared server
+// (through its socket, and as a lane over TLS on 127.0.0.1), the report
+// browser's first page with and without its count, the browser opened on
+// the newest report, and the chain check over 1 000 000 results on both
+// engines. The million rows are loaded in bulk by the database itself
 // (a row generator in one statement), not through the store path, and then
 // chained once as an upgrade would chain them.
 #include "common/ProgramFolder.h"
