@@ -83,14 +83,16 @@ std::optional<int> reports(const QSqlDatabase &db, std::optional<int> model)
 {
     if (!exists(db))
         return std::nullopt;
-    QSqlQuery q = DatabaseEngine::prepare(db,
-        QStringLiteral("SELECT coalesce(sum(\"Rows\"), 0) FROM report_counts")
-            + (model ? QStringLiteral(" WHERE \"Model\" = ?") : QString()),
-        QStringLiteral("Ошибка поиска: "));
+    // A role that may not read the counts counts rows instead.
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("SELECT coalesce(sum(\"Rows\"), 0) FROM report_counts")
+            + (model ? QStringLiteral(" WHERE \"Model\" = ?") : QString())))
+        return std::nullopt;
     if (model)
         q.addBindValue(double(*model));
-    DatabaseEngine::execPrepared(q, QStringLiteral("Ошибка поиска: "));
-    return q.next() ? q.value(0).toInt() : 0;
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return q.value(0).toInt();
 }
 
 } // namespace ReportCounts

@@ -28,7 +28,9 @@ bool exists(const QSqlDatabase &db);
 void create(const QSqlDatabase &db);
 
 // The number of reports, of all models or of the model with this Index;
-// nothing when the database keeps no counts. Throws ZelmorError.
+// nothing when the database keeps no counts or this account may not read
+// them (the caller counts rows then). Throws ZelmorError when it cannot
+// even tell whether the counts are kept.
 std::optional<int> reports(const QSqlDatabase &db, std::optional<int> model = std::nullopt);
 
 } // namespace ReportCounts

@@ -372,6 +372,7 @@ TEST_F(FormOptionsTest, DatabasePageWritesTheSectionOnlyWhenSetAndNeverAPassword
         again->cboxDbEngine->setCurrentIndex(1);
         again->edDbService->clear();
         again->edDbHost->setText(QStringLiteral("db.station.local"));
+        again->edDbPort->setValue(5432);
         again->edDbUser->setText(QStringLiteral("zelmor_lane1"));
         again->edDbSslRootCert->setText(QStringLiteral("/etc/zelmor/station-ca.crt"));
         again->cboxDbSslMode->setCurrentIndex(0);
