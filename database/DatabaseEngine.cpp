@@ -3,6 +3,8 @@
 #include "common/AppLog.h"
 #include "common/ZelmorError.h"
 #include "database/ReportChain.h"
+#include "database/ReportCounts.h"
+#include "database/ServerConnect.h"
 #include "database/ShippedModels.h"
 #include "tables/FieldNames.h"
 
@@ -98,6 +100,28 @@ void insertShippedModels(const QSqlDatabase &db)
     }
 }
 
+// The report browser's counts on a server database that lacks them. They
+// only speed the browser up: an account that may not create them leaves
+// the database as it is (the browser then counts rows), and the returned
+// text says why.
+QString keepReportCounts(const QSqlDatabase &db)
+{
+    if (ReportCounts::exists(db))
+        return {};
+    DatabaseEngine::exec(
+        db, QStringLiteral("SAVEPOINT report_counts"), QStringLiteral("Ошибка базы данных: "));
+    try {
+        ReportCounts::create(db);
+        DatabaseEngine::exec(db, QStringLiteral("RELEASE SAVEPOINT report_counts"),
+            QStringLiteral("Ошибка базы данных: "));
+        return {};
+    } catch (const ZelmorError &e) {
+        DatabaseEngine::exec(db, QStringLiteral("ROLLBACK TO SAVEPOINT report_counts"),
+            QStringLiteral("Ошибка базы данных: "));
+        return e.message();
+    }
+}
+
 } // namespace
 
 namespace DatabaseEngine {
@@ -132,21 +156,25 @@ QSqlDatabase openServer(const QString &connectionName, const DatabaseSettings &s
     if (!QSqlDatabase::isDriverAvailable(QLatin1String(ServerDriver)))
         throw ZelmorError(QStringLiteral("Не установлен драйвер сервера базы данных (%1)")
                               .arg(QLatin1String(ServerDriver)));
+    const QString options = ServerConnect::connectOptions(settings);
     QSqlDatabase db = QSqlDatabase::contains(connectionName)
         ? QSqlDatabase::database(connectionName, false)
         : QSqlDatabase::addDatabase(QLatin1String(ServerDriver), connectionName);
-    if (!settings.host.isEmpty())
-        db.setHostName(settings.host);
-    db.setPort(settings.port);
-    db.setDatabaseName(settings.name);
-    if (!settings.user.isEmpty())
-        db.setUserName(settings.user);
-    // No password here: the client library reads its password or service file.
-    db.setConnectOptions(
-        QStringLiteral("connect_timeout=%1;application_name=zelmor").arg(ConnectTimeoutS));
-    if (!db.open())
-        throw ZelmorError(QStringLiteral("Сервер базы данных недоступен (%1): %2")
-                              .arg(settings.describe(), db.lastError().text().trimmed()));
+    // A service names host, port, database and user itself; the others are
+    // handed over as they stand, empty ones left to the client's defaults.
+    const bool service = settings.usesService();
+    db.setHostName(service ? QString() : settings.host);
+    db.setPort(service ? -1 : settings.port);
+    db.setDatabaseName(service ? QString() : settings.name);
+    db.setUserName(service ? QString() : settings.user);
+    // No password here: the client library reads its password file.
+    db.setConnectOptions(options);
+    if (!ServerConnect::open(db)) {
+        const QString client = db.lastError().databaseText().trimmed();
+        throw ServerConnect::Error(QStringLiteral("Сервер базы данных недоступен (%1): %2")
+                                       .arg(settings.describe(), ServerConnect::reason(client)),
+            client);
+    }
     return db;
 }
 
@@ -188,7 +216,10 @@ void prepareSchema(const QSqlDatabase &db)
         int chained = 0;
         if (ReportChain::needsUpgrade(db))
             chained = ReportChain::upgrade(db);
+        const QString counts = keepReportCounts(db);
         commit(db);
+        if (!counts.isEmpty())
+            WriteLog(QStringLiteral("report counts not kept: ") + counts);
         if (created)
             WriteLog(QStringLiteral("alias zelmor created"));
         else
@@ -212,16 +243,18 @@ bool ensureConnected(QSqlDatabase db)
         probe = QSqlQuery();
         db.close();
     }
-    return db.open();
+    return ServerConnect::open(db);
 }
 
 void requireConnected(const QSqlDatabase &db)
 {
     if (ensureConnected(db))
         return;
-    const QString reason = db.lastError().text().trimmed();
+    const QString client = db.lastError().databaseText().trimmed();
+    const QString reason = client.isEmpty() ? db.lastError().text().trimmed() : client;
     throw ZelmorError(QStringLiteral("база данных недоступна: ")
-        + (reason.isEmpty() ? QStringLiteral("соединение не открыто") : reason));
+        + (reason.isEmpty() ? QStringLiteral("соединение не открыто")
+                            : ServerConnect::reason(reason)));
 }
 
 void beginWrite(const QSqlDatabase &db)

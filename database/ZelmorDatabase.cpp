@@ -7,6 +7,7 @@
 #include "database/DatabaseEngine.h"
 #include "database/DatabaseError.h"
 #include "database/ReportChain.h"
+#include "database/ServerConnect.h"
 #include "database/ShippedModels.h"
 #include "database/TableCursor.h"
 #include "tables/FieldNames.h"
@@ -407,6 +408,13 @@ void ZelmorDatabase::openServer(const DatabaseSettings &settings)
     m_readOnlyReason.clear();
     try {
         m_db = DatabaseEngine::openServer(m_connectionName, settings);
+    } catch (const ServerConnect::Error &e) {
+        // The operator's words, and the client library's own for whoever
+        // traces it later.
+        throwDatabaseError(e.message(),
+            QStringLiteral("cannot reach the server (%1): %2 [%3]")
+                .arg(settings.describe(), e.message(),
+                    QString(e.clientText()).replace(QLatin1Char('\n'), QLatin1Char(' '))));
     } catch (const ZelmorError &e) {
         throwDatabaseError(e.message(),
             QStringLiteral("cannot reach the server (%1): %2")

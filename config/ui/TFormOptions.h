@@ -66,6 +66,9 @@ public:
     void setInstalledPrinters(std::function<QStringList()> list);
     // Opens the print set-up on the printer; true when the operator accepted.
     void setPrinterSetupDialog(std::function<bool(QPrinter *, QWidget *)> dialog);
+    // Asks for the root certificate file, starting at the given path; an
+    // empty text when the operator cancels (a file dialog by default).
+    void setCertificateFileDialog(std::function<QString(QWidget *, const QString &)> dialog);
     // How an error of OK is shown (the application's exception display);
     // a warning box titled "Сообщение" when not set.
     void setErrorDisplay(std::function<void(const QString &)> display);
@@ -78,6 +81,7 @@ public:
     void btnPrinterSetupClick();
     void cboxPrintersCloseUp();
     void cboxDbEngineChange();
+    void btnDbSslRootCertClick();
 
     // Where results are stored as the page "База данных" shows it now.
     DatabaseSettings databaseSettingsFromControls() const;
@@ -108,6 +112,10 @@ public:
     QSpinBox *edDbPort = nullptr;
     QLineEdit *edDbName = nullptr;
     QLineEdit *edDbUser = nullptr;
+    QLineEdit *edDbService = nullptr; // takes the place of the four above
+    QComboBox *cboxDbSslMode = nullptr; // DatabaseSettings::SslMode in item order
+    QLineEdit *edDbSslRootCert = nullptr;
+    QToolButton *btnDbSslRootCert = nullptr;
     QLabel *labDbNote = nullptr;
     QPushButton *btnOK = nullptr;
     QPushButton *btnCancel = nullptr;
@@ -139,6 +147,7 @@ private:
     void databaseControlsFrom(const DatabaseSettings &settings);
     // Writes the section "Database" when the operator changed the page.
     void saveDatabaseSettings();
+    void updateDbDefaultSslText();
     void stepLineWidth(int step);
     void controlsFromSettings();
     void settingsFromControls();
@@ -158,4 +167,5 @@ private:
     std::function<void(const QString &)> m_errorDisplay;
     std::function<QStringList()> m_installedPrinters;
     std::function<bool(QPrinter *, QWidget *)> m_printerSetupDialog;
+    std::function<QString(QWidget *, const QString &)> m_certificateFileDialog;
 };

@@ -357,6 +357,23 @@ TEST_F(FormOptionsTest, DatabasePageWritesTheSectionOnlyWhenSetAndNeverAPassword
         form->edDbPort->setValue(5433);
         form->edDbName->setText(QString()); // empty: the default name
         form->edDbUser->setText(QStringLiteral("lane1"));
+        // A socket is never encrypted; a network host is checked in full.
+        EXPECT_TRUE(form->cboxDbSslMode->currentText().contains(QStringLiteral("сокет")));
+        form->edDbHost->setText(QStringLiteral("db.station.local"));
+        EXPECT_TRUE(form->cboxDbSslMode->currentText().contains(QStringLiteral("verify-full")));
+        form->edDbHost->setText(QStringLiteral("  /run/lanes/sock "));
+        form->cboxDbSslMode->setCurrentIndex(
+            form->cboxDbSslMode->findData(int(DatabaseSettings::SslMode::VerifyCa)));
+        form->setCertificateFileDialog(
+            [](QWidget *, const QString &) { return QStringLiteral("/etc/zelmor/ca.crt"); });
+        form->btnDbSslRootCert->click();
+        // A service takes the place of server, port, database and user.
+        form->edDbService->setText(QStringLiteral("zelmor-lane1"));
+        for (QWidget *w : std::initializer_list<QWidget *> {
+                 form->edDbHost, form->edDbPort, form->edDbName, form->edDbUser })
+            EXPECT_FALSE(w->isEnabled()) << qPrintable(w->objectName());
+        EXPECT_TRUE(form->cboxDbSslMode->isEnabled());
+        EXPECT_TRUE(form->edDbSslRootCert->isEnabled());
     });
     const IniDocument written = fileContents();
     const QString section = QStringLiteral("Database");
@@ -365,12 +382,17 @@ TEST_F(FormOptionsTest, DatabasePageWritesTheSectionOnlyWhenSetAndNeverAPassword
     EXPECT_EQ(written.value(section, QStringLiteral("Port")), QStringLiteral("5433"));
     EXPECT_EQ(written.value(section, QStringLiteral("Name")), QStringLiteral("zelmor"));
     EXPECT_EQ(written.value(section, QStringLiteral("User")), QStringLiteral("lane1"));
+    EXPECT_EQ(written.value(section, QStringLiteral("SslMode")), QStringLiteral("verify-ca"));
+    EXPECT_EQ(written.value(section, QStringLiteral("SslRootCert")),
+        QStringLiteral("/etc/zelmor/ca.crt"));
+    EXPECT_EQ(written.value(section, QStringLiteral("Service")), QStringLiteral("zelmor-lane1"));
     for (const QString &s : written.sections())
         for (const QString &key : written.keys(s))
             EXPECT_FALSE(key.contains(QStringLiteral("pass"), Qt::CaseInsensitive))
                 << key.toStdString();
     EXPECT_TRUE(form->labDbNote->text().contains(QStringLiteral(".pgpass")));
     EXPECT_TRUE(form->labDbNote->text().contains(QStringLiteral("перезапуска")));
+    EXPECT_TRUE(form->labDbNote->text().contains(QStringLiteral("только если указана служба")));
 
     // A fresh dialog shows what the file holds; back to the file is written too.
     auto again = std::make_unique<TFormOptions>(nullptr, folder.path(ini));
@@ -379,7 +401,10 @@ TEST_F(FormOptionsTest, DatabasePageWritesTheSectionOnlyWhenSetAndNeverAPassword
         EXPECT_EQ(again->cboxDbEngine->currentIndex(), 1);
         EXPECT_EQ(again->edDbUser->text(), QStringLiteral("lane1"));
         EXPECT_EQ(again->edDbPort->value(), 5433);
+        EXPECT_EQ(again->edDbService->text(), QStringLiteral("zelmor-lane1"));
+        EXPECT_FALSE(again->edDbHost->isEnabled());
         again->cboxDbEngine->setCurrentIndex(0);
+        EXPECT_FALSE(again->edDbService->isEnabled());
     });
     EXPECT_EQ(fileContents().value(section, QStringLiteral("Driver")), QStringLiteral("SQLITE"));
 
@@ -388,6 +413,12 @@ TEST_F(FormOptionsTest, DatabasePageWritesTheSectionOnlyWhenSetAndNeverAPassword
         again->show();
         again->listOptions->setCurrentRow(5);
         again->cboxDbEngine->setCurrentIndex(1);
+        again->edDbService->clear();
+        again->edDbHost->setText(QStringLiteral("db.station.local"));
+        again->edDbPort->setValue(5432);
+        again->edDbUser->setText(QStringLiteral("zelmor_lane1"));
+        again->edDbSslRootCert->setText(QStringLiteral("/etc/zelmor/station-ca.crt"));
+        again->cboxDbSslMode->setCurrentIndex(0);
         again->grab().save(shots + QStringLiteral("/FormOptionsDatabase.png"));
     }
 }
