@@ -9,7 +9,7 @@
 
 // What the link panel and the instrument box show of the port, followed from
 // the thread's snapshot after a connect. A port another program holds is
-// tried again by the thread once a second; when it connects and reads the
+// tried again by the thread every 250 ms; when it connects and reads the
 // constants by itself, the panel and the box learn it here.
 class LinkWatch
 {

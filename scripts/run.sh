@@ -3,7 +3,8 @@
 # installs both into ./stage and starts the workstation connected to the
 # simulator. Closing the workstation stops the simulator.
 # run.sh --lanes N [--seconds S]: N lanes (workstation and simulator each)
-# storing into one local database server instead (scripts/run-lanes.sh).
+# storing into one local database server instead, reached over TLS on
+# 127.0.0.1 with a role per lane (scripts/run-lanes.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/common.sh

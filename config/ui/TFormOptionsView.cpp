@@ -21,9 +21,9 @@ using namespace OptionsLayout;
 
 namespace {
 
-const QStringList pageNames
-    = { QStringLiteral("Связь"), QStringLiteral("Графики"), QStringLiteral("Интерфейс"),
-          QStringLiteral("Печать"), QStringLiteral("Отчет"), QStringLiteral("База данных") };
+const QStringList pageNames = { QStringLiteral("Связь"), QStringLiteral("Графики"),
+    QStringLiteral("Интерфейс"), QStringLiteral("Печать"), QStringLiteral("Отчет"),
+    QStringLiteral("База данных"), QStringLiteral("Прибор") };
 const QStringList speeds = { QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
     QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
     QStringLiteral("57600"), QStringLiteral("115200") };
@@ -82,6 +82,7 @@ void TFormOptions::buildView()
     tabsOptions->addWidget(buildPrintingPage());
     tabsOptions->addWidget(buildReportPage());
     tabsOptions->addWidget(buildDatabasePage());
+    tabsOptions->addWidget(buildInstrumentPage());
 
     MainCaption = new QLabel(pageNames.first(), this);
     MainCaption->setObjectName(QStringLiteral("MainCaption"));
@@ -202,6 +203,9 @@ QWidget *TFormOptions::buildReportPage()
     page->setObjectName(QStringLiteral("tabReport"));
     edReportPlace = lineEdit(page, "edReportPlace", 32, wideWidth);
     labelFor(page, "Label7", QStringLiteral("Место проведения диагностики:"), edReportPlace);
+    edReportOperator = lineEdit(page, "edReportOperator", 88, wideWidth);
+    labelFor(page, "labReportOperator", QStringLiteral("Оператор (фамилия, инициалы):"),
+        edReportOperator);
     return page;
 }
 

@@ -30,6 +30,8 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int le
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
+    // Port names and the port's problem come from outside: never markup.
+    label->setTextFormat(Qt::PlainText);
     label->move(left, top);
     label->adjustSize();
     return label;
@@ -124,6 +126,7 @@ void TFrConnect::buildView()
 
     labPortError = new QLabel(GroupBox1);
     labPortError->setObjectName(QStringLiteral("labPortError"));
+    labPortError->setTextFormat(Qt::PlainText);
     labPortError->setGeometry(8, 252, 193, 26);
     labPortError->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     labPortError->setWordWrap(true);

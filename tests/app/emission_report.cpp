@@ -12,6 +12,7 @@
 #include "database/ZelmorDatabase.h"
 #include "database/ui/TFormReports.h"
 #include "database/ui/TFormSelectCar.h"
+#include "device/ui/TFrConnect.h"
 #include "graphs/GASE_GRAPH.h"
 #include "tests/app/emission_support.h"
 #include "widgets/MessageBoxes.h"
@@ -432,6 +433,8 @@ TEST_F(EmissionReport, TypedDataShowsAsTypedNeverAsMarkup)
     auto *pages = new SecondaryPages(&tabs, diagnose);
     diagnose->labZMStatus->setText(port);
     pages->labDStatus->setText(port);
+    TFrConnect link;
+    link.showPortError(port);
     Qt::TextFormat boxFormat = Qt::AutoText;
     QString boxText;
     ModalScript box;
@@ -460,6 +463,10 @@ TEST_F(EmissionReport, TypedDataShowsAsTypedNeverAsMarkup)
             diagnose->labZMStatus->textFormat(), port },
         { "research page: status", pages->labDStatus->text(), pages->labDStatus->textFormat(),
             port },
+        { "link panel: port problem", link.labPortError->text(), link.labPortError->textFormat(),
+            port },
+        { "link panel: port state", link.labPortStatus->text(), link.labPortStatus->textFormat(),
+            link.labPortStatus->text() },
         { "message box", boxText, boxFormat, number },
     };
     for (const auto &row : rows) {

@@ -5,6 +5,7 @@
 
 #include "device/obd/ObdLink.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/WaitForSnapshot.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -75,18 +76,7 @@ private:
 bool waitFor(const ObdLink &link, const std::function<bool(const ObdSnapshot &)> &ready,
     int timeoutMs = Long, ObdSnapshot *last = nullptr)
 {
-    QElapsedTimer timer;
-    timer.start();
-    for (;;) {
-        const ObdSnapshot s = link.snapshot();
-        if (last)
-            *last = s;
-        if (ready(s))
-            return true;
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(5);
-    }
+    return waitForSnapshot(link, ready, timeoutMs, last);
 }
 
 bool inState(const ObdLink &link, ObdState state, ObdSnapshot *last = nullptr)

@@ -5,6 +5,7 @@
 
 #include "device/TOpros_ZMX.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/WaitForSnapshot.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -18,18 +19,7 @@ namespace opros_test {
 inline bool waitFor(const TOpros_ZMX &opros, const std::function<bool(const ZmxSnapshot &)> &ready,
     int timeoutMs, ZmxSnapshot *last = nullptr)
 {
-    QElapsedTimer timer;
-    timer.start();
-    for (;;) {
-        const ZmxSnapshot s = opros.snapshot();
-        if (last)
-            *last = s;
-        if (ready(s))
-            return true;
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(5);
-    }
+    return waitForSnapshot(opros, ready, timeoutMs, last);
 }
 
 // Waits until the thread has ended its last cycle and sleeps.
