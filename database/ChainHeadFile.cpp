@@ -45,8 +45,9 @@ QByteArray textOf(const QList<Line> &lines)
 
 [[noreturn]] void fail(const QString &path, const char *what)
 {
-    throw IoError(QStringLiteral("Не удалось записать файл головы цепочки %1: %2 (%3)")
-                      .arg(path, QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno))));
+    throw IoError(
+        QStringLiteral("Не удалось записать файл головы цепочки %1: %2 (%3)")
+            .arg(path, QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno))));
 }
 
 } // namespace

@@ -51,8 +51,8 @@ public:
 
     // SHA-256 (keyed false) or HMAC-SHA256 with the key (keyed true, only
     // when hasKey()) over prevRaw, one record separator and text.
-    void digest(bool keyed, QByteArrayView prevRaw, QByteArrayView text,
-        unsigned char out[DigestBytes]);
+    void digest(
+        bool keyed, QByteArrayView prevRaw, QByteArrayView text, unsigned char out[DigestBytes]);
     // The same from and to lower-case hex, as the tables keep the links.
     QByteArray hex(bool keyed, const QByteArray &prevHex, QByteArrayView text);
 

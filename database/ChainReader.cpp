@@ -148,7 +148,8 @@ public:
 
     std::pair<qint64, qint64> indexRange() override
     {
-        const std::vector<Cells> r = query("SELECT min(\"Index\"), max(\"Index\") FROM \"reports.db\"");
+        const std::vector<Cells> r
+            = query("SELECT min(\"Index\"), max(\"Index\") FROM \"reports.db\"");
         if (r.empty())
             return { 0, 0 };
         return { toInteger(r[0][0]), toInteger(r[0][1]) };
@@ -188,16 +189,17 @@ public:
 
     bool hasTable(const char *table) override
     {
-        return !query(std::string("SELECT 1 FROM sqlite_master WHERE type = 'table' AND lower(name) "
-                                  "= lower('")
-                   + table + "')")
+        return !query(
+            std::string("SELECT 1 FROM sqlite_master WHERE type = 'table' AND lower(name) "
+                        "= lower('")
+            + table + "')")
                     .empty();
     }
 
     bool hasColumn(const char *table, const char *column) override
     {
         return !query(std::string("SELECT 1 FROM pragma_table_info('") + table
-                   + "') WHERE lower(name) = lower('" + column + "')")
+            + "') WHERE lower(name) = lower('" + column + "')")
                     .empty();
     }
 
@@ -212,10 +214,13 @@ public:
     {
         batch.size = 0;
         FieldValue values[Text::ColumnCount];
-        while (batch.size < capacity) {
+        // Stepping a finished statement would start it again from the top.
+        while (!m_rowsDone && batch.size < capacity) {
             const int rc = sqlite3_step(m_rows);
-            if (rc == SQLITE_DONE)
+            if (rc == SQLITE_DONE) {
+                m_rowsDone = true;
                 break;
+            }
             if (rc != SQLITE_ROW)
                 fail("не читается");
             for (int c = 0; c < Text::ColumnCount; ++c) {
@@ -233,7 +238,8 @@ public:
                     const auto *text
                         = reinterpret_cast<const char *>(sqlite3_column_text(m_rows, c));
                     v.type = FieldValue::Text;
-                    v.text = std::string_view(text ? text : "", size_t(sqlite3_column_bytes(m_rows, c)));
+                    v.text = std::string_view(
+                        text ? text : "", size_t(sqlite3_column_bytes(m_rows, c)));
                     break;
                 }
                 }
@@ -273,7 +279,8 @@ protected:
                     cells.emplace_back();
                 } else {
                     const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(st, c));
-                    cells.emplace_back(std::string(t ? t : "", size_t(sqlite3_column_bytes(st, c))));
+                    cells.emplace_back(
+                        std::string(t ? t : "", size_t(sqlite3_column_bytes(st, c))));
                 }
             }
             rows.push_back(std::move(cells));
@@ -294,12 +301,14 @@ private:
     [[noreturn]] void fail(const char *what)
     {
         const QString reason = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
-        throw ZelmorError(QStringLiteral("база %1 %2: %3").arg(m_name, QString::fromUtf8(what), reason));
+        throw ZelmorError(
+            QStringLiteral("база %1 %2: %3").arg(m_name, QString::fromUtf8(what), reason));
     }
 
     QString m_name;
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_rows = nullptr;
+    bool m_rowsDone = false;
     bool m_inTransaction = false;
 };
 
@@ -320,12 +329,24 @@ std::optional<std::string_view> copyField(std::string_view raw, std::string &scr
         }
         const char c = raw[++i];
         switch (c) {
-        case 'b': scratch += '\b'; break;
-        case 'f': scratch += '\f'; break;
-        case 'n': scratch += '\n'; break;
-        case 'r': scratch += '\r'; break;
-        case 't': scratch += '\t'; break;
-        case 'v': scratch += '\v'; break;
+        case 'b':
+            scratch += '\b';
+            break;
+        case 'f':
+            scratch += '\f';
+            break;
+        case 'n':
+            scratch += '\n';
+            break;
+        case 'r':
+            scratch += '\r';
+            break;
+        case 't':
+            scratch += '\t';
+            break;
+        case 'v':
+            scratch += '\v';
+            break;
         case 'x': {
             int value = 0;
             int digits = 0;
@@ -337,7 +358,8 @@ std::optional<std::string_view> copyField(std::string_view raw, std::string &scr
         default:
             if (c >= '0' && c <= '7') {
                 int value = c - '0';
-                for (int d = 0; d < 2 && i + 1 < raw.size() && raw[i + 1] >= '0' && raw[i + 1] <= '7'; ++d)
+                for (int d = 0;
+                     d < 2 && i + 1 < raw.size() && raw[i + 1] >= '0' && raw[i + 1] <= '7'; ++d)
                     value = value * 8 + (raw[++i] - '0');
                 scratch += char(value);
             } else {
@@ -466,7 +488,8 @@ protected:
                 if (PQgetisnull(r, i, c))
                     cells.emplace_back();
                 else
-                    cells.emplace_back(std::string(PQgetvalue(r, i, c), size_t(PQgetlength(r, i, c))));
+                    cells.emplace_back(
+                        std::string(PQgetvalue(r, i, c), size_t(PQgetlength(r, i, c))));
             rows.push_back(std::move(cells));
         }
         PQclear(r);

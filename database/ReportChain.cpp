@@ -59,10 +59,9 @@ void recordHead(const Context &ctx, const HeadLine &before, Appended &done)
     std::optional<ChainHeadFile::Line> kept;
     if (before.fault) {
         kept = *before.line;
-        kept->note = QStringLiteral("%1: %2")
-                         .arg(QDateTime::currentDateTime().toString(
-                                  QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                             before.fault->text());
+        kept->note = QStringLiteral("%1: %2").arg(
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+            before.fault->text());
     }
     try {
         ChainHeadFile::record(ctx.headFile, line, kept ? &*kept : nullptr);
@@ -123,8 +122,8 @@ int insertLocally(const QSqlDatabase &db, Row &row, ChainHasher &hasher)
     stored->prevHash = row.prevHash;
     row = *stored;
     row.hash = hashOf(hasher, row);
-    QSqlQuery set = DatabaseEngine::prepare(
-        db, QStringLiteral("UPDATE \"reports.db\" SET \"Hash\" = ? WHERE \"Index\" = ?"), WriteError);
+    QSqlQuery set = DatabaseEngine::prepare(db,
+        QStringLiteral("UPDATE \"reports.db\" SET \"Hash\" = ? WHERE \"Index\" = ?"), WriteError);
     set.addBindValue(text(row.hash));
     set.addBindValue(index);
     DatabaseEngine::execPrepared(set, WriteError);
@@ -316,7 +315,9 @@ CodeCheck checkCode(const QSqlDatabase &db, int index, const QString &typed, con
     }
     if (row->scheme == Keyed && ctx.key.isNull()) {
         c.text = QStringLiteral("Запись подписана ключом станции: для сверки нужен файл ключа%1")
-                     .arg(ctx.keyError.isEmpty() ? QString() : QStringLiteral(" (") + ctx.keyError + QLatin1Char(')'));
+                     .arg(ctx.keyError.isEmpty()
+                             ? QString()
+                             : QStringLiteral(" (") + ctx.keyError + QLatin1Char(')'));
         return c;
     }
     ChainHasher hasher(ctx.key);

@@ -64,8 +64,7 @@ QSet<QString> tableColumns(const QSqlDatabase &db)
 std::optional<Row> rowByIndex(const QSqlDatabase &db, int index)
 {
     QSqlQuery q = DatabaseEngine::prepare(db,
-        QStringLiteral("SELECT %1 FROM \"reports.db\" WHERE \"Index\" = ?")
-            .arg(selectColumns(db)),
+        QStringLiteral("SELECT %1 FROM \"reports.db\" WHERE \"Index\" = ?").arg(selectColumns(db)),
         ReadError);
     q.addBindValue(index);
     DatabaseEngine::execPrepared(q, ReadError);
@@ -126,7 +125,8 @@ void insertEntry(const QSqlDatabase &db, const Entry &e)
     q.addBindValue(e.scheme);
     q.addBindValue(e.at);
     q.addBindValue(e.subjectIndex);
-    q.addBindValue(e.subjectSeq > 0 ? QVariant(e.subjectSeq) : QVariant(QMetaType(QMetaType::LongLong)));
+    q.addBindValue(
+        e.subjectSeq > 0 ? QVariant(e.subjectSeq) : QVariant(QMetaType(QMetaType::LongLong)));
     q.addBindValue(text(e.subjectPrev));
     q.addBindValue(text(e.subjectHash));
     q.addBindValue(e.note);
@@ -281,7 +281,8 @@ QString missingParts(const SchemaFacts &s, bool expectCurrent)
     QStringList missing;
     for (const char *column : FieldNames::ChainLinks)
         if (!s.columns.contains(QLatin1String(column)))
-            missing << QStringLiteral("столбца %1 в таблице результатов").arg(QLatin1String(column));
+            missing
+                << QStringLiteral("столбца %1 в таблице результатов").arg(QLatin1String(column));
     if (expectCurrent)
         for (const char *column : FieldNames::ChainColumns)
             if (!s.columns.contains(QLatin1String(column)))
@@ -318,8 +319,8 @@ State decideState(const SchemaFacts &s, const Context &ctx)
     State st;
     if (!anyColumn && !s.chains && !s.entries && !s.legacyDeletions) {
         QString error;
-        const bool kept = !ctx.headFile.isEmpty()
-            && !ChainHeadFile::read(ctx.headFile, &error).isEmpty();
+        const bool kept
+            = !ctx.headFile.isEmpty() && !ChainHeadFile::read(ctx.headFile, &error).isEmpty();
         if (!kept)
             return st; // never chained
         st.kind = State::Damaged;

@@ -188,7 +188,8 @@ void appendRow(std::string &out, int scheme, const FieldValue *values)
         appendValue(out, kindOf(c), values[c], true);
     }
     const FieldValue &former = values[FormerCodesColumn];
-    if (former.type != FieldValue::Null && !(former.type == FieldValue::Text && former.text.empty())) {
+    if (former.type != FieldValue::Null
+        && !(former.type == FieldValue::Text && former.text.empty())) {
         out += FieldSeparator;
         out += "FormerCodes=";
         appendValue(out, Kind::Text, former, true);
@@ -260,9 +261,9 @@ struct HeldValue
             break;
         case QMetaType::QTime: {
             const QTime t = v.toTime();
-            storage = t.toString(t.msec() ? QStringLiteral("HH:mm:ss.zzz")
-                                          : QStringLiteral("HH:mm:ss"))
-                          .toUtf8();
+            storage
+                = t.toString(t.msec() ? QStringLiteral("HH:mm:ss.zzz") : QStringLiteral("HH:mm:ss"))
+                      .toUtf8();
             break;
         }
         case QMetaType::QByteArray:
@@ -304,8 +305,8 @@ QSet<QString> tableColumns(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT * FROM \"reports.db\" WHERE 1 = 0")))
-        throw ZelmorError(QStringLiteral("Ошибка чтения таблицы результатов: ")
-            + q.lastError().text().trimmed());
+        throw ZelmorError(
+            QStringLiteral("Ошибка чтения таблицы результатов: ") + q.lastError().text().trimmed());
     QSet<QString> names;
     const QSqlRecord r = q.record();
     for (int i = 0; i < r.count(); ++i)

@@ -78,9 +78,9 @@ void addMissingParts(const QSqlDatabase &db, const Schema &s)
                 .arg(QLatin1String(ChainsTable)),
             UpgradeError);
     } else if (!s.chainsCurrent) {
-        for (const char *column : { "\"LastSeq\" INTEGER NOT NULL DEFAULT 0",
-                 "\"Scheme\" INTEGER NOT NULL DEFAULT 1",
-                 "\"KeyId\" VARCHAR(16) NOT NULL DEFAULT ''" })
+        for (const char *column :
+            { "\"LastSeq\" INTEGER NOT NULL DEFAULT 0", "\"Scheme\" INTEGER NOT NULL DEFAULT 1",
+                "\"KeyId\" VARCHAR(16) NOT NULL DEFAULT ''" })
             DatabaseEngine::exec(db,
                 QStringLiteral("ALTER TABLE \"%1\" ADD COLUMN %2")
                     .arg(QLatin1String(ChainsTable), QLatin1String(column)),
@@ -125,10 +125,9 @@ void writeLinks(const QSqlDatabase &db, const std::vector<Link> &links)
                           .arg(l.scheme)
                           .arg(l.seq)
                           .arg(QLatin1String(l.prevHash), QLatin1String(l.hash),
-                              l.formerCodes.isEmpty()
-                                  ? QStringLiteral("NULL")
-                                  : QLatin1Char('\'') + QLatin1String(l.formerCodes)
-                                      + QLatin1Char('\''));
+                              l.formerCodes.isEmpty() ? QStringLiteral("NULL")
+                                                      : QLatin1Char('\'')
+                                      + QLatin1String(l.formerCodes) + QLatin1Char('\''));
         }
         DatabaseEngine::exec(db,
             QStringLiteral("UPDATE \"reports.db\" SET \"ChainScheme\" = v.column2, \"ChainSeq\" = "
@@ -282,8 +281,8 @@ RekeyResult rekey(const QSqlDatabase &db, const Context &ctx, bool acceptFaults)
     try {
         if (DatabaseEngine::isServer(db)) {
             // Lanes wait while the chains are rewritten; readers go on.
-            DatabaseEngine::exec(db,
-                QStringLiteral("LOCK TABLE \"reports.db\" IN EXCLUSIVE MODE"), UpgradeError);
+            DatabaseEngine::exec(
+                db, QStringLiteral("LOCK TABLE \"reports.db\" IN EXCLUSIVE MODE"), UpgradeError);
             for (const char *t : { ChainsTable, EntriesTable })
                 if (DatabaseEngine::tableExists(db, QLatin1String(t)))
                     DatabaseEngine::exec(db,
@@ -321,7 +320,8 @@ RekeyResult rekey(const QSqlDatabase &db, const Context &ctx, bool acceptFaults)
         std::map<QByteArray, Head> heads;
         {
             QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SELECT \"Chain\" FROM \"%1\"").arg(QLatin1String(ChainsTable))))
+            if (!q.exec(
+                    QStringLiteral("SELECT \"Chain\" FROM \"%1\"").arg(QLatin1String(ChainsTable))))
                 throw ZelmorError(UpgradeError + q.lastError().text().trimmed());
             while (q.next()) {
                 const QByteArray chain = q.value(0).toString().toLatin1();
@@ -359,8 +359,8 @@ RekeyResult rekey(const QSqlDatabase &db, const Context &ctx, bool acceptFaults)
         };
 
         std::vector<Link> links;
-        DatabaseEngine::exec(
-            db, QStringLiteral("DELETE FROM \"%1\"").arg(QLatin1String(EntriesTable)), UpgradeError);
+        DatabaseEngine::exec(db,
+            QStringLiteral("DELETE FROM \"%1\"").arg(QLatin1String(EntriesTable)), UpgradeError);
         for (const QByteArray &chain : std::as_const(chains)) {
             // The chain's order: rows of the first scheme by Index, then every
             // entry by its place.

@@ -236,7 +236,8 @@ private:
             m_expected = *nextPrev;
     }
 
-    void take(int index, qint64 seq, int scheme, const Link &prev, const Link &hash, bool consistent)
+    void take(
+        int index, qint64 seq, int scheme, const Link &prev, const Link &hash, bool consistent)
     {
         if (!consistent) {
             fault(Fault::Changed, index, seq);
@@ -546,8 +547,9 @@ VerifyResult verify(const Source &source, const Context &ctx, Progress *progress
                 uncheckable << QStringLiteral("цепочка прибора %1 подписана ключом станции, а "
                                               "файл ключа не задан%2")
                                    .arg(QString::fromLatin1(h.chain),
-                                       ctx.keyError.isEmpty() ? QString()
-                                                              : QStringLiteral(" (%1)").arg(ctx.keyError));
+                                       ctx.keyError.isEmpty()
+                                           ? QString()
+                                           : QStringLiteral(" (%1)").arg(ctx.keyError));
             else if (!h.keyId.isEmpty() && h.keyId != keyId)
                 uncheckable << QStringLiteral("цепочка прибора %1 подписана другим ключом станции")
                                    .arg(QString::fromLatin1(h.chain));
@@ -646,7 +648,8 @@ VerifyResult verify(const Source &source, const Context &ctx, Progress *progress
                     s.chain = QByteArray::fromStdString(r.chain);
                     s.seq = r.seq;
                     s.hash = r.hash.state == Link::Hash
-                        ? QByteArray(reinterpret_cast<const char *>(r.hash.bytes.data()), 32).toHex()
+                        ? QByteArray(reinterpret_cast<const char *>(r.hash.bytes.data()), 32)
+                              .toHex()
                         : QByteArray();
                     s.formerCodes = QByteArray::fromStdString(r.formerCodes);
                     s.keyed = r.scheme == Keyed;
@@ -707,7 +710,8 @@ VerifyResult verify(const Source &source, const Context &ctx, Progress *progress
                     && (e.subjectHash == l.hash || e.formerCodes.split(' ').contains(code)))
                     p.deletedThroughProgram = true;
                 if (l.index == 0 && !p.found
-                    && (e.seq == l.seq || (e.scheme == Keyed && e.formerCodes.split(' ').contains(code)))) {
+                    && (e.seq == l.seq
+                        || (e.scheme == Keyed && e.formerCodes.split(' ').contains(code)))) {
                     p.found = true;
                     p.foundSeq = e.seq;
                     p.foundHash = e.hash;

@@ -194,19 +194,22 @@ void ZelmorDatabase::open(const QString &programFolder)
             QStringLiteral("cannot read %1: %2").arg(path, error));
     }
     probe = QSqlQuery();
-    if (!readOnly) {
+    if (!readOnly)
         exec(QStringLiteral("PRAGMA synchronous=FULL"));
-        // Write-ahead logging lets the chain check read one snapshot while
-        // results are stored; a file of an earlier version is switched once.
-        QSqlQuery wal(m_db);
-        wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    }
 
     ReportChain::State chain;
     try {
         // A database that may only be read is browsed as it is.
-        if (!readOnly)
+        if (!readOnly) {
             chain = DatabaseEngine::prepareSchema(m_db, m_chain);
+            // Write-ahead logging lets the chain check read one snapshot
+            // while results are stored; a file of an earlier version is
+            // switched once. A file without the tables is left as it is.
+            if (DatabaseEngine::tableExists(m_db, QLatin1String(ReportsTable))) {
+                QSqlQuery wal(m_db);
+                wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            }
+        }
         m_models->open(m_db, QLatin1String(ModelsTable));
         m_reports->open(m_db, QLatin1String(ReportsTable));
     } catch (const ZelmorError &e) {
@@ -250,7 +253,8 @@ void ZelmorDatabase::checkChain(const ReportChain::State &chain)
         const QString text = QStringLiteral("Цепочка результатов не сходится с файлом головы "
                                             "этого рабочего места:\n")
             + findings.join(QLatin1Char('\n'));
-        m_startupNotice = m_startupNotice.isEmpty() ? text : m_startupNotice + QLatin1Char('\n') + text;
+        m_startupNotice
+            = m_startupNotice.isEmpty() ? text : m_startupNotice + QLatin1Char('\n') + text;
         WriteLog(QStringLiteral("database error: chain head file disagrees: %1")
                      .arg(findings.join(QStringLiteral("; "))));
     }
