@@ -87,10 +87,29 @@ inline constexpr std::array<const char *, 3> ChainColumns
 // of its day whatever the models table says now. A row stored before these
 // columns existed holds nulls in them.
 inline constexpr std::array<const char *, 25> StoredWith = {
-    "ModelName", "ModelCategory", "ModelSaveSystem", "LimMinTax", "LimMinTaxD", "LimMinCO",
-    "LimMinCH", "LimMinCO2", "LimMinO2", "LimMinNOx", "LimMinLambda", "LimMaxTax", "LimMaxTaxD",
-    "LimMaxCO", "LimMaxCH", "LimMaxCO2", "LimMaxO2", "LimMaxNOx", "LimMaxLambda", "Place",
-    "Operator", "Certificate", "CertificateValidUntil",
+    "ModelName",
+    "ModelCategory",
+    "ModelSaveSystem",
+    "LimMinTax",
+    "LimMinTaxD",
+    "LimMinCO",
+    "LimMinCH",
+    "LimMinCO2",
+    "LimMinO2",
+    "LimMinNOx",
+    "LimMinLambda",
+    "LimMaxTax",
+    "LimMaxTaxD",
+    "LimMaxCO",
+    "LimMaxCH",
+    "LimMaxCO2",
+    "LimMaxO2",
+    "LimMaxNOx",
+    "LimMaxLambda",
+    "Place",
+    "Operator",
+    "Certificate",
+    "CertificateValidUntil",
     "SpeedSource", // "instrument" or "OBD"
     "VehicleDiagnosis", // the OBD diagnosis read during the test, as its stored text
 };
