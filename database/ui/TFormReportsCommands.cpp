@@ -118,20 +118,26 @@ void TFormReports::btnVerifyClick()
     try {
         const QSqlDatabase db = m_db->connection();
         DatabaseEngine::requireConnected(db);
-        const ReportChain::VerifyResult result = ReportChain::verify(db);
-        if (result.intact()) {
+        const ReportChain::VerifyResult result = ReportChain::verify(db, m_db->chainContext());
+        if (result.faults.isEmpty() && !result.cannotCheck.isEmpty()) {
+            // A chain found damaged, or one signed with a key this station lacks.
+            WriteLog(QStringLiteral("report chains not checked: %1").arg(result.cannotCheck));
+            MessageBoxes::warning(
+                this, QStringLiteral("Проверка невозможна: ") + result.cannotCheck);
+        } else if (result.intact()) {
             WriteLog(QStringLiteral("report chains intact: %1 rows, %2 chains")
                          .arg(result.rows)
                          .arg(result.chains));
-            MessageBoxes::information(this,
-                QStringLiteral("Записи не изменялись: %1 записей, %2 приборов.")
-                    .arg(result.rows)
-                    .arg(result.chains));
+            QString text = QStringLiteral("Записи не изменялись: %1 записей, %2 приборов.")
+                               .arg(result.rows)
+                               .arg(result.chains);
+            for (const QString &note : result.notes)
+                text += QLatin1Char('\n') + note;
+            MessageBoxes::information(this, text);
         } else {
             QString text = result.faults.first().text() + QLatin1Char('.');
             if (result.faults.size() > 1)
-                text += QStringLiteral("\nНарушенных цепочек приборов: %1.")
-                            .arg(result.faults.size());
+                text += QStringLiteral("\nНарушений: %1.").arg(result.faults.size());
             WriteLog(QStringLiteral("report chains broken: %1").arg(result.faults.first().text()));
             MessageBoxes::warning(this, text);
         }

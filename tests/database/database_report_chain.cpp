@@ -1,6 +1,8 @@
 #include "database_lane_fixture.h"
 
 #include "common/ZelmorError.h"
+#include "database/ChainKey.h"
+#include "database/DatabaseError.h"
 #include "database/VerifyReports.h"
 
 #include <QFile>
@@ -52,6 +54,27 @@ TEST_P(ChainTamper, EachEditBehindTheProgramsBackIsNamedByItsFirstRow)
         = QStringLiteral("INSERT INTO \"reports.db\" (\"Index\", \"Date\", \"Time\", \"ZMNum\", "
                          "\"Model\", \"GovNumber\", \"MinCO\") VALUES (%1, '2021-05-04', "
                          "'09:40:00', 7, 1, 'Х999ХХ', 0.1)");
+    const QString deleteRow = QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = %1");
+    // Someone who knows how the chain hashes edits the last row of
+    // instrument 7 and hashes it again, head included.
+    const auto rehashLast = [&] {
+        const QSqlDatabase c = db->connection();
+        QSqlQuery q(c);
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT %1 FROM \"reports.db\" WHERE \"Index\" = %2")
+                               .arg(ReportChain::selectColumns(c))
+                               .arg(a3)));
+        ASSERT_TRUE(q.next());
+        ReportChain::Row row = ReportChain::rowFrom(q);
+        row.values[1] = 0.01; // MinCO
+        ChainHasher hasher;
+        row.hash = ReportChain::hashOf(hasher, row);
+        run(QStringLiteral("UPDATE \"reports.db\" SET \"MinCO\" = 0.01, \"Hash\" = '%1' WHERE "
+                           "\"Index\" = %2")
+                .arg(QString::fromLatin1(row.hash))
+                .arg(a3));
+        run(QStringLiteral("UPDATE report_chains SET \"LastHash\" = '%1' WHERE \"Chain\" = '7'")
+                .arg(QString::fromLatin1(row.hash)));
+    };
     struct Case
     {
         const char *name;
@@ -73,18 +96,68 @@ TEST_P(ChainTamper, EachEditBehindTheProgramsBackIsNamedByItsFirstRow)
                         .arg(b1));
             },
             [&] { return b1; }, Kind::Changed },
+        { "stored limit edited",
+            [&] {
+                run(QStringLiteral(
+                    "UPDATE \"reports.db\" SET \"LimMinCO\" = 9.99 WHERE \"Index\" = %1")
+                        .arg(a1));
+            },
+            [&] { return a1; }, Kind::Changed },
+        { "stored model name edited",
+            [&] {
+                run(QStringLiteral(
+                    "UPDATE \"reports.db\" SET \"ModelName\" = 'Другая' WHERE \"Index\" = %1")
+                        .arg(b2));
+            },
+            [&] { return b2; }, Kind::Changed },
+        { "protocol renumbered",
+            [&] {
+                run(QStringLiteral(
+                    "UPDATE \"reports.db\" SET \"Index\" = %1 WHERE \"Index\" = %2")
+                        .arg(a3 + 500)
+                        .arg(a3));
+            },
+            [&] { return a3 + 500; }, Kind::Changed },
         { "hash rewritten",
             [&] {
                 run(QStringLiteral("UPDATE \"reports.db\" SET \"Hash\" = '00' WHERE \"Index\" = %1")
                         .arg(a1));
             },
             [&] { return a1; }, Kind::Changed },
-        { "row deleted",
-            [&] { run(QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = %1").arg(a2)); },
+        { "row deleted", [&] { run(deleteRow.arg(a2)); }, [&] { return a3; },
+            Kind::DeletedBefore },
+        { "row deleted, its links copied as an earlier version's deletion",
+            [&] {
+                run(QStringLiteral("CREATE TABLE report_deletions (\"Index\" INTEGER, \"Chain\" "
+                                   "VARCHAR(40), \"PrevHash\" VARCHAR(64), \"Hash\" VARCHAR(64), "
+                                   "\"DeletedAt\" VARCHAR(19))"));
+                run(QStringLiteral("INSERT INTO report_deletions SELECT \"Index\", '7', "
+                                   "\"PrevHash\", \"Hash\", '2021-05-04 10:00:00' FROM "
+                                   "\"reports.db\" WHERE \"Index\" = %1")
+                        .arg(a2));
+                run(deleteRow.arg(a2));
+            },
             [&] { return a3; }, Kind::DeletedBefore },
-        { "last row deleted",
-            [&] { run(QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = %1").arg(b2)); },
-            [&] { return b2; }, Kind::DeletedAtEnd },
+        { "last row deleted", [&] { run(deleteRow.arg(b2)); }, [&] { return b2; },
+            Kind::DeletedAtEnd },
+        { "last row deleted, the chain's head pointed back",
+            [&] {
+                run(deleteRow.arg(b2));
+                run(QStringLiteral("UPDATE report_chains SET \"LastIndex\" = %1, \"LastSeq\" = "
+                                   "\"LastSeq\" - 1, \"LastHash\" = (SELECT \"Hash\" FROM "
+                                   "\"reports.db\" WHERE \"Index\" = %1) WHERE \"Chain\" = '8'")
+                        .arg(b1));
+            },
+            [&] { return b2; }, Kind::HeadCut },
+        { "every row of an instrument deleted with its chain",
+            [&] {
+                run(QStringLiteral("DELETE FROM \"reports.db\" WHERE \"ZMNum\" = 8"));
+                run(QStringLiteral("DELETE FROM report_chains WHERE \"Chain\" = '8'"));
+                run(QStringLiteral("DELETE FROM report_chain_entries WHERE \"Chain\" = '8'"));
+            },
+            [&] { return b2; }, Kind::HeadVanished },
+        { "last row edited and hashed again by someone who knows the scheme", rehashLast,
+            [&] { return a3; }, Kind::HeadRewritten },
         { "row inserted, then a result stored",
             [&] {
                 run(insertForged.arg(a3 + 1000));
@@ -104,14 +177,86 @@ TEST_P(ChainTamper, EachEditBehindTheProgramsBackIsNamedByItsFirstRow)
         TearDown();
         lanes.clear();
         SetUp();
-        ASSERT_TRUE(ReportChain::verify(db->connection()).intact());
+        ASSERT_TRUE(ReportChain::verify(db->connection(), db->chainContext()).intact());
         c.tamper();
-        const ReportChain::VerifyResult check = ReportChain::verify(db->connection());
+        const ReportChain::VerifyResult check
+            = ReportChain::verify(db->connection(), db->chainContext());
         ASSERT_FALSE(check.intact());
         EXPECT_EQ(check.faults.first().index, c.expectedIndex());
         EXPECT_EQ(check.faults.first().kind, c.expectedKind)
             << check.faults.first().text().toStdString();
-        EXPECT_EQ(check.faults.size(), 1);
+        // The command line says the same, with the exit code of a broken chain.
+        QString text;
+        QTextStream out(&text);
+        EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::Broken) << text.toStdString();
+        EXPECT_TRUE(text.contains(check.faults.first().text())) << text.toStdString();
+    }
+}
+
+// A chained database whose chain is partly gone is damaged: the check says
+// so with exit code 2, the start-up refuses to store into it and never
+// chains it anew, which would launder every edit made before.
+TEST_P(ChainTamper, ChainWithPartsGoneIsDamagedAndNeverChainedAgain)
+{
+    struct Case
+    {
+        const char *name;
+        QStringList statements;
+        const char *missing;
+    } cases[] = {
+        { "chain table dropped", { QStringLiteral("DROP TABLE report_chains") },
+            "report_chains" },
+        { "hash columns dropped",
+            { QStringLiteral("ALTER TABLE \"reports.db\" DROP COLUMN \"Hash\""),
+                QStringLiteral("ALTER TABLE \"reports.db\" DROP COLUMN \"PrevHash\"") },
+            "Hash" },
+        { "every part of the chain dropped",
+            { QStringLiteral("DROP TABLE report_chains"),
+                QStringLiteral("DROP TABLE report_chain_entries"),
+                QStringLiteral("ALTER TABLE \"reports.db\" DROP COLUMN \"Hash\""),
+                QStringLiteral("ALTER TABLE \"reports.db\" DROP COLUMN \"PrevHash\""),
+                QStringLiteral("ALTER TABLE \"reports.db\" DROP COLUMN \"ChainScheme\""),
+                QStringLiteral("ALTER TABLE \"reports.db\" DROP COLUMN \"ChainSeq\""),
+                QStringLiteral("ALTER TABLE \"reports.db\" DROP COLUMN \"FormerCodes\"") },
+            "zelmor.chain" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        lanes.clear();
+        SetUp();
+        run(QStringLiteral("UPDATE \"reports.db\" SET \"MinCO\" = 9.99 WHERE \"Index\" = %1")
+                .arg(a2));
+        // The server keeps the chain's functions on its table: they go with it.
+        for (QString statement : c.statements)
+            run(GetParam() == Server && statement.startsWith(QLatin1String("DROP TABLE"))
+                    ? statement + QStringLiteral(" CASCADE")
+                    : statement);
+        db.reset();
+
+        QString text;
+        QTextStream out(&text);
+        EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::CannotCheck)
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("повреждена"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QLatin1String(c.missing))) << text.toStdString();
+
+        // Start-up: browsable, nothing stored, the reason said.
+        auto reopened = std::make_unique<ZelmorDatabase>();
+        try {
+            reopened->open(folder);
+            ADD_FAILURE() << "a damaged chain opened for storing";
+        } catch (const DatabaseReadOnlyError &e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("повреждена")))
+                << e.message().toStdString();
+        }
+        EXPECT_TRUE(reopened->isOpen());
+        EXPECT_THROW(reopened->StoreTestResult(result(7, QStringLiteral("Т9")), StoredAt),
+            ZelmorError);
+        reopened.reset();
+        text.clear();
+        EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::CannotCheck)
+            << text.toStdString();
     }
 }
 
