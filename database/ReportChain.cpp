@@ -320,6 +320,29 @@ CodeCheck checkCode(const QSqlDatabase &db, int index, const QString &typed, con
                              : QStringLiteral(" (") + ctx.keyError + QLatin1Char(')'));
         return c;
     }
+    // A row of a chain signed with the key that claims to be unsigned was
+    // hashed again by someone without the key: re-keying signs every row.
+    Head head;
+    try {
+        head = readHead(db, chainKey(row->zmNum), false);
+    } catch (const ZelmorError &e) {
+        c.text = e.message();
+        return c;
+    }
+    if (row->scheme != Keyed && head.scheme == Keyed) {
+        c.outcome = CodeCheck::Mismatch;
+        c.text = QStringLiteral("Запись протокола № %1 изменена после сохранения").arg(index);
+        return c;
+    }
+    // Without the key's signature anyone who knows the hashing could have
+    // made the row match: with a key named, only a signed row is vouched for.
+    if (row->scheme != Keyed && !ctx.key.isNull()) {
+        c.text = QStringLiteral("Запись протокола № %1 не подписана ключом станции: сверка "
+                                "невозможна, пока администратор не перевыпустит цепочку (zelmor "
+                                "--rekey-reports)")
+                     .arg(index);
+        return c;
+    }
     ChainHasher hasher(ctx.key);
     if (row->hash.isEmpty() || hashOf(hasher, *row) != row->hash) {
         c.outcome = CodeCheck::Mismatch;

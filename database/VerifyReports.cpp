@@ -94,9 +94,8 @@ int report(const ReportChain::VerifyResult &result, QTextStream &out)
 int run(const QString &programFolder, QTextStream &out)
 {
     const ReportChain::Context ctx = ReportChain::contextFor(programFolder);
-    return withDatabase(programFolder, false, out, [&](const QSqlDatabase &db) {
-        return report(ReportChain::verify(db, ctx), out);
-    });
+    return withDatabase(programFolder, false, out,
+        [&](const QSqlDatabase &db) { return report(ReportChain::verify(db, ctx), out); });
 }
 
 int verifyCode(
@@ -176,7 +175,8 @@ int fromCommandLine(int argc, char **argv)
     switch (asked) {
     case Code:
         if (code.isEmpty()) {
-            out << QStringLiteral("Использование: zelmor %1 НОМЕР КОД").arg(QLatin1String(CodeOption))
+            out << QStringLiteral("Использование: zelmor %1 НОМЕР КОД")
+                       .arg(QLatin1String(CodeOption))
                 << Qt::endl;
             return CannotCheck;
         }

@@ -33,8 +33,8 @@ int report(const ReportChain::VerifyResult &result, QTextStream &out);
 
 // "--verify-code": Intact when the code matches the stored, unchanged row,
 // Broken when it does not, CannotCheck when the check cannot be made.
-int verifyCode(const QString &programFolder, const QString &number, const QString &code,
-    QTextStream &out);
+int verifyCode(
+    const QString &programFolder, const QString &number, const QString &code, QTextStream &out);
 
 // "--rekey-reports": Intact when the chains were moved to the key, Broken
 // when the check found faults and they were not accepted, CannotCheck when

@@ -1,6 +1,7 @@
 #include "database_lane_fixture.h"
 
 #include "common/ZelmorError.h"
+#include "config/IniFile.h"
 #include "database/ChainKey.h"
 #include "database/DatabaseError.h"
 #include "database/VerifyReports.h"
@@ -112,8 +113,7 @@ TEST_P(ChainTamper, EachEditBehindTheProgramsBackIsNamedByItsFirstRow)
             [&] { return b2; }, Kind::Changed },
         { "protocol renumbered",
             [&] {
-                run(QStringLiteral(
-                    "UPDATE \"reports.db\" SET \"Index\" = %1 WHERE \"Index\" = %2")
+                run(QStringLiteral("UPDATE \"reports.db\" SET \"Index\" = %1 WHERE \"Index\" = %2")
                         .arg(a3 + 500)
                         .arg(a3));
             },
@@ -124,8 +124,7 @@ TEST_P(ChainTamper, EachEditBehindTheProgramsBackIsNamedByItsFirstRow)
                         .arg(a1));
             },
             [&] { return a1; }, Kind::Changed },
-        { "row deleted", [&] { run(deleteRow.arg(a2)); }, [&] { return a3; },
-            Kind::DeletedBefore },
+        { "row deleted", [&] { run(deleteRow.arg(a2)); }, [&] { return a3; }, Kind::DeletedBefore },
         { "row deleted, its links copied as an earlier version's deletion",
             [&] {
                 run(QStringLiteral("CREATE TABLE report_deletions (\"Index\" INTEGER, \"Chain\" "
@@ -204,8 +203,7 @@ TEST_P(ChainTamper, ChainWithPartsGoneIsDamagedAndNeverChainedAgain)
         QStringList statements;
         const char *missing;
     } cases[] = {
-        { "chain table dropped", { QStringLiteral("DROP TABLE report_chains") },
-            "report_chains" },
+        { "chain table dropped", { QStringLiteral("DROP TABLE report_chains") }, "report_chains" },
         { "hash columns dropped",
             { QStringLiteral("ALTER TABLE \"reports.db\" DROP COLUMN \"Hash\""),
                 QStringLiteral("ALTER TABLE \"reports.db\" DROP COLUMN \"PrevHash\"") },
@@ -251,8 +249,8 @@ TEST_P(ChainTamper, ChainWithPartsGoneIsDamagedAndNeverChainedAgain)
                 << e.message().toStdString();
         }
         EXPECT_TRUE(reopened->isOpen());
-        EXPECT_THROW(reopened->StoreTestResult(result(7, QStringLiteral("Т9")), StoredAt),
-            ZelmorError);
+        EXPECT_THROW(
+            reopened->StoreTestResult(result(7, QStringLiteral("Т9")), StoredAt), ZelmorError);
         reopened.reset();
         text.clear();
         EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::CannotCheck)
@@ -294,6 +292,80 @@ TEST_P(ChainTamper, CommandLineCheckReportsIntactBrokenAndUncheckable)
     text.clear();
     EXPECT_EQ(VerifyReports::run(laneFolder(Sqlite), out), VerifyReports::CannotCheck);
     EXPECT_TRUE(text.contains(QStringLiteral("Проверка невозможна"))) << text.toStdString();
+}
+
+// With the station key the links are signed: a row hashed again without the
+// key is found. An existing chain keeps its scheme until the administrator
+// re-keys it; protocols printed before still check by their control codes.
+TEST_P(ChainTamper, StationKeySignsTheChainAndRekeyingMovesAnOldOne)
+{
+    const QString printedCode = ReportChain::controlCode(
+        ReportChain::storedHash(db->connection(), a2).toString().toLatin1());
+    ASSERT_EQ(printedCode.size(), 19);
+    db.reset();
+
+    QFile key(folder + QStringLiteral("station.key"));
+    ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+    key.write(QByteArray("a station's own secret, kept from the database"));
+    key.close();
+    ASSERT_TRUE(key.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    QDir().mkpath(folder + QStringLiteral("conf"));
+    IniFile(folder + QStringLiteral("conf/zelmor.ini"))
+        .writeString(QStringLiteral("Database"), QStringLiteral("ChainKeyFile"),
+            QStringLiteral("station.key"));
+
+    QString text;
+    QTextStream out(&text);
+    EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::Broken) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("не подписана ключом станции"))) << text.toStdString();
+    text.clear();
+    EXPECT_EQ(VerifyReports::rekey(folder, false, out), VerifyReports::Intact)
+        << text.toStdString();
+    text.clear();
+    EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::Intact) << text.toStdString();
+
+    // The code printed before re-keying still matches; a wrong one does not.
+    const QString number = QString::number(a2);
+    EXPECT_EQ(VerifyReports::verifyCode(folder, number, printedCode, out), VerifyReports::Intact)
+        << text.toStdString();
+    EXPECT_EQ(VerifyReports::verifyCode(folder, number, QStringLiteral("0000 0000 0000 0000"), out),
+        VerifyReports::Broken);
+
+    // Stored from now on with the key; a row edited and hashed again without
+    // it, even claiming the keyless scheme, breaks the chain.
+    db = openLane(folder);
+    const int a4 = store(7, 7);
+    const QString newCode = ReportChain::controlCode(
+        ReportChain::storedHash(db->connection(), a4).toString().toLatin1());
+    text.clear();
+    EXPECT_EQ(
+        VerifyReports::verifyCode(folder, QString::number(a4), newCode, out), VerifyReports::Intact)
+        << text.toStdString();
+    const QSqlDatabase c = db->connection();
+    QSqlQuery q(c);
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT %1 FROM \"reports.db\" WHERE \"Index\" = %2")
+                           .arg(ReportChain::selectColumns(c))
+                           .arg(a3)));
+    ASSERT_TRUE(q.next());
+    ReportChain::Row row = ReportChain::rowFrom(q);
+    q = QSqlQuery();
+    row.values[1] = 0.01; // MinCO
+    row.scheme = ReportChain::Plain;
+    ChainHasher keyless;
+    row.hash = ReportChain::hashOf(keyless, row);
+    run(QStringLiteral("UPDATE \"reports.db\" SET \"MinCO\" = 0.01, \"ChainScheme\" = 2, \"Hash\" "
+                       "= '%1' WHERE \"Index\" = %2")
+            .arg(QString::fromLatin1(row.hash))
+            .arg(a3));
+    text.clear();
+    EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::Broken) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Запись %1 (прибор 7) изменена").arg(a3)))
+        << text.toStdString();
+    text.clear();
+    EXPECT_EQ(VerifyReports::verifyCode(
+                  folder, QString::number(a3), ReportChain::controlCode(row.hash), out),
+        VerifyReports::Broken)
+        << text.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ChainTamper,
