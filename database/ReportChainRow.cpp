@@ -5,6 +5,7 @@
 #include "database/DatabaseEngine.h"
 #include "database/ReportChainText.h"
 #include "database/TestResult.h"
+#include "tables/ControlCode.h"
 #include "tables/FieldNames.h"
 
 #include <QDate>
@@ -425,12 +426,7 @@ QByteArray hashOf(ChainHasher &hasher, const Entry &entry)
 
 QString controlCode(const QByteArray &hash)
 {
-    if (hash.size() < 16)
-        return QString();
-    const QByteArray code = hash.left(16).toUpper();
-    return QStringLiteral("%1 %2 %3 %4")
-        .arg(QLatin1String(code.mid(0, 4)), QLatin1String(code.mid(4, 4)),
-            QLatin1String(code.mid(8, 4)), QLatin1String(code.mid(12, 4)));
+    return ::controlCode(hash);
 }
 
 QByteArray normalisedCode(const QString &typed)

@@ -2,6 +2,7 @@
 
 #include "common/FormatSettings.h"
 #include "common/NumberText.h"
+#include "tables/ControlCode.h"
 #include "tables/FieldNames.h"
 
 #include <QDate>
@@ -24,6 +25,7 @@ const QString OperatorName = QStringLiteral("Operator");
 const QString VerificationName = QStringLiteral("Verification");
 const QString VerificationExpiredName = QStringLiteral("VerificationExpired");
 const QString LimitsSourceName = QStringLiteral("LimitsSource");
+const QString ControlCodeName = QStringLiteral("ControlCode");
 // Where the operator signs when no operator was stored with the result.
 const QString SignatureLine = QStringLiteral("________________________________");
 
@@ -45,8 +47,8 @@ QStringList buildNames()
         for (const char *f : FieldNames::Results)
             names << prefix + QLatin1String(f);
     names << VerdictPrefix + Overall << VerdictPrefix + ConclusionName << MarkPrefix + Overall;
-    for (const QString &name :
-        { OperatorName, VerificationName, VerificationExpiredName, LimitsSourceName })
+    for (const QString &name : { OperatorName, VerificationName, VerificationExpiredName,
+             LimitsSourceName, ControlCodeName })
         names << ReportPrefix + name;
     return names;
 }
@@ -129,6 +131,11 @@ QString reportText(const QString &name, const ReportData &data)
         return ReportNames::verificationExpired(data.qrResult)
             ? QStringLiteral("Срок поверки прибора истёк")
             : QString();
+    if (name == ControlCodeName) {
+        const QString code
+            = controlCode(data.qrResult.value(QStringLiteral("Hash")).toString().toLatin1());
+        return code.isEmpty() ? QStringLiteral("не присвоен") : code;
+    }
     if (name == LimitsSourceName && !data.modelStored)
         return QStringLiteral("нормативы по текущей таблице моделей");
     return QString();
