@@ -451,3 +451,104 @@ TEST_F(Upgrade, ResultsOfThePreviousVersionAreKeptAndChained)
 }
 
 } // namespace
+
+namespace {
+
+// A database chained by the previous version (links without the protocol
+// number, deletions beside the chain) keeps its rows' hashes: they still
+// check under their own scheme, new results go on under the current one,
+// and an old row edited later is still found.
+TEST_F(Upgrade, ChainOfThePreviousVersionKeepsItsHashesAndGoesOn)
+{
+    const QString folder = laneFolder(Sqlite);
+    QDir().mkpath(folder + QStringLiteral("db"));
+    {
+        QSqlDatabase old
+            = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("chained"));
+        old.setDatabaseName(ZelmorDatabase::databasePath(folder));
+        ASSERT_TRUE(old.open());
+        QSqlQuery q(old);
+        for (const char *statement : PreviousSchema)
+            ASSERT_TRUE(q.exec(QLatin1String(statement))) << statement;
+        for (const char *statement :
+            { "ALTER TABLE \"reports.db\" ADD COLUMN \"PrevHash\" VARCHAR(64)",
+                "ALTER TABLE \"reports.db\" ADD COLUMN \"Hash\" VARCHAR(64)",
+                "CREATE TABLE \"report_chains\" (\"Chain\" VARCHAR(40) PRIMARY KEY, "
+                "\"LastIndex\" INTEGER NOT NULL, \"LastHash\" VARCHAR(64) NOT NULL)",
+                "CREATE TABLE \"report_deletions\" (\"Index\" INTEGER PRIMARY KEY, \"Chain\" "
+                "VARCHAR(40), \"PrevHash\" VARCHAR(64), \"Hash\" VARCHAR(64), \"DeletedAt\" "
+                "VARCHAR(19))" })
+            ASSERT_TRUE(q.exec(QLatin1String(statement))) << statement;
+        // Rows 1 … 4 of instrument 5, row 3 deleted through that version.
+        ChainHasher hasher;
+        QByteArray prev;
+        for (int i = 1; i <= 4; ++i) {
+            ReportChain::Row r;
+            r.index = i;
+            r.date = QStringLiteral("2020-02-0%1").arg(i);
+            r.time = QStringLiteral("10:00:0%1").arg(i);
+            r.zmNum = 5.0;
+            r.model = 1.0;
+            r.govNumber = QStringLiteral("Р%1").arg(i);
+            r.values[1] = 0.25 * i; // MinCO
+            r.scheme = ReportChain::Legacy;
+            r.prevHash = prev;
+            r.hash = ReportChain::hashOf(hasher, r);
+            const QString values
+                = QStringLiteral("%1, '%2', '%3', 5, 1, '%4', %5, '%6', '%7'")
+                      .arg(i)
+                      .arg(r.date.toString(), r.time.toString(), r.govNumber.toString())
+                      .arg(0.25 * i)
+                      .arg(QString::fromLatin1(prev), QString::fromLatin1(r.hash));
+            ASSERT_TRUE(
+                q.exec(i == 3 ? QStringLiteral("INSERT INTO report_deletions VALUES (3, "
+                                               "'5', '%1', '%2', '2020-02-05 10:00:00')")
+                                    .arg(QString::fromLatin1(prev), QString::fromLatin1(r.hash))
+                              : QStringLiteral("INSERT INTO \"reports.db\" (\"Index\", "
+                                               "\"Date\", \"Time\", \"ZMNum\", \"Model\", "
+                                               "\"GovNumber\", \"MinCO\", \"PrevHash\", "
+                                               "\"Hash\") VALUES (%1)")
+                                    .arg(values)))
+                << q.lastError().text().toStdString();
+            prev = r.hash;
+        }
+        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO report_chains VALUES ('5', 4, '%1')")
+                               .arg(QString::fromLatin1(prev))));
+        q = QSqlQuery();
+        old.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("chained"));
+
+    auto db = openLane(folder);
+    const QSqlDatabase c = db->connection();
+    // Nothing chained anew: the old rows keep their hashes and their marker.
+    EXPECT_EQ(scalar(c,
+                  QStringLiteral("SELECT count(*) FROM \"reports.db\" WHERE "
+                                 "\"ChainScheme\" IS NULL"))
+                  .toInt(),
+        3);
+    ReportChain::VerifyResult check = ReportChain::verify(c, db->chainContext());
+    EXPECT_TRUE(check.intact()) << check.faults.value(0).text().toStdString()
+                                << check.cannotCheck.toStdString();
+    EXPECT_EQ(check.rows, 3);
+
+    const int added = db->StoreTestResult(result(5, QStringLiteral("НОВ")), StoredAt);
+    db->deleteReport(2);
+    check = ReportChain::verify(c, db->chainContext());
+    EXPECT_TRUE(check.intact()) << check.faults.value(0).text().toStdString();
+    EXPECT_EQ(scalar(c,
+                  QStringLiteral("SELECT \"ChainScheme\" FROM \"reports.db\" WHERE "
+                                 "\"Index\" = %1")
+                      .arg(added))
+                  .toInt(),
+        int(ReportChain::Plain));
+
+    QSqlQuery q(c);
+    ASSERT_TRUE(
+        q.exec(QStringLiteral("UPDATE \"reports.db\" SET \"MinCO\" = 0.9 WHERE \"Index\" = 1")));
+    check = ReportChain::verify(c, db->chainContext());
+    ASSERT_FALSE(check.intact());
+    EXPECT_EQ(check.faults.first().index, 1);
+}
+
+} // namespace
