@@ -16,9 +16,10 @@
 // On a server a lane appends and deletes only through these functions: each
 // takes the chain's head row FOR UPDATE, checks that the entry it is given
 // continues the chain, and writes it. The workstation computes the hash, so
-// the station key never reaches the server. The functions are written to be
-// owned by the tables' owner and run as SECURITY DEFINER (their search_path
-// is fixed, their input checked); who may call which is granted apart.
+// the station key never reaches the server. They run with the caller's
+// rights (a lane works as the tables' owner); their search_path is fixed and
+// their input checked, so that they may later run as their owner for lanes
+// granted nothing but the right to call them.
 
 namespace ReportChain::Parts::Server {
 
