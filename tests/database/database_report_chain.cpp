@@ -3,6 +3,7 @@
 #include "common/ZelmorError.h"
 #include "config/IniFile.h"
 #include "database/ChainKey.h"
+#include "database/ChainReader.h"
 #include "database/DatabaseError.h"
 #include "database/VerifyReports.h"
 
@@ -292,6 +293,78 @@ TEST_P(ChainTamper, CommandLineCheckReportsIntactBrokenAndUncheckable)
     text.clear();
     EXPECT_EQ(VerifyReports::run(laneFolder(Sqlite), out), VerifyReports::CannotCheck);
     EXPECT_TRUE(text.contains(QStringLiteral("Проверка невозможна"))) << text.toStdString();
+
+    // The code as printed on the protocol, typed with its blanks.
+    setProgramFolder(folder);
+    db = openLane(folder);
+    const QByteArray code = ReportChain::controlCode(
+        ReportChain::storedHash(db->connection(), a1).toString().toLatin1())
+                                .toLatin1();
+    db.reset();
+    const QByteArray number = QByteArray::number(a1);
+    const struct
+    {
+        std::vector<QByteArray> args;
+        int exitCode;
+        const char *says;
+    } commands[] = {
+        { { "--verify-code", number, code.left(9), code.mid(10) }, VerifyReports::Intact,
+            "совпадает" },
+        { { "--verify-code", number, "0000000000000000" }, VerifyReports::Broken, "не совпадает" },
+        { { "--verify-code", number, "12AB" }, VerifyReports::CannotCheck, "16" },
+        { { "--verify-code", "пять", code }, VerifyReports::CannotCheck, "не число" },
+        { { "--verify-reports" }, VerifyReports::Broken, "изменена" },
+        { { "--rekey-reports" }, VerifyReports::CannotCheck, "ChainKeyFile" },
+    };
+    for (const auto &c : commands) {
+        std::vector<QByteArray> args = c.args;
+        args.insert(args.begin(), "zelmor");
+        std::vector<char *> argv;
+        for (QByteArray &a : args)
+            argv.push_back(a.data());
+        ::testing::internal::CaptureStdout();
+        const int exitCode = VerifyReports::fromCommandLine(int(argv.size()), argv.data());
+        const QString said = QString::fromStdString(::testing::internal::GetCapturedStdout());
+        EXPECT_EQ(exitCode, c.exitCode) << said.toStdString();
+        EXPECT_TRUE(said.contains(QString::fromUtf8(c.says))) << said.toStdString();
+    }
+    char name[] = "zelmor";
+    char *plain[] = { name };
+    EXPECT_EQ(VerifyReports::fromCommandLine(1, plain), -1);
+}
+
+// The check sees one snapshot: a result stored and one deleted by another
+// lane while it reads are not half seen (no deletion without its entry, no
+// row beyond the head it read).
+TEST_P(ChainTamper, CheckReadsOneSnapshotWhileOtherLanesStore)
+{
+    using namespace ReportChain;
+    std::unique_ptr<Reader::Reader> reader = Reader::open(Source::of(db->connection()));
+    reader->begin();
+    ASSERT_TRUE(reader->hasTable("reports.db"));
+    const std::vector<Parts::Head> before = reader->heads();
+
+    auto other = openLane(folder);
+    other->StoreTestResult(result(7, QStringLiteral("Т7")), StoredAt.addSecs(7));
+    other->deleteReport(b1);
+    other.reset();
+
+    const std::vector<Parts::Head> heads = reader->heads();
+    ASSERT_EQ(heads.size(), before.size());
+    for (size_t i = 0; i < heads.size(); ++i) {
+        EXPECT_EQ(heads[i].lastSeq, before[i].lastSeq);
+        EXPECT_EQ(heads[i].lastHash, before[i].lastHash);
+    }
+    EXPECT_TRUE(reader->entries().empty());
+    reader->startRows();
+    Reader::Batch batch;
+    std::vector<int> indexes;
+    while (reader->next(batch, 2))
+        for (size_t i = 0; i < batch.size; ++i)
+            indexes.push_back(batch.rows[i].index);
+    EXPECT_EQ(indexes, (std::vector<int> { a1, b1, a2, b2, a3 }));
+    reader->end();
+    EXPECT_TRUE(verify(db->connection(), db->chainContext()).intact());
 }
 
 // With the station key the links are signed: a row hashed again without the
