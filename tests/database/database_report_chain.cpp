@@ -441,6 +441,98 @@ TEST_P(ChainTamper, StationKeySignsTheChainAndRekeyingMovesAnOldOne)
         << text.toStdString();
 }
 
+// At start-up the workstation says what its head file and the database
+// disagree on, and refuses to store with a key it was told to use but may
+// not trust; a check that is cancelled says so, never "intact".
+TEST_P(ChainTamper, StartUpSaysWhatTheChainCannotTakeOrDisagreesWith)
+{
+    run(QStringLiteral("DELETE FROM \"reports.db\" WHERE \"Index\" = %1").arg(b2));
+    run(QStringLiteral("UPDATE report_chains SET \"LastIndex\" = %1, \"LastSeq\" = \"LastSeq\" - "
+                       "1, \"LastHash\" = (SELECT \"Hash\" FROM \"reports.db\" WHERE \"Index\" = "
+                       "%1) WHERE \"Chain\" = '8'")
+            .arg(b1));
+    db.reset();
+    db = openLane(folder);
+    EXPECT_TRUE(db->startupNotice().contains(QStringLiteral("не сходится с файлом головы")))
+        << db->startupNotice().toStdString();
+    EXPECT_TRUE(db->startupNotice().contains(QStringLiteral("Последние записи прибора 8 удалены")))
+        << db->startupNotice().toStdString();
+    // A store afterwards keeps the finding in the head file.
+    store(8, 9);
+    db.reset();
+    QString text;
+    QTextStream out(&text);
+    EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::Broken) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Последние записи прибора 8 удалены")))
+        << text.toStdString();
+
+    ReportChain::Progress cancelled;
+    cancelled.cancel = true;
+    ReportChain::Context ctx = ReportChain::contextFor(folder);
+    auto reopened = openLane(folder);
+    const ReportChain::VerifyResult partial
+        = ReportChain::verify(ReportChain::Source::of(reopened->connection()), ctx, &cancelled);
+    EXPECT_TRUE(partial.cancelled);
+    EXPECT_FALSE(partial.intact());
+    text.clear();
+    EXPECT_EQ(VerifyReports::report(partial, out), VerifyReports::CannotCheck);
+    EXPECT_TRUE(text.contains(QStringLiteral("прервана"))) << text.toStdString();
+    reopened.reset();
+
+    // A key file anyone may read: browsable, nothing stored, the reason said.
+    QFile key(folder + QStringLiteral("station.key"));
+    ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+    key.write(QByteArray(32, 'k'));
+    key.close();
+    ASSERT_TRUE(key.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    QDir().mkpath(folder + QStringLiteral("conf"));
+    IniFile(folder + QStringLiteral("conf/zelmor.ini"))
+        .writeString(QStringLiteral("Database"), QStringLiteral("ChainKeyFile"),
+            QStringLiteral("station.key"));
+    auto keyed = std::make_unique<ZelmorDatabase>();
+    EXPECT_THROW(keyed->open(folder), DatabaseReadOnlyError);
+    EXPECT_TRUE(keyed->readOnlyReason().contains(QStringLiteral("доступен всем")))
+        << keyed->readOnlyReason().toStdString();
+    EXPECT_THROW(keyed->StoreTestResult(result(7, QStringLiteral("Т9")), StoredAt), ZelmorError);
+}
+
+// Re-keying a chain whose check found faults is refused unless the
+// administrator accepts them; then the faults are written into the chain's
+// re-keying entry and the chain checks from there on.
+TEST_P(ChainTamper, RekeyingAcceptsFaultsOnlyWhenToldAndRecordsThem)
+{
+    run(QStringLiteral("UPDATE \"reports.db\" SET \"MinCO\" = 9.99 WHERE \"Index\" = %1").arg(a2));
+    db.reset();
+    QFile key(folder + QStringLiteral("station.key"));
+    ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+    key.write(QByteArray("a station's own secret, kept from the database"));
+    key.close();
+    ASSERT_TRUE(key.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    QDir().mkpath(folder + QStringLiteral("conf"));
+    IniFile(folder + QStringLiteral("conf/zelmor.ini"))
+        .writeString(QStringLiteral("Database"), QStringLiteral("ChainKeyFile"),
+            QStringLiteral("station.key"));
+
+    QString text;
+    QTextStream out(&text);
+    EXPECT_EQ(VerifyReports::rekey(folder, false, out), VerifyReports::Broken)
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Ключ не применён"))) << text.toStdString();
+    text.clear();
+    EXPECT_EQ(VerifyReports::rekey(folder, true, out), VerifyReports::Intact) << text.toStdString();
+    text.clear();
+    EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::Intact) << text.toStdString();
+
+    db = openLane(folder);
+    const QString note = scalar(db->connection(),
+        QStringLiteral("SELECT \"Note\" FROM report_chain_entries WHERE \"Kind\" = 'K' AND "
+                       "\"Chain\" = '7'"))
+                             .toString();
+    EXPECT_TRUE(note.contains(QStringLiteral("принято администратором"))
+        && note.contains(QStringLiteral("Запись %1").arg(a2)))
+        << note.toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ChainTamper,
     ::testing::Values(LaneFixture::Sqlite, LaneFixture::Server),
     [](const auto &info) { return info.param == LaneFixture::Sqlite ? "Sqlite" : "Server"; });
