@@ -208,6 +208,18 @@ TEST(SimGasModel, WarmUpCountsDownToFinished)
     EXPECT_GT(warm.term_f, cold.term_f);
 }
 
+TEST(SimInstrument, DriftCountsFromTheSimulatorsStartNotTheMachines)
+{
+    // The monotonic clock counts from the machine's start: an instrument
+    // started hours into it reads what one started at once reads.
+    PtyPort port;
+    SimLink link(port, 1);
+    const int64_t hours = 5 * 3600 * 1000LL;
+    Instrument early(Instrument::Settings {}, port, link, 0);
+    Instrument late(Instrument::Settings {}, port, link, hours);
+    EXPECT_DOUBLE_EQ(late.model().level(GasModel::CO, hours), early.model().level(GasModel::CO, 0));
+}
+
 TEST(SimSteering, EachLineIsCheckedAndAnswered)
 {
     PtyPort port; // never opened: steering needs no line

@@ -26,6 +26,9 @@ Instrument::Instrument(const Settings &settings, PtyPort &port, SimLink &link, i
     , m_startMs(nowMs)
 {
     m_port.setTransmitSpeed(m_speed);
+    // The cell starts clean: its drift counts from now, not from the
+    // machine's start (which the monotonic clock counts from).
+    m_model.zeroCorrected(nowMs);
     m_constants.serialNumber = settings.serialNumber;
     m_constants.firmwareVersion = settings.firmwareVersion;
     // Calibration coefficients near one, as a fresh instrument carries them.
