@@ -117,6 +117,7 @@ void Settings::LoadSettings()
             m_file.readFloat(rangesSection, highKey(gas), defaults.High[gas]), defaults.High[gas]);
     }
 
+    loadObd();
     fillAppliedOptions();
 }
 
@@ -139,6 +140,7 @@ void Settings::SaveSettings()
     m_file.writeInteger(systemSection, QStringLiteral("CntMeasure"), ReadingsPerStep);
 
     SaveDisplayRanges();
+    saveObd();
     fillAppliedOptions();
 }
 
@@ -185,4 +187,24 @@ void Settings::fillAppliedOptions()
     AppliedOptions.Language = Controls.Language;
     AppliedOptions.PrinterName = Controls.Printer;
     AppliedOptions.Place = Controls.ReportPlace;
+}
+
+// ---- OBD-II adapter ---------------------------------------------------------
+
+void Settings::loadObd()
+{
+    const QString section = QLatin1String(ObdOptions::Section);
+    Obd.Enabled = m_file.readInteger(section, QStringLiteral("Enabled"), 0) != 0;
+    Obd.Port = m_file.readString(section, QStringLiteral("Port"), QString()).trimmed();
+    m_obdInFile = Obd;
+}
+
+void Settings::saveObd()
+{
+    if (Obd == m_obdInFile)
+        return;
+    const QString section = QLatin1String(ObdOptions::Section);
+    m_file.writeInteger(section, QStringLiteral("Enabled"), Obd.Enabled ? 1 : 0);
+    m_file.writeString(section, QStringLiteral("Port"), Obd.Port.trimmed());
+    m_obdInFile = Obd;
 }

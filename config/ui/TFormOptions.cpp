@@ -79,6 +79,7 @@ void TFormOptions::controlsFromSettings()
     cboxLanguage->setCurrentIndex(c.Language);
     cboxPrinters->setEditText(c.Printer);
     edReportPlace->setText(c.ReportPlace);
+    obdControlsFrom(m_settings.Obd);
 }
 
 void TFormOptions::settingsFromControls()
@@ -94,6 +95,7 @@ void TFormOptions::settingsFromControls()
     c.Language = cboxLanguage->currentIndex();
     c.Printer = cboxPrinters->currentText();
     c.ReportPlace = edReportPlace->text();
+    m_settings.Obd = obdOptionsFromControls();
 }
 
 void TFormOptions::fillControlsFromAppliedOptions()
@@ -149,9 +151,10 @@ void TFormOptions::FillPortList()
     // Refilling keeps what the operator typed or the settings chose.
     const QString text = cboxPortName->currentText();
     cboxPortName->clear();
-    if (m_portListSource)
-        cboxPortName->addItems(m_portListSource());
+    const QStringList ports = m_portListSource ? m_portListSource() : QStringList();
+    cboxPortName->addItems(ports);
     cboxPortName->setEditText(text);
+    fillObdPortList(ports);
 }
 
 void TFormOptions::setDisplayLimitsSource(std::function<DisplayLimits()> source)
@@ -221,6 +224,8 @@ void TFormOptions::FormShow()
     ShownLinkChoice = currentLinkChoice();
     m_shownDatabase = DatabaseSettings::read(IniFile(m_settings.path()));
     databaseControlsFrom(m_shownDatabase);
+    m_shownObd = m_settings.Obd;
+    obdControlsFrom(m_shownObd);
 }
 
 TFormOptions::LinkChoice TFormOptions::currentLinkChoice() const
@@ -242,10 +247,21 @@ void TFormOptions::listOptionsClick()
 
 void TFormOptions::btnOKClick()
 {
+    // The dialog stays open on the page that cannot be kept.
+    if (const QString refusal = obdRefusal(); !refusal.isEmpty()) {
+        listOptions->setCurrentRow(tabsOptions->indexOf(cboxObdPort->parentWidget()));
+        MessageBoxes::warning(this, refusal);
+        return;
+    }
     SaveSettings();
     saveDatabaseSettings();
     if (!(currentLinkChoice() == ShownLinkChoice) && m_connectDevice)
         m_connectDevice();
+    if (!(m_settings.Obd == m_shownObd)) {
+        m_shownObd = m_settings.Obd;
+        if (m_obdChanged)
+            m_obdChanged(m_settings.Obd);
+    }
     accept();
 }
 

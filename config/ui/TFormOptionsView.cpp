@@ -21,9 +21,16 @@ using namespace OptionsLayout;
 
 namespace {
 
-const QStringList pageNames
-    = { QStringLiteral("Связь"), QStringLiteral("Графики"), QStringLiteral("Интерфейс"),
-          QStringLiteral("Печать"), QStringLiteral("Отчет"), QStringLiteral("База данных") };
+// One line a page, in the order of the pages.
+const QStringList pageNames = {
+    QStringLiteral("Связь"),
+    QStringLiteral("Графики"),
+    QStringLiteral("Интерфейс"),
+    QStringLiteral("Печать"),
+    QStringLiteral("Отчет"),
+    QStringLiteral("База данных"),
+    QStringLiteral("OBD"),
+};
 const QStringList speeds = { QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
     QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
     QStringLiteral("57600"), QStringLiteral("115200") };
@@ -82,6 +89,7 @@ void TFormOptions::buildView()
     tabsOptions->addWidget(buildPrintingPage());
     tabsOptions->addWidget(buildReportPage());
     tabsOptions->addWidget(buildDatabasePage());
+    tabsOptions->addWidget(buildObdPage());
 
     MainCaption = new QLabel(pageNames.first(), this);
     MainCaption->setObjectName(QStringLiteral("MainCaption"));
