@@ -31,6 +31,7 @@
 #include "device/ui/TFrame_SendCommand.h"
 #include "graphs/GASE_GRAPH.h"
 #include "report/ui/ReportPage.h"
+#include "tables/ModelLimits.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QApplication>
@@ -418,6 +419,13 @@ bool TFormMain::applySpeedSources()
         shownRpm = rpm.value;
         shownTm = tm.value;
     }
+    // The coolant is judged as a coolant, Tm by its own window.
+    if (tm.fromObd)
+        m_gasGraph->SetGaugeWindow(
+            GASE_GRAPH::Tm, VehicleObd::CoolantWindowLow, VehicleObd::CoolantWindowHigh);
+    else
+        m_gasGraph->SetGaugeWindow(
+            GASE_GRAPH::Tm, ModelLimits::TempWindowLow, ModelLimits::TempWindowHigh);
     m_diagnosePage->labTaxSource->setVisible(rpm.fromObd);
     m_diagnosePage->labTmSource->setVisible(tm.fromObd);
     return changed && m_graphLive;

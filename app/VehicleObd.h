@@ -30,6 +30,11 @@ public:
     static constexpr uint32_t MaxCoolantAgeMs = 6000;
     // Tm at or below this is no reading (the gas graph shows "---" for it).
     static constexpr int NoTmBelow = -55;
+    // The temperature gauge's window while it shows the coolant: an engine
+    // at its working temperature. The instrument's oil window (55 … 65 °C)
+    // would call every warm engine's coolant out of range.
+    static constexpr float CoolantWindowLow = 70;
+    static constexpr float CoolantWindowHigh = 110;
 
     struct Reading
     {

@@ -7,10 +7,12 @@
 
 namespace {
 
+// Long values (port, state, adapter, protocol) stand under their caption
+// across the whole frame; short ones beside it.
 constexpr int CaptionLeft = 8;
 constexpr int ValueLeft = 82;
-constexpr int ValueWidth = TFrObd::FrameWidth - ValueLeft - 8;
-constexpr int RowHeight = 18;
+constexpr int RightEdge = TFrObd::FrameWidth - 8;
+constexpr int RowHeight = 17;
 const QString None = QStringLiteral("---");
 
 } // namespace
@@ -24,18 +26,18 @@ TFrObd::TFrObd(QWidget *parent)
     GroupObd->setObjectName(QStringLiteral("GroupObd"));
     GroupObd->setGeometry(0, 0, FrameWidth - 1, FrameHeight);
 
-    labObdPort = addRow("labObdPort", QStringLiteral("Порт:"), 24);
-    labObdState = addRow("labObdState", QStringLiteral("Состояние:"), 44, 3);
-    labObdAdapter = addRow("labObdAdapter", QStringLiteral("Адаптер:"), 100);
-    labObdProtocol = addRow("labObdProtocol", QStringLiteral("Протокол:"), 120, 2);
-    labObdRpm = addRow("labObdRpm", QStringLiteral("Обороты:"), 158);
-    labObdCoolant = addRow("labObdCoolant", QStringLiteral("ОЖ, °C:"), 178);
-    labObdExchanges = addRow("labObdExchanges", QStringLiteral("Обмены:"), 198);
+    labObdPort = addRow("labObdPort", QStringLiteral("Порт:"), 22, 1, Below);
+    labObdState = addRow("labObdState", QStringLiteral("Состояние:"), 58, 2, Below);
+    labObdAdapter = addRow("labObdAdapter", QStringLiteral("Адаптер:"), 111, 1, Below);
+    labObdProtocol = addRow("labObdProtocol", QStringLiteral("Протокол:"), 147, 2, Below);
+    labObdRpm = addRow("labObdRpm", QStringLiteral("Обороты:"), 200);
+    labObdCoolant = addRow("labObdCoolant", QStringLiteral("ОЖ, °C:"), 218);
+    labObdExchanges = addRow("labObdExchanges", QStringLiteral("Обмены:"), 236);
     labObdExchanges->setToolTip(QStringLiteral("ответы / замечания адаптера / без ответа"));
     showUnused();
 }
 
-QLabel *TFrObd::addRow(const char *name, const QString &caption, int top, int lines)
+QLabel *TFrObd::addRow(const char *name, const QString &caption, int top, int lines, Place place)
 {
     auto *label = new QLabel(caption, GroupObd);
     label->setGeometry(CaptionLeft, top, ValueLeft - CaptionLeft - 4, RowHeight);
@@ -45,7 +47,11 @@ QLabel *TFrObd::addRow(const char *name, const QString &caption, int top, int li
     value->setTextFormat(Qt::PlainText);
     value->setWordWrap(lines > 1);
     value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    value->setGeometry(ValueLeft, top + 1, ValueWidth, RowHeight * lines);
+    if (place == Below)
+        value->setGeometry(
+            CaptionLeft + 8, top + RowHeight, RightEdge - CaptionLeft - 8, RowHeight * lines);
+    else
+        value->setGeometry(ValueLeft, top, RightEdge - ValueLeft, RowHeight);
     QFont bold = value->font();
     bold.setBold(true);
     value->setFont(bold);
@@ -58,10 +64,14 @@ void TFrObd::setTexts(const QStringList &texts)
     QLabel *const labels[] = { labObdPort, labObdState, labObdAdapter, labObdProtocol, labObdRpm,
         labObdCoolant, labObdExchanges };
     for (int i = 0; i < 7; ++i) {
-        const QString text = i < texts.size() && !texts[i].isEmpty() ? texts[i] : None;
+        const QString full = i < texts.size() && !texts[i].isEmpty() ? texts[i] : None;
+        // A long path keeps its start and its end.
+        const QString text = labels[i] == labObdPort
+            ? labObdPort->fontMetrics().elidedText(full, Qt::ElideMiddle, labObdPort->width())
+            : full;
         if (labels[i]->text() != text) {
             labels[i]->setText(text);
-            labels[i]->setToolTip(text);
+            labels[i]->setToolTip(full);
         }
     }
 }
@@ -75,7 +85,7 @@ void TFrObd::showSnapshot(const ObdSnapshot &s)
 {
     QString adapter = s.adapterVersion;
     if (!adapter.isEmpty() && s.lineSpeed > 0)
-        adapter += QStringLiteral(", %1").arg(s.lineSpeed);
+        adapter += QStringLiteral(", %1 бит/с").arg(s.lineSpeed);
     QString protocol;
     if (!s.protocolName.isEmpty())
         protocol = s.protocolName;

@@ -17,7 +17,7 @@ class TFrObd : public QWidget
 
 public:
     static constexpr int FrameWidth = 210;
-    static constexpr int FrameHeight = 222;
+    static constexpr int FrameHeight = 260;
 
     explicit TFrObd(QWidget *parent = nullptr);
 
@@ -35,6 +35,8 @@ public:
     QLabel *labObdExchanges = nullptr;
 
 private:
-    QLabel *addRow(const char *name, const QString &caption, int top, int lines = 1);
+    enum Place { Beside, Below };
+    QLabel *addRow(
+        const char *name, const QString &caption, int top, int lines = 1, Place place = Beside);
     void setTexts(const QStringList &texts);
 };

@@ -7,6 +7,7 @@
 #include "app/DiagnosePage.h"
 #include "app/EmissionProcedureView.h"
 #include "app/MainMenu.h"
+#include "app/SecondaryPages.h"
 #include "app/TFormMain.h"
 #include "app/VehicleObd.h"
 #include "config/ui/TFormOptions.h"
@@ -25,6 +26,7 @@
 #include <QFile>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTabWidget>
 
 #include <gtest/gtest.h>
 
@@ -175,7 +177,9 @@ TEST_F(EmissionWithObd, AdapterChosenInTheOptionsGivesTheSpeedsAndTheDiagnosis)
     EXPECT_TRUE(page->labTaxSource->isVisible());
     ASSERT_TRUE(waitFor([&] { return main->gasGraph()->Values[GASE_GRAPH::Tm] == 91; }));
     EXPECT_TRUE(page->labTmSource->isVisible());
-    EXPECT_EQ(main->obdModule()->labObdAdapter->text(), QStringLiteral("ELM327 v1.5, 38400"));
+    // Judged as a coolant, not by the oil window.
+    EXPECT_EQ(main->gasGraph()->RangeLow[GASE_GRAPH::Tm], VehicleObd::CoolantWindowLow);
+    EXPECT_EQ(main->obdModule()->labObdAdapter->text(), QStringLiteral("ELM327 v1.5, 38400 бит/с"));
     EXPECT_TRUE(
         main->obdModule()->labObdProtocol->text().startsWith(QStringLiteral("ISO 15765-4")));
 
@@ -190,6 +194,9 @@ TEST_F(EmissionWithObd, AdapterChosenInTheOptionsGivesTheSpeedsAndTheDiagnosis)
     EXPECT_TRUE(page->labObdDiagnosis->toolTip().contains(
         QStringLiteral("система улавливания паров топлива ✗")));
     saveShot(QStringLiteral("DiagnoseObd.png"));
+    main->tabs()->setCurrentWidget(main->pages()->sys);
+    saveShot(QStringLiteral("ServiceObd.png"));
+    main->tabs()->setCurrentWidget(page);
 
     ASSERT_NO_FATAL_FAILURE(runSteps());
     const QSqlRecord row = storedRow();
