@@ -2,6 +2,7 @@
 
 #include "common/FormatSettings.h"
 #include "common/NumberText.h"
+#include "device/obd/VehicleDiagnosis.h"
 #include "tables/FieldNames.h"
 
 #include <QDate>
@@ -18,6 +19,8 @@ const QString VerdictPrefix = QStringLiteral("verdict.");
 const QString MarkPrefix = QStringLiteral("mark.");
 const QString Place = QStringLiteral("edReportPlace");
 const QString Overall = QStringLiteral("Overall");
+const QString ObdSummary = QStringLiteral("obd.summary");
+const QString DiagnosisField = QStringLiteral("VehicleDiagnosis");
 
 QStringList buildNames()
 {
@@ -35,6 +38,7 @@ QStringList buildNames()
         for (const char *f : FieldNames::Results)
             names << prefix + QLatin1String(f);
     names << VerdictPrefix + Overall << MarkPrefix + Overall;
+    names << ObdSummary;
     return names;
 }
 
@@ -77,6 +81,18 @@ QString fieldText(const QString &field, const QVariant &value)
     return generalText(number);
 }
 
+// The vehicle's diagnosis stored with the result: none stored (an older row,
+// a test without an adapter, a read that failed) is "не проводилась"; a
+// stored text that is no diagnosis is said to be damaged, never passed over.
+QString diagnosisText(const QVariant &stored)
+{
+    const QByteArray json = stored.toString().toUtf8();
+    if (stored.isNull() || json.trimmed().isEmpty())
+        return VehicleDiagnosis().summary();
+    const std::optional<VehicleDiagnosis> diagnosis = VehicleDiagnosis::fromJson(json);
+    return diagnosis ? diagnosis->summary() : QStringLiteral("сведения повреждены");
+}
+
 } // namespace
 
 const QStringList &ReportNames::all()
@@ -96,6 +112,8 @@ QString ReportNames::text(
 {
     if (name == Place)
         return data.edReportPlace;
+    if (name == ObdSummary)
+        return data.hasReport() ? diagnosisText(data.qrResult.value(DiagnosisField)) : QString();
     if (name.startsWith(ResultPrefix)) {
         const QString field = name.mid(ResultPrefix.size());
         return fieldText(field, data.qrResult.value(field));

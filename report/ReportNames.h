@@ -16,6 +16,10 @@
 //   [verdict.<mean>]    "в норме", "вне нормы", "—"; [verdict.Overall]
 //   [mark.<mean>]       within, beyond, nolimit, novalue: a class for the
 //                       template's style sheet; [mark.Overall]
+//   [obd.summary]       the vehicle's own diagnosis stored with the result
+//                       (its "VehicleDiagnosis" field): "индикатор
+//                       неисправности выключен; готовность: …", or
+//                       "не проводилась"
 // where <mean> is one of the fourteen result fields.
 namespace ReportNames {
 
