@@ -231,6 +231,11 @@ void TFormMain::setDialogs(const Dialogs &dialogs)
         options->setErrorDisplay(&ZelmorApplication::showError);
         options->setReportPrinter(m_report->printer());
         m_report->setPlaceSource([options] { return options->AppliedOptions().Place; });
+        m_database.setInspectionSource([options] {
+            const OptionsRecord &o = options->AppliedOptions();
+            return Inspection { o.Place, o.Operator, o.VerificationCertificate,
+                o.VerificationValidUntil };
+        });
     }
     if (TFormReports *reports = dialogs.FormReports) {
         reports->setReport(m_report);

@@ -1,6 +1,8 @@
-// A station with several lanes: storing a result on the shared server, the
-// report browser's first page and the chain check over 1 000 000 results on
-// both engines. The million rows are loaded in bulk by the database itself
+// A station with several lanes: storing a result on the shared server
+// (through its socket, and as a lane over TLS on 127.0.0.1), the report
+// browser's first page with and without its count, the browser opened on
+// the newest report, and the chain check over 1 000 000 results on both
+// engines. The million rows are loaded in bulk by the database itself
 // (a row generator in one statement), not through the store path, and then
 // chained once as an upgrade would chain them.
 #include "common/ProgramFolder.h"
@@ -15,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -34,16 +37,23 @@ const QDate FirstDay(2020, 1, 1);
 
 PgServer &sharedServer()
 {
-    static PgServer s(true); // durable: a store costs what the disk costs
+    static PgServer s({ .durable = true }); // durable: a store costs what the disk costs
     static const bool started = [] {
-        const QString error = s.start();
+        QString error = s.start();
+        if (error.isEmpty())
+            error = s.createStationRoles(1);
         if (!error.isEmpty())
             std::fprintf(stderr, "server: %s\n", qPrintable(error));
+        qputenv("PGPASSFILE", QFile::encodeName(s.passwordFile()));
         return error.isEmpty();
     }();
     (void)started;
     return s;
 }
+
+// How a workstation reaches the server: the superuser through the socket,
+// or a lane's role over TLS on 127.0.0.1 with the certificate checked.
+enum class Access { Socket, Tls };
 
 void run(const QSqlDatabase &db, const QString &statement)
 {
@@ -64,21 +74,25 @@ struct Station
     ZelmorDatabase db;
     bool server;
 
-    explicit Station(bool onServer, const QString &database, int rows)
+    explicit Station(
+        bool onServer, const QString &database, int rows, Access access = Access::Socket)
         : server(onServer)
     {
         const QString folder = dir.path() + QLatin1Char('/');
         setProgramFolder(folder);
         if (onServer) {
-            sharedServer().createDatabase(database);
+            const bool tls = access == Access::Tls;
+            sharedServer().createDatabase(
+                database, tls ? QLatin1String(PgServer::OwnerRole) : QString());
             QDir().mkpath(folder + QStringLiteral("conf"));
             IniFile ini(folder + QStringLiteral("conf/zelmor.ini"));
             DatabaseSettings s;
             s.driver = DatabaseSettings::Driver::Psql;
-            s.host = sharedServer().socketFolder();
-            s.port = PgServer::Port;
+            s.host = tls ? QLatin1String(PgServer::TcpHost) : sharedServer().socketFolder();
+            s.port = sharedServer().port();
             s.name = database;
-            s.user = QLatin1String(PgServer::SuperUser);
+            s.user = tls ? PgServer::laneRole(1) : QLatin1String(PgServer::SuperUser);
+            s.sslRootCert = tls ? sharedServer().rootCertificate() : QString();
             s.write(ini);
         }
         db.open(folder);
@@ -139,9 +153,13 @@ Station &station(bool onServer)
     return s;
 }
 
+// A store on the server: through its socket, and as a lane over TLS
+// (verify-full) on the loopback address.
 void BM_StoreTestResultOnServer(benchmark::State &state)
 {
-    static Station s(true, QStringLiteral("store"), 0);
+    static Station socket(true, QStringLiteral("store"), 0);
+    static Station tls(true, QStringLiteral("store_tls"), 0, Access::Tls);
+    Station &s = state.range(0) == 1 ? tls : socket;
     TestResult r;
     r.modelIndex = 3;
     r.govNumber = QStringLiteral("А123ВС77");
@@ -154,7 +172,11 @@ void BM_StoreTestResultOnServer(benchmark::State &state)
         benchmark::DoNotOptimize(s.db.StoreTestResult(r, at));
     }
 }
-BENCHMARK(BM_StoreTestResultOnServer)->Unit(benchmark::kMillisecond)->Iterations(300);
+BENCHMARK(BM_StoreTestResultOnServer)
+    ->ArgName("tls")
+    ->DenseRange(0, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(300);
 
 enum Filter { None, Number, Model, Day, DayModelNumber };
 
@@ -184,6 +206,30 @@ void BM_FilterFirstPage(benchmark::State &state)
 BENCHMARK(BM_FilterFirstPage)
     ->ArgNames({ "server", "filter", "count" })
     ->ArgsProduct({ { 0, 1 }, { None, Number, Model, Day, DayModelNumber }, { 0, 1 } })
+    ->Unit(benchmark::kMillisecond);
+
+// The browser opened on the newest report of the whole list (after F4):
+// the list's length, where the report stands in it and the page around it.
+void BM_OpenOnNewestReport(benchmark::State &state)
+{
+    Station &s = station(state.range(0) == 1);
+    const QSqlDatabase c = s.db.connection();
+    QSqlQuery newest(c);
+    newest.exec(QStringLiteral("SELECT max(\"Index\") FROM \"reports.db\""));
+    const int index = newest.next() ? newest.value(0).toInt() : 0;
+    int position = 0;
+    for (auto _ : state) {
+        ReportFilter f;
+        f.resolveModel(c);
+        const int total = f.count(c);
+        position = f.position(c, index, total);
+        benchmark::DoNotOptimize(f.page(c, position - position % PageRows, PageRows, total));
+    }
+    state.counters["position"] = position;
+}
+BENCHMARK(BM_OpenOnNewestReport)
+    ->ArgName("server")
+    ->DenseRange(0, 1)
     ->Unit(benchmark::kMillisecond);
 
 void BM_VerifyReports(benchmark::State &state)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 
 // The values of the options dialog as they were last loaded or saved; the
@@ -16,6 +17,9 @@ struct OptionsRecord
     int Language = -1; // chosen entry of the language list, -1 for none
     QString PrinterName;
     QString Place;
+    QString Operator;
+    QString VerificationCertificate;
+    QDate VerificationValidUntil; // invalid: not set
 
     bool operator==(const OptionsRecord &) const = default;
 };

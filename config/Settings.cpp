@@ -15,6 +15,8 @@ const QString printerSection = QStringLiteral("Printer");
 const QString reportSection = QStringLiteral("Report");
 const QString systemSection = QStringLiteral("System");
 const QString rangesSection = QStringLiteral("Diapazone");
+const QString instrumentSection = QStringLiteral("Instrument");
+const QString fileDateFormat = QStringLiteral("dd.MM.yyyy");
 
 const QString defaultPortName = QStringLiteral("COM1");
 constexpr int defaultSpeed = 38400;
@@ -79,6 +81,18 @@ QString Settings::defaultPath()
     return programFolder() + QStringLiteral("conf/zelmor.ini");
 }
 
+QString Settings::dateText(const QDate &date)
+{
+    return date.isValid() ? date.toString(fileDateFormat) : QString();
+}
+
+QDate Settings::dateFromText(const QString &text)
+{
+    const QString t = text.trimmed();
+    const QDate date = QDate::fromString(t, fileDateFormat);
+    return date.isValid() ? date : QDate::fromString(t, Qt::ISODate);
+}
+
 void Settings::LoadSettings()
 {
     m_file.reload();
@@ -105,6 +119,12 @@ void Settings::LoadSettings()
 
     Controls.Printer = m_file.readString(printerSection, QStringLiteral("Name"), QString());
     Controls.ReportPlace = m_file.readString(reportSection, QStringLiteral("Place"), defaultPlace);
+    Controls.ReportOperator
+        = m_file.readString(reportSection, QStringLiteral("Operator"), QString());
+    Controls.VerificationCertificate = m_file.readString(
+        instrumentSection, QStringLiteral("VerificationCertificate"), QString());
+    Controls.VerificationValidUntil = dateFromText(
+        m_file.readString(instrumentSection, QStringLiteral("VerificationValidUntil"), QString()));
 
     ReadingsPerStep
         = m_file.readInteger(systemSection, QStringLiteral("CntMeasure"), MaxReadingsPerStep);
@@ -136,10 +156,16 @@ void Settings::SaveSettings()
 
     m_file.writeString(printerSection, QStringLiteral("Name"), Controls.Printer);
     m_file.writeString(reportSection, QStringLiteral("Place"), Controls.ReportPlace);
+    m_file.writeString(reportSection, QStringLiteral("Operator"), Controls.ReportOperator);
 
     m_file.writeInteger(systemSection, QStringLiteral("CntMeasure"), ReadingsPerStep);
 
     SaveDisplayRanges();
+
+    m_file.writeString(instrumentSection, QStringLiteral("VerificationCertificate"),
+        Controls.VerificationCertificate);
+    m_file.writeString(instrumentSection, QStringLiteral("VerificationValidUntil"),
+        dateText(Controls.VerificationValidUntil));
     saveObd();
     fillAppliedOptions();
 }
@@ -187,6 +213,9 @@ void Settings::fillAppliedOptions()
     AppliedOptions.Language = Controls.Language;
     AppliedOptions.PrinterName = Controls.Printer;
     AppliedOptions.Place = Controls.ReportPlace;
+    AppliedOptions.Operator = Controls.ReportOperator;
+    AppliedOptions.VerificationCertificate = Controls.VerificationCertificate;
+    AppliedOptions.VerificationValidUntil = Controls.VerificationValidUntil;
 }
 
 // ---- OBD-II adapter ---------------------------------------------------------

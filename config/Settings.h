@@ -4,6 +4,7 @@
 #include "config/IniFile.h"
 #include "config/OptionsRecord.h"
 
+#include <QDate>
 #include <QString>
 #include <functional>
 
@@ -21,6 +22,9 @@ struct OptionControls
     int Language = 0; // 0 Russian, -1 nothing chosen
     QString Printer;
     QString ReportPlace;
+    QString ReportOperator;
+    QString VerificationCertificate;
+    QDate VerificationValidUntil; // invalid: not set
 };
 
 // The OBD-II adapter beside the instrument, section "OBD" of the settings
@@ -55,6 +59,9 @@ public:
     explicit Settings(const QString &path);
 
     static QString defaultPath();
+    // How the file keeps a date ("dd.MM.yyyy"; an ISO date is read as well).
+    static QString dateText(const QDate &date);
+    static QDate dateFromText(const QString &text);
     QString path() const { return m_file.path(); }
 
     // Reads the whole file; missing or bad values give their defaults, and
@@ -66,7 +73,7 @@ public:
     // saves refuse such a file, so it is never overwritten.
     QString refusal() const { return m_file.refusal(); }
     // Writes every key in the order Connect, Graph, Interface, Printer,
-    // Report, System, Diapazone, then fills AppliedOptions. Throws
+    // Report, System, Diapazone, Instrument, then fills AppliedOptions. Throws
     // ConversionError for a time-out that is not an integer (after "ComName"
     // and "Speed" are written) and IoError at the first key that cannot be
     // written; what was written before stays written.

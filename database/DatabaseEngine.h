@@ -22,15 +22,18 @@ bool isServer(const QSqlDatabase &db);
 // "models.DB" or "reports.db": the dot in the name must not read as a schema.
 QString tableReference(const QSqlDatabase &db, const QString &table);
 
-// Opens a server connection under connectionName; throws ZelmorError naming
-// the server and the reason when it cannot be reached.
+// Opens a server connection under connectionName with the settings'
+// encryption and service; throws ServerConnect::Error naming the server and
+// saying in words why it cannot be reached (or refused the connection).
 QSqlDatabase openServer(const QString &connectionName, const DatabaseSettings &settings);
 
 // Makes the tables ready. On a server, the first workstation that finds an
 // empty database creates both tables and the shipped models, once, even when
-// several start together. On both engines a database without the result
-// chain gains it, its existing results chained in Index order. A database
-// that needs nothing is only read.
+// several start together, and a server database gains the report browser's
+// counts (ReportCounts) when it lacks them. On both engines a results table of
+// an older version gains the columns of what a result is stored with, and a
+// database without the result chain gains it, its existing results chained in
+// Index order. A database that needs nothing is only read.
 void prepareSchema(const QSqlDatabase &db);
 
 // For a server connection: true when it answers, reopening it once when it
@@ -71,6 +74,13 @@ QStringList quotedNames(const Names &names, const QString &alias = QString())
 
 bool tableExists(const QSqlDatabase &db, const QString &table);
 bool hasColumn(const QSqlDatabase &db, const QString &table, const QString &column);
+
+// The columns of what a result is stored with (FieldNames::StoredWith) that
+// "reports.db" lacks, a table made by an older version of the program; and
+// adding them (call inside a write transaction), rows already stored keeping
+// nulls there. Returns the columns added.
+QStringList missingStoredWithColumns(const QSqlDatabase &db);
+QStringList addStoredWithColumns(const QSqlDatabase &db);
 
 // Create "models.DB" with the shipped models, and "reports.db" with the
 // indexes the report browser searches by, in the engine's own column types.

@@ -87,7 +87,8 @@ int append(const QSqlDatabase &db, Row row)
         // Every field but Index, which the table assigns, in the order of a Row.
         const QStringList fields = DatabaseEngine::quotedNames(FieldNames::ReportKeys).mid(1)
             + DatabaseEngine::quotedNames(FieldNames::Results)
-            + DatabaseEngine::quotedNames(FieldNames::ChainLinks);
+            + DatabaseEngine::quotedNames(FieldNames::ChainLinks)
+            + DatabaseEngine::quotedNames(FieldNames::StoredWith);
         const QStringList marks(fields.size(), QStringLiteral("?"));
         const bool server = DatabaseEngine::isServer(db);
         QSqlQuery q = DatabaseEngine::prepare(db,
@@ -104,6 +105,8 @@ int append(const QSqlDatabase &db, Row row)
             q.addBindValue(v);
         q.addBindValue(QString::fromLatin1(row.prevHash));
         q.addBindValue(QString::fromLatin1(row.hash));
+        for (const QVariant &v : row.stored)
+            q.addBindValue(v);
         DatabaseEngine::execPrepared(q, QString());
         const int index = server ? (q.next() ? q.value(0).toInt() : 0) : q.lastInsertId().toInt();
         if (index <= 0)

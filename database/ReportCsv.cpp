@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTime>
 
 #include <charconv>
@@ -41,7 +42,7 @@ QByteArray field(const QString &text)
     return bytes;
 }
 
-QByteArray number(const QVariant &v)
+QByteArray number(const QVariant &v, int decimals = -1)
 {
     if (v.isNull())
         return {};
@@ -50,15 +51,26 @@ QByteArray number(const QVariant &v)
     if (!ok || !std::isfinite(d))
         return field(v.toString());
     char buffer[32];
-    const auto r = std::to_chars(
-        buffer, buffer + sizeof buffer, d == 0.0 ? 0.0 : d, std::chars_format::fixed);
+    const double value = d == 0.0 ? 0.0 : d;
+    const auto r = decimals < 0
+        ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+        : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     QByteArray text(buffer, r.ptr - buffer);
     text.replace('.', ',');
     return text;
 }
 
+// A number field by name: a lambda with its decimals.
+QByteArray numberField(const QVariantMap &row, const char *name)
+{
+    return number(row.value(QLatin1String(name)),
+        FieldNames::isLambda(name) ? FieldNames::LambdaDecimals : -1);
+}
+
 QString dateText(const QVariant &v)
 {
+    if (v.isNull())
+        return QString();
     const QDate d = v.typeId() == QMetaType::QDate ? v.toDate()
                                                    : QDate::fromString(v.toString(), Qt::ISODate);
     return d.isValid() ? d.toString(QStringLiteral("dd.MM.yyyy")) : v.toString();
@@ -74,26 +86,34 @@ QString timeText(const QVariant &v)
 
 QStringList headerTitles()
 {
-    // A result's title: its step, then what it measures.
-    const auto resultTitle = [](QString field) {
-        static const QHash<QString, QString> measured {
-            { QStringLiteral("Tax"), QStringLiteral("обороты, об/мин") },
-            { QStringLiteral("CO"), QStringLiteral("CO, %") },
-            { QStringLiteral("CH"), QStringLiteral("CH, ppm") },
-            { QStringLiteral("CO2"), QStringLiteral("CO2, %") },
-            { QStringLiteral("O2"), QStringLiteral("O2, %") },
-            { QStringLiteral("NOx"), QStringLiteral("NOx, ppm") },
-            { QStringLiteral("Lambda"), QStringLiteral("λ") },
-        };
+    static const QHash<QString, QString> measured {
+        { QStringLiteral("Tax"), QStringLiteral("обороты, об/мин") },
+        { QStringLiteral("TaxD"), QStringLiteral("допуск оборотов, об/мин") },
+        { QStringLiteral("CO"), QStringLiteral("CO, %") },
+        { QStringLiteral("CH"), QStringLiteral("CH, ppm") },
+        { QStringLiteral("CO2"), QStringLiteral("CO2, %") },
+        { QStringLiteral("O2"), QStringLiteral("O2, %") },
+        { QStringLiteral("NOx"), QStringLiteral("NOx, ppm") },
+        { QStringLiteral("Lambda"), QStringLiteral("λ") },
+    };
+    // A result's or limit's title: its step, then what it measures.
+    const auto title = [](const QString &prefix, QString field) {
         const QString step = field.startsWith(QLatin1String("Min")) ? QStringLiteral("Мин. ")
                                                                     : QStringLiteral("Пов. ");
-        return step + measured.value(field.mid(3));
+        return prefix + step + measured.value(field.mid(3));
     };
     QStringList titles { QStringLiteral("Запись"), QStringLiteral("Дата"), QStringLiteral("Время"),
         QStringLiteral("Прибор"), QStringLiteral("Модель"), QStringLiteral("Название модели"),
         QStringLiteral("Гос. номер") };
     for (const char *field : FieldNames::Results)
-        titles << resultTitle(QLatin1String(field));
+        titles << title(QString(), QLatin1String(field));
+    titles << QStringLiteral("Нормативы");
+    for (const char *field : FieldNames::Limits)
+        titles << title(QStringLiteral("Норматив: "), QLatin1String(field));
+    titles << QStringLiteral("Заключение") << QStringLiteral("Место проведения")
+           << QStringLiteral("Оператор") << QStringLiteral("Свидетельство о поверке")
+           << QStringLiteral("Поверка действительна до") << QStringLiteral("Источник оборотов")
+           << QStringLiteral("Диагностика автомобиля");
     return titles;
 }
 
@@ -107,13 +127,25 @@ QByteArray toCsv(const QList<Line> &lines)
         out += field(titles[i]);
     }
     out += "\r\n";
+    const auto text = [](const QVariantMap &row, const char *name) {
+        return field(row.value(QLatin1String(name)).toString());
+    };
     for (const Line &line : lines) {
-        const ReportChain::Row &r = line.row;
-        QByteArrayList cells { QByteArray::number(r.index), field(dateText(r.date)),
-            field(timeText(r.time)), number(r.zmNum), number(r.model), field(line.modelName),
-            field(r.govNumber.toString()) };
-        for (const QVariant &v : r.values)
-            cells << number(v);
+        const QVariantMap &r = line.result;
+        QByteArrayList cells { QByteArray::number(line.index()), field(dateText(r.value("Date"))),
+            field(timeText(r.value("Time"))), number(r.value("ZMNum")), number(r.value("Model")),
+            text(line.model, "Name"), text(r, "GovNumber") };
+        for (const char *name : FieldNames::Results)
+            cells << numberField(r, name);
+        cells << field(line.model.isEmpty() ? QString()
+                : line.modelStored ? QStringLiteral("сохранённые с результатом")
+                                   : QStringLiteral("текущая таблица моделей"));
+        for (const char *name : FieldNames::Limits)
+            cells << numberField(line.model, name);
+        cells << field(QString::fromStdString(Judgement::conclusionText(line.judgement())))
+              << text(r, "Place") << text(r, "Operator") << text(r, "Certificate")
+              << field(dateText(r.value("CertificateValidUntil"))) << text(r, "SpeedSource")
+              << text(r, "VehicleDiagnosis");
         out += cells.join(Separator);
         out += "\r\n";
     }
@@ -133,19 +165,15 @@ QList<Line> linesOf(const QSqlDatabase &db, const ReportFilter &filter)
             marks << QString::number(order[i]); // integers read from the table
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("SELECT %1, Models.\"Name\" FROM \"reports.db\" Reports LEFT "
-                                   "JOIN \"models.DB\" Models ON (Models.\"Index\" = "
-                                   "Reports.\"Model\") WHERE Reports.\"Index\" IN (%2)")
-                        .arg(ReportChain::selectColumns(QStringLiteral("Reports")),
+        if (!q.exec(QStringLiteral("SELECT Reports.*, %1 FROM %2 WHERE Reports.\"Index\" IN (%3)")
+                        .arg(ShownReport::currentModelColumns(QStringLiteral("Models")),
+                            ShownReport::currentModelJoin(
+                                QStringLiteral("Reports"), QStringLiteral("Models")),
                             marks.join(QLatin1Char(',')))))
             throw ZelmorError(QStringLiteral("Ошибка выгрузки: ") + q.lastError().text().trimmed());
-        const int nameColumn = int(FieldNames::ReportKeys.size() + FieldNames::Results.size()
-            + FieldNames::ChainLinks.size());
         while (q.next()) {
-            Line line;
-            line.row = ReportChain::rowFrom(q);
-            line.modelName = q.value(nameColumn).toString();
-            byIndex.insert(line.row.index, line);
+            Line line = ShownReport::fromRecord(q.record());
+            byIndex.insert(line.index(), line);
         }
     }
     QList<Line> lines;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "database/ReportChain.h"
+#include "database/ShownReport.h"
 
 #include <QByteArray>
 #include <QList>
@@ -12,15 +12,13 @@ class ReportFilter;
 
 // Stored results as a table for a spreadsheet under Russian regional
 // settings: UTF-8 with a byte-order mark, semicolons between fields, commas in
-// numbers, dates as dd.MM.yyyy, a header row of Russian titles and the
-// model's name beside its Index.
+// numbers, dates as dd.MM.yyyy, a header row of Russian titles. Each report
+// carries the model's name beside its Index, the means, then the limits it
+// is judged by (those it was stored with, else the model's current ones),
+// the conclusion, and who measured it with what.
 namespace ReportCsv {
 
-struct Line
-{
-    ReportChain::Row row;
-    QString modelName; // empty when the model no longer exists
-};
+using Line = ShownReport;
 
 QStringList headerTitles();
 

@@ -1,6 +1,7 @@
 #include "database/ReportFilter.h"
 
 #include "common/ZelmorError.h"
+#include "database/ReportCounts.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -101,29 +103,54 @@ void ReportFilter::bind(QSqlQuery &q) const
 
 int ReportFilter::count(const QSqlDatabase &db) const
 {
+    // All reports, or all of one model: as many as the server's counts say,
+    // without counting rows. A day or a number lists few rows, which its
+    // index counts at once.
+    if (!byDate && !byGovNumber) {
+        const auto counted = ReportCounts::reports(
+            db, byModel ? std::optional<int>(m_selectedModelIndex) : std::nullopt);
+        if (counted)
+            return *counted;
+    }
     QSqlQuery q = ::run(db, statement(QStringLiteral("count(*)"), QString(), QString()),
         [this](QSqlQuery &q) { bind(q); });
     return q.next() ? q.value(0).toInt() : 0;
 }
 
-int ReportFilter::position(const QSqlDatabase &db, int reportIndex) const
+int ReportFilter::position(const QSqlDatabase &db, int reportIndex, int total) const
 {
+    const auto bindIndex = [&](QSqlQuery &q) {
+        bind(q);
+        q.bindValue(QStringLiteral(":ReportIndex"), reportIndex);
+    };
     QSqlQuery listed = ::run(db,
         statement(QStringLiteral("count(*)"), QStringLiteral("(Reports.\"Index\"=:ReportIndex)"),
             QString()),
-        [&](QSqlQuery &q) {
-            bind(q);
-            q.bindValue(QStringLiteral(":ReportIndex"), reportIndex);
-        });
+        bindIndex);
     if (!listed.next() || listed.value(0).toInt() == 0)
         return -1;
+    // The browser mostly asks for a report near the end (the one just
+    // stored): the rows after it are few. Counting stops at half the list,
+    // so neither way steps over more than half of a long list.
+    if (total > 0) {
+        const int half = total / 2 + 1;
+        QSqlQuery after = ::run(db,
+            QStringLiteral("SELECT count(*) FROM (")
+                + statement(QStringLiteral("1"), QStringLiteral("(Reports.\"Index\">:ReportIndex)"),
+                    QStringLiteral(" LIMIT :Limit"))
+                + QStringLiteral(") later"),
+            [&](QSqlQuery &q) {
+                bindIndex(q);
+                q.bindValue(QStringLiteral(":Limit"), half);
+            });
+        const int later = after.next() ? after.value(0).toInt() : half;
+        if (later < half)
+            return std::max(0, total - 1 - later);
+    }
     QSqlQuery before = ::run(db,
         statement(QStringLiteral("count(*)"), QStringLiteral("(Reports.\"Index\"<:ReportIndex)"),
             QString()),
-        [&](QSqlQuery &q) {
-            bind(q);
-            q.bindValue(QStringLiteral(":ReportIndex"), reportIndex);
-        });
+        bindIndex);
     return before.next() ? before.value(0).toInt() : -1;
 }
 

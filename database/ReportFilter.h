@@ -46,8 +46,10 @@ public:
     // Rows first … first + rows - 1 of the list; total is count() when the
     // caller knows it already.
     QList<Row> page(const QSqlDatabase &db, int first, int rows, int total = -1) const;
-    // Position of the report with this Index in the list, -1 when not listed.
-    int position(const QSqlDatabase &db, int reportIndex) const;
+    // Position of the report with this Index in the list, -1 when not listed;
+    // total is count() when the caller knows it (a report near the end is
+    // then found by counting the few rows after it).
+    int position(const QSqlDatabase &db, int reportIndex, int total = -1) const;
 
     // The whole list at once (resolves the model itself).
     QList<Row> run(const QSqlDatabase &db);

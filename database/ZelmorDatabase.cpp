@@ -7,6 +7,7 @@
 #include "database/DatabaseEngine.h"
 #include "database/DatabaseError.h"
 #include "database/ReportChain.h"
+#include "database/ServerConnect.h"
 #include "database/ShippedModels.h"
 #include "database/TableCursor.h"
 #include "tables/FieldNames.h"
@@ -357,7 +358,12 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
     // stored together or not at all.
     int index = 0;
     try {
-        index = ReportChain::append(m_db, ReportChain::rowFromResult(result, now));
+        ReportChain::Row row = ReportChain::rowFromResult(result, now);
+        DatabaseEngine::requireConnected(m_db);
+        // What the result is judged by from now on, whatever becomes of the model.
+        row.stored = StoredWith::values(modelByIndex(result.modelIndex),
+            m_inspectionSource ? m_inspectionSource() : Inspection(), result);
+        index = ReportChain::append(m_db, row);
     } catch (const ZelmorError &e) {
         throwWriteError(e.message(), QStringLiteral("result not stored: ") + e.message());
     }
@@ -367,6 +373,11 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
         // The row is stored; a table view that fails to re-read is not a failed store.
     }
     return index;
+}
+
+void ZelmorDatabase::setInspectionSource(std::function<Inspection()> source)
+{
+    m_inspectionSource = std::move(source);
 }
 
 QString ZelmorDatabase::deleteReport(int index)
@@ -397,6 +408,13 @@ void ZelmorDatabase::openServer(const DatabaseSettings &settings)
     m_readOnlyReason.clear();
     try {
         m_db = DatabaseEngine::openServer(m_connectionName, settings);
+    } catch (const ServerConnect::Error &e) {
+        // The operator's words, and the client library's own for whoever
+        // traces it later.
+        throwDatabaseError(e.message(),
+            QStringLiteral("cannot reach the server (%1): %2 [%3]")
+                .arg(settings.describe(), e.message(),
+                    QString(e.clientText()).replace(QLatin1Char('\n'), QLatin1Char(' '))));
     } catch (const ZelmorError &e) {
         throwDatabaseError(e.message(),
             QStringLiteral("cannot reach the server (%1): %2")

@@ -2,6 +2,7 @@
 
 #include "config/DatabaseSettings.h"
 #include "database/ModelRecord.h"
+#include "database/StoredWith.h"
 #include "database/TestResult.h"
 
 #include <QDateTime>
@@ -9,6 +10,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class TableCursor;
@@ -80,9 +82,15 @@ public:
     // The model with this Index, read from the table (Index 0 when missing).
     ModelRecord modelByIndex(int index) const;
 
-    // Appends one report row and returns its Index. The row is on disk when
-    // this returns; on failure nothing is stored and DatabaseWriteError is
-    // thrown with the reason.
+    // Where the place, the operator and the instrument's verification a
+    // result is stored with come from (the options as they stand at the
+    // store); without one they are stored empty.
+    void setInspectionSource(std::function<Inspection()> source);
+
+    // Appends one report row and returns its Index, stored with its model's
+    // name and limits as they stand now and with the inspection. The row is
+    // on disk when this returns; on failure nothing is stored and
+    // DatabaseWriteError is thrown with the reason.
     int StoreTestResult(
         const TestResult &result, const QDateTime &now = QDateTime::currentDateTime());
 
@@ -104,6 +112,7 @@ private:
     QSqlDatabase m_db;
     QString m_readOnlyReason;
     QString m_startupNotice;
+    std::function<Inspection()> m_inspectionSource;
     TableCursor *m_models = nullptr;
     TableCursor *m_reports = nullptr;
 };

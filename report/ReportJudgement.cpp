@@ -7,23 +7,8 @@
 
 namespace {
 
-// Stored means and limits come from rounded decimal texts; a mean equal to
-// its limit must not fail by a last-bit difference.
-bool exceeds(double value, double limit)
-{
-    return value > limit + 1e-9 * std::max(1.0, std::fabs(limit));
-}
-
-const QString NoLimitText = QStringLiteral("—");
-
-bool isSpeed(const QString &field)
-{
-    return field.endsWith(QLatin1String("Tax"));
-}
-bool isLambda(const QString &field)
-{
-    return field.endsWith(QLatin1String("Lambda"));
-}
+// Digits kept when a lambda is written with its decimals.
+constexpr int LambdaPrecision = 15;
 
 } // namespace
 
@@ -39,100 +24,86 @@ std::optional<double> numberField(const QVariantMap &row, const QString &field)
     return number;
 }
 
-Verdict ReportJudgement::judgeUpperLimit(std::optional<double> measured, double limit)
+QString numberText(const QString &field, double value)
 {
-    if (!measured)
-        return Verdict::NoValue;
-    if (limit == 0)
-        return Verdict::NoLimit;
-    return exceeds(*measured, limit) ? Verdict::Beyond : Verdict::Within;
+    if (FieldNames::isLambda(field.toStdString()))
+        return fixedText(value, LambdaPrecision, FieldNames::LambdaDecimals);
+    return generalText(value);
 }
 
-Verdict ReportJudgement::judgeWindow(
-    std::optional<double> measured, double nominal, double deviation)
+Judgement::Means ReportJudgement::meansOf(const QVariantMap &result)
 {
-    if (!measured)
-        return Verdict::NoValue;
-    if (nominal == 0 || deviation == 0)
-        return Verdict::NoLimit;
-    const double low = nominal - std::fabs(deviation);
-    const double high = nominal + std::fabs(deviation);
-    return exceeds(*measured, high) || exceeds(low, *measured) ? Verdict::Beyond : Verdict::Within;
+    Judgement::Means means;
+    for (std::size_t i = 0; i < FieldNames::Results.size(); ++i)
+        means[i] = numberField(result, QLatin1String(FieldNames::Results[i]));
+    return means;
+}
+
+std::optional<ModelLimits> ReportJudgement::limitsOf(const QVariantMap &model)
+{
+    if (model.isEmpty())
+        return std::nullopt;
+    ModelLimits limits;
+    for (std::size_t i = 0; i < FieldNames::Limits.size(); ++i)
+        limits.*FieldNames::LimitMembers[i]
+            = numberField(model, QLatin1String(FieldNames::Limits[i])).value_or(0);
+    return limits;
 }
 
 ReportJudgement ReportJudgement::judge(const QVariantMap &result, const QVariantMap &model)
 {
     ReportJudgement j;
-    const bool haveModel = !model.isEmpty();
-    bool beyond = false;
-    for (const char *name : FieldNames::Results) {
-        const QString field = QLatin1String(name);
-        const std::optional<double> measured = numberField(result, field);
-        Entry e;
-        if (!haveModel) {
-            e.verdict = measured ? Verdict::NoLimit : Verdict::NoValue;
-            e.limit = QString();
-        } else if (isSpeed(field)) {
-            const double nominal = numberField(model, field).value_or(0);
-            const double deviation = numberField(model, field + QLatin1Char('D')).value_or(0);
-            e.verdict = judgeWindow(measured, nominal, deviation);
-            e.limit = nominal == 0 ? NoLimitText
-                : deviation == 0
-                ? generalText(nominal)
-                : generalText(nominal) + QStringLiteral(" ± ") + generalText(std::fabs(deviation));
-        } else if (isLambda(field)) {
-            const double nominal = numberField(model, field).value_or(0);
-            const double deviation = nominal * LambdaWindowShare;
-            e.verdict = judgeWindow(measured, nominal, deviation);
-            e.limit = nominal == 0 ? NoLimitText
-                                   : generalText(nominal - std::fabs(deviation))
-                    + QStringLiteral(" … ") + generalText(nominal + std::fabs(deviation));
-        } else {
-            const double limit = numberField(model, field).value_or(0);
-            e.verdict = judgeUpperLimit(measured, limit);
-            e.limit = limit == 0 ? NoLimitText : QStringLiteral("≤ ") + generalText(limit);
-        }
-        beyond = beyond || e.verdict == Verdict::Beyond;
-        j.m_entries.insert(field, e);
-    }
-    if (result.isEmpty() || !haveModel)
-        j.m_overall = Verdict::NoValue;
-    else
-        j.m_overall = beyond ? Verdict::Beyond : Verdict::Within;
+    j.m_hasResult = !result.isEmpty();
+    j.m_limits = limitsOf(model);
+    j.m_outcome = Judgement::judge(meansOf(result), j.m_limits);
     return j;
 }
 
 Verdict ReportJudgement::verdict(const QString &field) const
 {
-    return m_entries.value(field).verdict;
+    return m_outcome.verdict(field.toStdString());
 }
 
 QString ReportJudgement::limitText(const QString &field) const
 {
-    return m_entries.value(field).limit;
+    if (!m_limits)
+        return QString();
+    const std::string name = field.toStdString();
+    const std::optional<ModelLimits::Window> window = Judgement::limitOf(name, *m_limits);
+    if (!window)
+        return QStringLiteral("—");
+    switch (Judgement::ruleOf(name)) {
+    case Judgement::Rule::Speed: {
+        const double half = (window->high - window->low) / 2;
+        return generalText(window->low + half) + QStringLiteral(" ± ") + generalText(half);
+    }
+    case Judgement::Rule::Lambda:
+        return numberText(field, window->low) + QStringLiteral(" … ")
+            + numberText(field, window->high);
+    case Judgement::Rule::UpperLimit:
+        return QStringLiteral("≤ ") + generalText(window->high);
+    case Judgement::Rule::Shown:
+        break;
+    }
+    return QStringLiteral("—");
+}
+
+QString ReportJudgement::conclusionText() const
+{
+    return m_hasResult ? QString::fromStdString(Judgement::conclusionText(m_outcome)) : QString();
 }
 
 QString ReportJudgement::verdictText(Verdict verdict)
 {
-    switch (verdict) {
-    case Verdict::Within:
-        return QStringLiteral("в норме");
-    case Verdict::Beyond:
-        return QStringLiteral("вне нормы");
-    case Verdict::NoLimit:
-        return NoLimitText;
-    case Verdict::NoValue:
-        break;
-    }
-    return QString();
+    return QString::fromUtf8(Judgement::verdictText(verdict));
 }
 
-QString ReportJudgement::overallText(Verdict verdict)
+QString ReportJudgement::overallText(Conclusion conclusion)
 {
-    switch (verdict) {
-    case Verdict::Within:
+    switch (conclusion) {
+    case Conclusion::Complies:
         return QStringLiteral("соответствует");
-    case Verdict::Beyond:
+    case Conclusion::Fails:
         return QStringLiteral("не соответствует");
     default:
         return QStringLiteral("не определено");
@@ -146,9 +117,26 @@ QString ReportJudgement::markName(Verdict verdict)
         return QStringLiteral("within");
     case Verdict::Beyond:
         return QStringLiteral("beyond");
+    case Verdict::SpeedOutside:
+        return QStringLiteral("invalid");
     case Verdict::NoLimit:
         return QStringLiteral("nolimit");
     case Verdict::NoValue:
+        break;
+    }
+    return QStringLiteral("novalue");
+}
+
+QString ReportJudgement::markName(Conclusion conclusion)
+{
+    switch (conclusion) {
+    case Conclusion::Complies:
+        return QStringLiteral("within");
+    case Conclusion::Fails:
+        return QStringLiteral("beyond");
+    case Conclusion::Invalid:
+        return QStringLiteral("invalid");
+    case Conclusion::Undetermined:
         break;
     }
     return QStringLiteral("novalue");

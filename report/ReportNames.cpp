@@ -17,10 +17,17 @@ const QString ModelPrefix = QStringLiteral("qrModel.");
 const QString LimitPrefix = QStringLiteral("limit.");
 const QString VerdictPrefix = QStringLiteral("verdict.");
 const QString MarkPrefix = QStringLiteral("mark.");
+const QString ReportPrefix = QStringLiteral("report.");
 const QString Place = QStringLiteral("edReportPlace");
 const QString Overall = QStringLiteral("Overall");
-const QString ObdSummary = QStringLiteral("obd.summary");
-const QString DiagnosisField = QStringLiteral("VehicleDiagnosis");
+const QString ConclusionName = QStringLiteral("Conclusion");
+const QString OperatorName = QStringLiteral("Operator");
+const QString VerificationName = QStringLiteral("Verification");
+const QString VerificationExpiredName = QStringLiteral("VerificationExpired");
+const QString LimitsSourceName = QStringLiteral("LimitsSource");
+const QString DiagnosisName = QStringLiteral("VehicleDiagnosis");
+// Where the operator signs when no operator was stored with the result.
+const QString SignatureLine = QStringLiteral("________________________________");
 
 QStringList buildNames()
 {
@@ -28,6 +35,8 @@ QStringList buildNames()
     for (const char *f : FieldNames::ReportKeys)
         names << ResultPrefix + QLatin1String(f);
     for (const char *f : FieldNames::Results)
+        names << ResultPrefix + QLatin1String(f);
+    for (const char *f : FieldNames::StoredWith)
         names << ResultPrefix + QLatin1String(f);
     for (const char *f : FieldNames::ModelKeys)
         names << ModelPrefix + QLatin1String(f);
@@ -37,8 +46,10 @@ QStringList buildNames()
     for (const QString &prefix : { LimitPrefix, VerdictPrefix, MarkPrefix })
         for (const char *f : FieldNames::Results)
             names << prefix + QLatin1String(f);
-    names << VerdictPrefix + Overall << MarkPrefix + Overall;
-    names << ObdSummary;
+    names << VerdictPrefix + Overall << VerdictPrefix + ConclusionName << MarkPrefix + Overall;
+    for (const QString &name : { OperatorName, VerificationName, VerificationExpiredName,
+             LimitsSourceName, DiagnosisName })
+        names << ReportPrefix + name;
     return names;
 }
 
@@ -50,15 +61,26 @@ FormatSettings reportSettings()
     return s;
 }
 
+// A date as the table keeps it: a date, or its ISO text in SQLite.
+QDate dateOf(const QVariant &value)
+{
+    return value.typeId() == QMetaType::QDate ? value.toDate()
+                                              : QDate::fromString(value.toString(), Qt::ISODate);
+}
+
+QString dateText(const QDate &d)
+{
+    return formatDateTime(
+        QStringLiteral("dd/mm/yyyy"), QDateTime(d, QTime(0, 0)), reportSettings());
+}
+
 QString fieldText(const QString &field, const QVariant &value)
 {
     if (value.isNull())
         return QString();
-    if (field == QLatin1String("Date")) {
-        const QDate d = value.toDate();
-        return d.isValid() ? formatDateTime(
-                   QStringLiteral("dd/mm/yyyy"), QDateTime(d, QTime(0, 0)), reportSettings())
-                           : value.toString();
+    if (field == QLatin1String("Date") || field == QLatin1String("CertificateValidUntil")) {
+        const QDate d = dateOf(value);
+        return d.isValid() ? dateText(d) : value.toString();
     }
     if (field == QLatin1String("Time")) {
         QTime t = value.toTime();
@@ -78,7 +100,21 @@ QString fieldText(const QString &field, const QVariant &value)
     if (field == QLatin1String("ZMNum") || field == QLatin1String("Model")
         || field == QLatin1String("Index"))
         return QString::number(std::llround(number));
-    return generalText(number);
+    return numberText(field, number);
+}
+
+QString verificationText(const QVariantMap &result)
+{
+    const QString certificate = result.value(QStringLiteral("Certificate")).toString().trimmed();
+    const QDate until = dateOf(result.value(QStringLiteral("CertificateValidUntil")));
+    if (certificate.isEmpty() && !until.isValid())
+        return QStringLiteral("Свидетельство о поверке: не указано");
+    QString text = QStringLiteral("Свидетельство о поверке");
+    if (!certificate.isEmpty())
+        text += QStringLiteral(" № ") + certificate;
+    if (until.isValid())
+        text += QStringLiteral(" действительно до ") + dateText(until);
+    return text;
 }
 
 // The vehicle's diagnosis stored with the result: none stored (an older row,
@@ -91,6 +127,27 @@ QString diagnosisText(const QVariant &stored)
         return VehicleDiagnosis().summary();
     const std::optional<VehicleDiagnosis> diagnosis = VehicleDiagnosis::fromJson(json);
     return diagnosis ? diagnosis->summary() : QStringLiteral("сведения повреждены");
+}
+
+QString reportText(const QString &name, const ReportData &data)
+{
+    if (!data.hasReport())
+        return QString();
+    if (name == OperatorName) {
+        const QString stored = data.qrResult.value(OperatorName).toString().trimmed();
+        return stored.isEmpty() ? SignatureLine : stored;
+    }
+    if (name == VerificationName)
+        return verificationText(data.qrResult);
+    if (name == VerificationExpiredName)
+        return ReportNames::verificationExpired(data.qrResult)
+            ? QStringLiteral("Срок поверки прибора истёк")
+            : QString();
+    if (name == DiagnosisName)
+        return diagnosisText(data.qrResult.value(DiagnosisName));
+    if (name == LimitsSourceName && !data.modelStored)
+        return QStringLiteral("нормативы по текущей таблице моделей");
+    return QString();
 }
 
 } // namespace
@@ -110,10 +167,10 @@ bool ReportNames::isKnown(const QString &name)
 QString ReportNames::text(
     const QString &name, const ReportData &data, const ReportJudgement &judgement)
 {
-    if (name == Place)
-        return data.edReportPlace;
-    if (name == ObdSummary)
-        return data.hasReport() ? diagnosisText(data.qrResult.value(DiagnosisField)) : QString();
+    if (name == Place) {
+        const QVariant stored = data.qrResult.value(QStringLiteral("Place"));
+        return stored.isNull() ? data.edReportPlace : stored.toString();
+    }
     if (name.startsWith(ResultPrefix)) {
         const QString field = name.mid(ResultPrefix.size());
         return fieldText(field, data.qrResult.value(field));
@@ -122,18 +179,31 @@ QString ReportNames::text(
         const QString field = name.mid(ModelPrefix.size());
         return fieldText(field, data.qrModel.value(field));
     }
+    if (name.startsWith(ReportPrefix))
+        return reportText(name.mid(ReportPrefix.size()), data);
     if (name.startsWith(LimitPrefix))
         return data.hasReport() ? judgement.limitText(name.mid(LimitPrefix.size())) : QString();
     if (name.startsWith(VerdictPrefix)) {
         const QString field = name.mid(VerdictPrefix.size());
+        if (!data.hasReport() && (field == Overall || field == ConclusionName))
+            return QString();
         if (field == Overall)
-            return data.hasReport() ? ReportJudgement::overallText(judgement.overall()) : QString();
+            return ReportJudgement::overallText(judgement.conclusion());
+        if (field == ConclusionName)
+            return judgement.conclusionText();
         return ReportJudgement::verdictText(judgement.verdict(field));
     }
     if (name.startsWith(MarkPrefix)) {
         const QString field = name.mid(MarkPrefix.size());
-        return ReportJudgement::markName(
-            field == Overall ? judgement.overall() : judgement.verdict(field));
+        return field == Overall ? ReportJudgement::markName(judgement.conclusion())
+                                : ReportJudgement::markName(judgement.verdict(field));
     }
     return QString();
+}
+
+bool ReportNames::verificationExpired(const QVariantMap &result)
+{
+    const QDate until = dateOf(result.value(QStringLiteral("CertificateValidUntil")));
+    const QDate stored = dateOf(result.value(QStringLiteral("Date")));
+    return until.isValid() && stored.isValid() && stored > until;
 }

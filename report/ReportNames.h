@@ -8,18 +8,30 @@
 
 // The data names a report template may use, in brackets:
 //   [qrResult.<field>]  the shown report: Index, Date, Time, ZMNum, Model,
-//                       GovNumber and the fourteen means MinTax … MaxLambda
-//   [qrModel.<field>]   its model: Index, Name, SaveSystem, Category and the
-//                       sixteen limits MinTax … MaxLambda
-//   [edReportPlace]     the place of inspection
+//                       GovNumber, the fourteen means MinTax … MaxLambda and
+//                       what it was stored with (FieldNames::StoredWith:
+//                       ModelName, LimMinCO, Operator, Certificate, …)
+//   [qrModel.<field>]   the model it is judged by: Index, Name, SaveSystem,
+//                       Category and the sixteen limits MinTax … MaxLambda
+//   [edReportPlace]     the place of inspection stored with the result (the
+//                       current setting for a row stored without it)
 //   [limit.<mean>]      the limit a mean is judged against, as printed
-//   [verdict.<mean>]    "в норме", "вне нормы", "—"; [verdict.Overall]
-//   [mark.<mean>]       within, beyond, nolimit, novalue: a class for the
-//                       template's style sheet; [mark.Overall]
-//   [obd.summary]       the vehicle's own diagnosis stored with the result
-//                       (its "VehicleDiagnosis" field): "индикатор
-//                       неисправности выключен; готовность: …", or
-//                       "не проводилась"
+//   [verdict.<mean>]    "в норме", "вне нормы", "частота вращения вне
+//                       допуска", "—"; [verdict.Overall] the vehicle's word
+//                       ("соответствует", …); [verdict.Conclusion] the whole
+//                       conclusion
+//   [mark.<mean>]       within, beyond, invalid, nolimit, novalue: a class
+//                       for the template's style sheet; [mark.Overall]
+//   [report.Operator]   the operator stored with the result, or a line to
+//                       write on
+//   [report.Verification]        "Свидетельство о поверке № … действительно до …"
+//   [report.VerificationExpired] "Срок поверки прибора истёк" when the result
+//                       was stored after the validity date, else empty
+//   [report.LimitsSource]        empty, or for a row stored without its
+//                       limits "нормативы по текущей таблице моделей"
+//   [report.VehicleDiagnosis]    the vehicle's own diagnosis stored with the
+//                       result: "индикатор неисправности выключен;
+//                       готовность: …", or "не проводилась"
 // where <mean> is one of the fourteen result fields.
 namespace ReportNames {
 
@@ -30,5 +42,8 @@ bool isKnown(const QString &name);
 // the data of an empty browser. Dates print as dd.mm.yyyy, times as hh:nn:ss,
 // numbers in the program's number format.
 QString text(const QString &name, const ReportData &data, const ReportJudgement &judgement);
+
+// Whether the result was stored after its instrument's verification date.
+bool verificationExpired(const QVariantMap &result);
 
 } // namespace ReportNames

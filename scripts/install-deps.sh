@@ -15,7 +15,8 @@ PACKAGES=(
   tigervnc-standalone-server iproute2
   clang-14 libclang-rt-14-dev
   locales sqlite3
-  postgresql-15 libqt6sql6-psql
+  # several lanes: the database server, its driver and the certificates for its TLS
+  postgresql-15 libqt6sql6-psql openssl
 )
 
 as_root() {

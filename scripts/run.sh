@@ -5,7 +5,8 @@
 # run.sh --obd: the simulator also plays a car with an OBD-II adapter, and the
 # workstation takes the engine speed and the diagnosis from it.
 # run.sh --lanes N [--seconds S]: N lanes (workstation and simulator each)
-# storing into one local database server instead (scripts/run-lanes.sh).
+# storing into one local database server instead, reached over TLS on
+# 127.0.0.1 with a role per lane (scripts/run-lanes.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/common.sh

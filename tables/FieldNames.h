@@ -152,6 +152,14 @@ inline constexpr std::array<Rounding, 7> MeanRounding = {
     Rounding { 2, 2 }, // lambda
 };
 
+// A lambda, measured or nominal, is shown with its decimals ("1,00"): a bare
+// "1" reads as a count.
+inline constexpr int LambdaDecimals = 2;
+constexpr bool isLambda(std::string_view name)
+{
+    return name.ends_with("Lambda");
+}
+
 // Position of name in Results, -1 when it is no result (a deviation limit).
 constexpr int resultColumn(std::string_view name)
 {

@@ -18,12 +18,23 @@ struct ModelLimits
     // raised speed. Values are narrowed to single precision as the graph keeps them.
     std::array<float, Count> limitSet() const;
 
-    // Gauge windows set when a vehicle is chosen: engine speed MinTax ± MinTaxD,
-    // lambda 0.5 … 1.5 × MinLambda, temperature fixed.
-    float speedWindowLow() const { return float(MinTax - MinTaxD); }
-    float speedWindowHigh() const { return float(MinTax + MinTaxD); }
-    float lambdaWindowLow() const { return float(MinLambda - 0.5 * MinLambda); }
-    float lambdaWindowHigh() const { return float(MinLambda + 0.5 * MinLambda); }
+    // The windows a step is measured in, as the gauges colour them and the
+    // judgement of a stored result applies them: engine speed nominal ±
+    // allowed deviation, lambda half to one and a half times its nominal.
+    enum Step { MinimumSpeed, RaisedSpeed };
+    static constexpr double LambdaWindowShare = 0.5;
+    struct Window
+    {
+        double low = 0, high = 0;
+    };
+    Window speedWindow(Step step) const;
+    Window lambdaWindow(Step step) const;
+
+    // Gauge windows set when a vehicle is chosen (the minimum speed step).
+    float speedWindowLow() const { return float(speedWindow(MinimumSpeed).low); }
+    float speedWindowHigh() const { return float(speedWindow(MinimumSpeed).high); }
+    float lambdaWindowLow() const { return float(lambdaWindow(MinimumSpeed).low); }
+    float lambdaWindowHigh() const { return float(lambdaWindow(MinimumSpeed).high); }
     static constexpr float TempWindowLow = 55.0f;
     static constexpr float TempWindowHigh = 65.0f;
 };

@@ -79,6 +79,9 @@ void TFormOptions::controlsFromSettings()
     cboxLanguage->setCurrentIndex(c.Language);
     cboxPrinters->setEditText(c.Printer);
     edReportPlace->setText(c.ReportPlace);
+    edReportOperator->setText(c.ReportOperator);
+    edVerificationCertificate->setText(c.VerificationCertificate);
+    verificationDateToControls(c.VerificationValidUntil);
     obdControlsFrom(m_settings.Obd);
 }
 
@@ -95,6 +98,9 @@ void TFormOptions::settingsFromControls()
     c.Language = cboxLanguage->currentIndex();
     c.Printer = cboxPrinters->currentText();
     c.ReportPlace = edReportPlace->text();
+    c.ReportOperator = edReportOperator->text().trimmed();
+    c.VerificationCertificate = edVerificationCertificate->text().trimmed();
+    c.VerificationValidUntil = verificationDateFromControls();
     m_settings.Obd = obdOptionsFromControls();
 }
 
@@ -110,6 +116,9 @@ void TFormOptions::fillControlsFromAppliedOptions()
     cboxStartMode->setCurrentIndex(a.StartMode);
     cboxLanguage->setCurrentIndex(a.Language);
     edReportPlace->setText(a.Place);
+    edReportOperator->setText(a.Operator);
+    edVerificationCertificate->setText(a.VerificationCertificate);
+    verificationDateToControls(a.VerificationValidUntil);
 }
 
 void TFormOptions::LoadSettings()

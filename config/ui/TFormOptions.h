@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -65,6 +66,9 @@ public:
     void setInstalledPrinters(std::function<QStringList()> list);
     // Opens the print set-up on the printer; true when the operator accepted.
     void setPrinterSetupDialog(std::function<bool(QPrinter *, QWidget *)> dialog);
+    // Asks for the root certificate file, starting at the given path; an
+    // empty text when the operator cancels (a file dialog by default).
+    void setCertificateFileDialog(std::function<QString(QWidget *, const QString &)> dialog);
     // How an error of OK is shown (the application's exception display);
     // a warning box titled "Сообщение" when not set.
     void setErrorDisplay(std::function<void(const QString &)> display);
@@ -77,6 +81,7 @@ public:
     void btnPrinterSetupClick();
     void cboxPrintersCloseUp();
     void cboxDbEngineChange();
+    void btnDbSslRootCertClick();
 
     // Where results are stored as the page "База данных" shows it now.
     DatabaseSettings databaseSettingsFromControls() const;
@@ -114,11 +119,19 @@ public:
     QComboBox *cboxPrinters = nullptr;
     QPushButton *btnPrinterSetup = nullptr;
     QLineEdit *edReportPlace = nullptr;
+    QLineEdit *edReportOperator = nullptr;
+    QLineEdit *edVerificationCertificate = nullptr;
+    QCheckBox *cbVerificationValidUntil = nullptr; // a validity date is set
+    QDateEdit *edVerificationValidUntil = nullptr;
     QComboBox *cboxDbEngine = nullptr; // embedded file / server
     QLineEdit *edDbHost = nullptr;
     QSpinBox *edDbPort = nullptr;
     QLineEdit *edDbName = nullptr;
     QLineEdit *edDbUser = nullptr;
+    QLineEdit *edDbService = nullptr; // takes the place of the four above
+    QComboBox *cboxDbSslMode = nullptr; // DatabaseSettings::SslMode in item order
+    QLineEdit *edDbSslRootCert = nullptr;
+    QToolButton *btnDbSslRootCert = nullptr;
     QLabel *labDbNote = nullptr;
     QPushButton *btnOK = nullptr;
     QPushButton *btnCancel = nullptr;
@@ -144,6 +157,9 @@ private:
     QWidget *buildPrintingPage();
     QWidget *buildReportPage();
     QWidget *buildDatabasePage();
+    QWidget *buildInstrumentPage();
+    void verificationDateToControls(const QDate &date);
+    QDate verificationDateFromControls() const;
     QWidget *buildObdPage();
     void obdControlsFrom(const ObdOptions &options);
     void fillObdPortList(const QStringList &ports);
@@ -151,6 +167,7 @@ private:
     void databaseControlsFrom(const DatabaseSettings &settings);
     // Writes the section "Database" when the operator changed the page.
     void saveDatabaseSettings();
+    void updateDbDefaultSslText();
     void stepLineWidth(int step);
     void controlsFromSettings();
     void settingsFromControls();
@@ -171,6 +188,7 @@ private:
     std::function<void(const QString &)> m_errorDisplay;
     std::function<QStringList()> m_installedPrinters;
     std::function<bool(QPrinter *, QWidget *)> m_printerSetupDialog;
+    std::function<QString(QWidget *, const QString &)> m_certificateFileDialog;
     std::function<void(const ObdOptions &)> m_obdChanged;
     std::function<QString(const QString &)> m_portDevice;
 };

@@ -29,6 +29,7 @@ const QStringList pageNames = {
     QStringLiteral("Печать"),
     QStringLiteral("Отчет"),
     QStringLiteral("База данных"),
+    QStringLiteral("Прибор"),
     QStringLiteral("OBD"),
 };
 const QStringList speeds = { QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
@@ -89,6 +90,7 @@ void TFormOptions::buildView()
     tabsOptions->addWidget(buildPrintingPage());
     tabsOptions->addWidget(buildReportPage());
     tabsOptions->addWidget(buildDatabasePage());
+    tabsOptions->addWidget(buildInstrumentPage());
     tabsOptions->addWidget(buildObdPage());
 
     MainCaption = new QLabel(pageNames.first(), this);
@@ -210,6 +212,9 @@ QWidget *TFormOptions::buildReportPage()
     page->setObjectName(QStringLiteral("tabReport"));
     edReportPlace = lineEdit(page, "edReportPlace", 32, wideWidth);
     labelFor(page, "Label7", QStringLiteral("Место проведения диагностики:"), edReportPlace);
+    edReportOperator = lineEdit(page, "edReportOperator", 88, wideWidth);
+    labelFor(page, "labReportOperator", QStringLiteral("Оператор (фамилия, инициалы):"),
+        edReportOperator);
     return page;
 }
 

@@ -91,7 +91,7 @@ ReportFilter::Row ReportListModel::row(int r) const
 int ReportListModel::rowOfIndex(int reportIndex) const
 {
     try {
-        return m_count > 0 ? m_filter.position(m_db, reportIndex) : -1;
+        return m_count > 0 ? m_filter.position(m_db, reportIndex, m_count) : -1;
     } catch (const ZelmorError &) {
         return -1;
     }

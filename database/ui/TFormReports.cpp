@@ -9,6 +9,7 @@
 #include "database/ui/LimitFieldDelegate.h"
 #include "database/ui/ReportListModel.h"
 #include "report/ReportJudgement.h"
+#include "report/ReportNames.h"
 #include "tables/FieldNames.h"
 #include "widgets/MessageBoxes.h"
 
@@ -26,6 +27,18 @@ namespace {
 // "Измерено:" values as the printed report marks them.
 const QColor WithinColor(0x1B, 0x6E, 0x1B);
 const QColor BeyondColor(0xC0, 0x00, 0x00);
+const QColor InvalidColor(0xA0, 0x50, 0x00);
+
+// A field's value in an edit: a lambda with its decimals.
+QString editText(const char *field, const QVariant &value)
+{
+    if (!FieldNames::isLambda(field))
+        return LimitFieldDelegate::displayText(value);
+    bool ok = false;
+    const double v = value.toDouble(&ok);
+    return value.isNull() || !ok ? LimitFieldDelegate::displayText(value)
+                                 : numberText(QLatin1String(field), v);
+}
 
 // The field a "Измерено:" row shows under a limit: the mean of the same name;
 // the deviation columns have none.
@@ -186,6 +199,7 @@ void TFormReports::clearShownReport()
             measuredEdits[block][col]->clear();
         }
     colourMeasured();
+    showJudgement();
 }
 
 void TFormReports::ShowSelectedReport()
@@ -211,16 +225,15 @@ void TFormReports::ShowSelectedReport()
     for (int block = 0; block < 2; ++block) {
         for (int col = 0; col < 8; ++col) {
             const char *limitField = FieldNames::Limits[block * 8 + col];
-            limitEdits[block][col]->setText(model.isEmpty()
-                    ? QString()
-                    : LimitFieldDelegate::displayText(model.value(QLatin1String(limitField))));
+            limitEdits[block][col]->setText(
+                model.isEmpty() ? QString() : editText(limitField, model.value(limitField)));
             const char *measured = measuredField(block, col);
-            measuredEdits[block][col]->setText(measured
-                    ? LimitFieldDelegate::displayText(result.value(QLatin1String(measured)))
-                    : QString());
+            measuredEdits[block][col]->setText(
+                measured ? editText(measured, result.value(measured)) : QString());
         }
     }
     colourMeasured();
+    showJudgement();
 }
 
 void TFormReports::colourMeasured()
@@ -234,15 +247,38 @@ void TFormReports::colourMeasured()
             const Verdict v = field ? judgement.verdict(QLatin1String(field)) : Verdict::NoValue;
             QPalette pal = edit->palette();
             pal.setColor(QPalette::Text,
-                v == Verdict::Beyond       ? BeyondColor
-                    : v == Verdict::Within ? WithinColor
-                                           : palette().color(QPalette::Text));
+                v == Verdict::Beyond             ? BeyondColor
+                    : v == Verdict::SpeedOutside ? InvalidColor
+                    : v == Verdict::Within       ? WithinColor
+                                                 : palette().color(QPalette::Text));
             edit->setPalette(pal);
             QFont f = edit->font();
-            f.setBold(v == Verdict::Beyond);
+            f.setBold(v == Verdict::Beyond || v == Verdict::SpeedOutside);
             edit->setFont(f);
         }
     }
+}
+
+void TFormReports::showJudgement()
+{
+    const ReportData data = reportData();
+    const ReportJudgement judgement = ReportJudgement::judge(data.qrResult, data.qrModel);
+    for (int block = 0; block < 2; ++block)
+        labStepStatus[block]->setText(data.hasReport() && judgement.outcome().stepInvalid[block]
+                ? ReportJudgement::verdictText(Verdict::SpeedOutside)
+                : QString());
+    const Conclusion c = judgement.conclusion();
+    labConclusion->setText(data.hasReport()
+            ? QStringLiteral("Заключение: %1.").arg(judgement.conclusionText())
+            : QString());
+    labConclusion->setStyleSheet(
+        QStringLiteral("font-weight: bold; color: %1")
+            .arg(c == Conclusion::Fails         ? BeyondColor.name()
+                    : c == Conclusion::Invalid  ? InvalidColor.name()
+                    : c == Conclusion::Complies ? WithinColor.name()
+                                                : palette().color(QPalette::WindowText).name()));
+    labLimitsSource->setVisible(data.hasReport() && !data.modelStored);
+    labVerificationExpired->setVisible(ReportNames::verificationExpired(data.qrResult));
 }
 
 ReportData TFormReports::reportData() const
@@ -250,6 +286,7 @@ ReportData TFormReports::reportData() const
     ReportData data;
     data.qrResult = m_shown.result;
     data.qrModel = m_shown.model;
+    data.modelStored = m_shown.modelStored;
     return data;
 }
 

@@ -85,6 +85,10 @@ public:
     QLabel *labDate = nullptr;
     QLineEdit *limitEdits[2][8] = {}; // "Допуск:" of the minimum and raised speed blocks
     QLineEdit *measuredEdits[2][8] = {}; // "Измерено:"; column 1 stays empty
+    QLabel *labStepStatus[2] = {}; // "частота вращения вне допуска" under a step
+    QLabel *labConclusion = nullptr; // the conclusion, as the protocol gives it
+    QLabel *labLimitsSource = nullptr; // shown when the limits are the table's current ones
+    QLabel *labVerificationExpired = nullptr; // "Срок поверки прибора истёк"
     QPushButton *btnDelete = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *btnPdf = nullptr;
@@ -111,6 +115,8 @@ private:
     void buildBlock(QWidget *group, int top, const QString &caption, int block);
     void bindModels();
     void colourMeasured();
+    void showJudgement();
+    void buildJudgementLabels(QWidget *group);
     bool requireShownReport();
     ReportFilter currentFilter() const;
 

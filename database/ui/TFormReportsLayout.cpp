@@ -137,7 +137,8 @@ void TFormReports::buildLayout()
         value->setObjectName(QLatin1String(h.name));
         value->setTextFormat(Qt::PlainText); // typed data, never markup
         value->setFont(largeFont(font()));
-        value->setGeometry(424, h.top, 540, 22);
+        // The date leaves room for the verification's notice beside it.
+        value->setGeometry(424, h.top, h.value == &labDate ? 236 : 540, 22);
         caption->setObjectName(QLatin1String(h.name) + QStringLiteral("Caption"));
         caption->setBuddy(value);
         *h.value = value;
@@ -148,6 +149,7 @@ void TFormReports::buildLayout()
     limits->setGeometry(272, 128, 697, 457);
     buildBlock(limits, 32, QStringLiteral("Минимальные обороты:"), 0);
     buildBlock(limits, 240, QStringLiteral("Повышенные обороты:"), 1);
+    buildJudgementLabels(limits);
 
     btnDelete = new QPushButton(QStringLiteral("Удалить"), this);
     btnDelete->setObjectName(QStringLiteral("btnDelete"));
@@ -238,4 +240,40 @@ void TFormReports::buildBlock(QWidget *group, int top, const QString &caption, i
     measuredCaption->setGeometry(16, measuredTop, 124, EditHeight);
     limitCaption->setBuddy(limitEdits[block][0]);
     measuredCaption->setBuddy(measuredEdits[block][0]);
+}
+
+void TFormReports::buildJudgementLabels(QWidget *group)
+{
+    const auto note
+        = [](QWidget *parent, const char *name, const QRect &place, const QString &style) {
+              auto *l = new QLabel(parent);
+              l->setObjectName(QLatin1String(name));
+              l->setTextFormat(Qt::PlainText);
+              l->setGeometry(place);
+              l->setStyleSheet(style);
+              return l;
+          };
+    // Under each step's measured row: a speed outside its window.
+    for (int block = 0; block < 2; ++block)
+        labStepStatus[block] = note(group, block ? "labStepStatus2" : "labStepStatus1",
+            QRect(ColumnLeft0, (block ? 240 : 32) + 148, 520, 20),
+            QStringLiteral("color: #A05000; font-weight: bold"));
+    labConclusion = note(
+        group, "labConclusion", QRect(16, 410, 665, 40), QStringLiteral("font-weight: bold"));
+    labConclusion->setWordWrap(true);
+    labConclusion->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // On the first block's title: where the "Допуск:" rows come from when
+    // the result was stored without its limits.
+    labLimitsSource = note(group, "labLimitsSource", QRect(300, 32, 375, 24),
+        QStringLiteral("color: #A05000; font-style: italic"));
+    labLimitsSource->setText(QStringLiteral("нормативы по текущей таблице моделей"));
+    labLimitsSource->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labLimitsSource->hide();
+    // Beside the date the result was stored on.
+    labVerificationExpired = note(this, "labVerificationExpired", QRect(664, 80, 300, 22),
+        QStringLiteral("color: #C00000; font-weight: bold"));
+    labVerificationExpired->setFont(largeFont(font()));
+    labVerificationExpired->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labVerificationExpired->setText(QStringLiteral("Срок поверки прибора истёк"));
+    labVerificationExpired->hide();
 }

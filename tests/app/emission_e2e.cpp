@@ -158,6 +158,10 @@ TEST_F(EmissionEndToEnd, WholeTestStoresTheMeansTheInstrumentMeasured)
     EXPECT_EQ(row.value(QStringLiteral("ZMNum")).toInt(), SerialNumber);
     for (int i = 0; i < 14; ++i)
         EXPECT_NEAR(row.value(QLatin1String(Fields[i])).toDouble(), Stored[i], 1e-9) << Fields[i];
+    // Stored with what it was judged by and where: the options as they stand.
+    EXPECT_EQ(row.value(QStringLiteral("ModelName")).toString(), model.Name);
+    EXPECT_DOUBLE_EQ(row.value(QStringLiteral("LimMinCO")).toDouble(), model.limits.MinCO);
+    EXPECT_EQ(row.value(QStringLiteral("Place")).toString(), QStringLiteral("НПФ \"Лумарис\""));
 
     EXPECT_EQ(state.OperationState, TestOperation::ReportSaved);
     EXPECT_TRUE(state.ReportDone);

@@ -57,7 +57,7 @@ protected:
         DatabaseSettings settings;
         settings.driver = DatabaseSettings::Driver::Psql;
         settings.host = server.socketFolder();
-        settings.port = PgServer::Port;
+        settings.port = server.port();
         settings.name = Database;
         settings.user = QLatin1String(PgServer::SuperUser);
         settings.write(ini);

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -69,16 +70,18 @@ protected:
 TEST_F(FormOptionsTest, EveryControlCarriesItsNameAndLabelsAreBuddies)
 {
     auto form = startedForm();
-    for (const char *name :
-        { "listOptions", "MainCaption", "tabsOptions", "cboxPortName", "cboxSpeed", "edTimeout",
-            "edLineWidth", "UpDown1", "cbShowGrid", "cbShowEdIzm", "cboxStartMode", "cboxLanguage",
-            "cboxPrinters", "btnPrinterSetup", "edReportPlace", "btnOK", "btnCancel" })
+    for (const char *name : { "listOptions", "MainCaption", "tabsOptions", "cboxPortName",
+             "cboxSpeed", "edTimeout", "edLineWidth", "UpDown1", "cbShowGrid", "cbShowEdIzm",
+             "cboxStartMode", "cboxLanguage", "cboxPrinters", "btnPrinterSetup", "edReportPlace",
+             "edReportOperator", "edVerificationCertificate", "cbVerificationValidUntil",
+             "edVerificationValidUntil", "btnOK", "btnCancel" })
         EXPECT_TRUE(form->findChild<QWidget *>(QLatin1String(name))) << name;
-    const std::pair<const char *, QWidget *> buddies[]
-        = { { "Label1", form->cboxPortName }, { "Label2", form->cboxSpeed },
-              { "Label3", form->edTimeout }, { "Label4", form->edLineWidth },
-              { "labWorkType", form->cboxStartMode }, { "labLang", form->cboxLanguage },
-              { "Label5", form->cboxPrinters }, { "Label7", form->edReportPlace } };
+    const std::pair<const char *, QWidget *> buddies[] = { { "Label1", form->cboxPortName },
+        { "Label2", form->cboxSpeed }, { "Label3", form->edTimeout },
+        { "Label4", form->edLineWidth }, { "labWorkType", form->cboxStartMode },
+        { "labLang", form->cboxLanguage }, { "Label5", form->cboxPrinters },
+        { "Label7", form->edReportPlace }, { "labReportOperator", form->edReportOperator },
+        { "labVerificationCertificate", form->edVerificationCertificate } };
     for (const auto &[label, buddy] : buddies) {
         auto *l = form->findChild<QLabel *>(QLatin1String(label));
         ASSERT_TRUE(l) << label;
@@ -94,7 +97,9 @@ TEST_F(FormOptionsTest, LoadFillsControlsAndEveryOpeningStartsOnTheLinkPage)
     folder.write(ini,
         "[Connect]\r\nComName=/dev/pts/3\r\nSpeed=abc\r\nTimeOut=250\r\n"
         "[Graph]\r\nLineWidth=4\r\nShowGrid=2\r\nShowEdIzm=0\r\n"
-        "[Interface]\r\nStartMode=7\r\n[Report]\r\nPlace=\xcf\xf3\xed\xea\xf2 1\r\n");
+        "[Interface]\r\nStartMode=7\r\n[Report]\r\nPlace=\xcf\xf3\xed\xea\xf2 1\r\n"
+        "Operator=\xc8\xe2\xe0\xed\xee\xe2\r\n"
+        "[Instrument]\r\nVerificationCertificate=C-12\r\nVerificationValidUntil=31.12.2026\r\n");
     auto form = startedForm();
     form->show();
     EXPECT_EQ(form->cboxPortName->currentText(), QStringLiteral("/dev/pts/3"));
@@ -105,10 +110,22 @@ TEST_F(FormOptionsTest, LoadFillsControlsAndEveryOpeningStartsOnTheLinkPage)
     EXPECT_EQ(form->cbShowEdIzm->checkState(), Qt::Unchecked);
     EXPECT_EQ(form->cboxStartMode->currentIndex(), -1);
     EXPECT_EQ(form->edReportPlace->text(), QStringLiteral("Пункт 1"));
+    EXPECT_EQ(form->edReportOperator->text(), QStringLiteral("Иванов"));
+    EXPECT_EQ(form->edVerificationCertificate->text(), QStringLiteral("C-12"));
+    EXPECT_TRUE(form->cbVerificationValidUntil->isChecked());
+    EXPECT_EQ(form->edVerificationValidUntil->date(), QDate(2026, 12, 31));
 
     form->listOptions->setCurrentRow(3);
     EXPECT_EQ(form->tabsOptions->currentIndex(), 3);
     EXPECT_EQ(form->MainCaption->text(), QStringLiteral("Печать"));
+    form->listOptions->setCurrentRow(6);
+    EXPECT_EQ(form->tabsOptions->currentWidget()->objectName(), QStringLiteral("tabInstrument"));
+    EXPECT_EQ(form->MainCaption->text(), QStringLiteral("Прибор"));
+    if (const QString shots = qEnvironmentVariable("ZELMOR_SHOTS_DIR"); !shots.isEmpty()) {
+        form->grab().save(shots + QStringLiteral("/FormOptionsInstrument.png"));
+        form->listOptions->setCurrentRow(4);
+        form->grab().save(shots + QStringLiteral("/FormOptionsReport.png"));
+    }
     form->hide();
     form->show();
     EXPECT_EQ(form->tabsOptions->currentIndex(), 0);
@@ -120,6 +137,8 @@ struct EditCase
     const char *name;
     std::function<void(TFormOptions &)> edit;
     bool reconnects;
+    // What the file then holds: section, key, value.
+    std::array<const char *, 3> written { nullptr, nullptr, nullptr };
 };
 
 class FormOptionsOkTest : public FormOptionsTest, public ::testing::WithParamInterface<EditCase>
@@ -134,7 +153,11 @@ TEST_P(FormOptionsOkTest, OkWritesTheFileAndReconnectsOnlyForALinkChange)
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(connects, c.reconnects ? 1 : 0);
-    EXPECT_EQ(fileContents().sections().size(), 7);
+    EXPECT_EQ(fileContents().sections().size(), 8);
+    if (c.written[0]) {
+        EXPECT_EQ(fileContents().value(QLatin1String(c.written[0]), QLatin1String(c.written[1])),
+            QString::fromUtf8(c.written[2]));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Edits, FormOptionsOkTest,
@@ -154,7 +177,22 @@ INSTANTIATE_TEST_SUITE_P(Edits, FormOptionsOkTest,
         EditCase { "grid", [](TFormOptions &f) { f.cbShowGrid->setChecked(false); }, false },
         EditCase { "mode", [](TFormOptions &f) { f.cboxStartMode->setCurrentIndex(1); }, false },
         EditCase { "place",
-            [](TFormOptions &f) { f.edReportPlace->setText(QStringLiteral("Тверь")); }, false }),
+            [](TFormOptions &f) { f.edReportPlace->setText(QStringLiteral("Тверь")); }, false },
+        EditCase { "operator",
+            [](TFormOptions &f) { f.edReportOperator->setText(QStringLiteral(" Петров П. ")); },
+            false, { "Report", "Operator", "Петров П." } },
+        EditCase { "certificate",
+            [](TFormOptions &f) { f.edVerificationCertificate->setText(QStringLiteral("C-7")); },
+            false, { "Instrument", "VerificationCertificate", "C-7" } },
+        EditCase { "validity",
+            [](TFormOptions &f) {
+                f.cbVerificationValidUntil->setChecked(true);
+                f.edVerificationValidUntil->setDate(QDate(2027, 3, 1));
+            },
+            false, { "Instrument", "VerificationValidUntil", "01.03.2027" } },
+        EditCase { "validity left unset",
+            [](TFormOptions &f) { f.edVerificationValidUntil->setDate(QDate(2027, 3, 1)); }, false,
+            { "Instrument", "VerificationValidUntil", "" } }),
     [](const auto &info) {
         QString name = QString::fromLatin1(info.param.name);
         name.remove(QLatin1Char(' '));
@@ -167,12 +205,17 @@ TEST_F(FormOptionsTest, CancelForgetsTheEditsAndWritesNothing)
     form->show();
     form->cboxPortName->setEditText(QStringLiteral("COM7"));
     form->edReportPlace->setText(QStringLiteral("другое"));
+    form->edVerificationCertificate->setText(QStringLiteral("C-1"));
+    form->cbVerificationValidUntil->setChecked(true);
     QTest::mouseClick(form->btnCancel, Qt::LeftButton);
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(folder.exists(ini));
     form->show();
     EXPECT_EQ(form->cboxPortName->currentText(), QStringLiteral("COM1"));
     EXPECT_EQ(form->edReportPlace->text(), QStringLiteral("НПФ \"Лумарис\""));
+    EXPECT_TRUE(form->edVerificationCertificate->text().isEmpty());
+    EXPECT_FALSE(form->cbVerificationValidUntil->isChecked());
+    EXPECT_FALSE(form->edVerificationValidUntil->isEnabled());
     EXPECT_EQ(connects, 0);
 }
 
@@ -314,6 +357,23 @@ TEST_F(FormOptionsTest, DatabasePageWritesTheSectionOnlyWhenSetAndNeverAPassword
         form->edDbPort->setValue(5433);
         form->edDbName->setText(QString()); // empty: the default name
         form->edDbUser->setText(QStringLiteral("lane1"));
+        // A socket is never encrypted; a network host is checked in full.
+        EXPECT_TRUE(form->cboxDbSslMode->currentText().contains(QStringLiteral("сокет")));
+        form->edDbHost->setText(QStringLiteral("db.station.local"));
+        EXPECT_TRUE(form->cboxDbSslMode->currentText().contains(QStringLiteral("verify-full")));
+        form->edDbHost->setText(QStringLiteral("  /run/lanes/sock "));
+        form->cboxDbSslMode->setCurrentIndex(
+            form->cboxDbSslMode->findData(int(DatabaseSettings::SslMode::VerifyCa)));
+        form->setCertificateFileDialog(
+            [](QWidget *, const QString &) { return QStringLiteral("/etc/zelmor/ca.crt"); });
+        form->btnDbSslRootCert->click();
+        // A service takes the place of server, port, database and user.
+        form->edDbService->setText(QStringLiteral("zelmor-lane1"));
+        for (QWidget *w : std::initializer_list<QWidget *> {
+                 form->edDbHost, form->edDbPort, form->edDbName, form->edDbUser })
+            EXPECT_FALSE(w->isEnabled()) << qPrintable(w->objectName());
+        EXPECT_TRUE(form->cboxDbSslMode->isEnabled());
+        EXPECT_TRUE(form->edDbSslRootCert->isEnabled());
     });
     const IniDocument written = fileContents();
     const QString section = QStringLiteral("Database");
@@ -322,12 +382,17 @@ TEST_F(FormOptionsTest, DatabasePageWritesTheSectionOnlyWhenSetAndNeverAPassword
     EXPECT_EQ(written.value(section, QStringLiteral("Port")), QStringLiteral("5433"));
     EXPECT_EQ(written.value(section, QStringLiteral("Name")), QStringLiteral("zelmor"));
     EXPECT_EQ(written.value(section, QStringLiteral("User")), QStringLiteral("lane1"));
+    EXPECT_EQ(written.value(section, QStringLiteral("SslMode")), QStringLiteral("verify-ca"));
+    EXPECT_EQ(written.value(section, QStringLiteral("SslRootCert")),
+        QStringLiteral("/etc/zelmor/ca.crt"));
+    EXPECT_EQ(written.value(section, QStringLiteral("Service")), QStringLiteral("zelmor-lane1"));
     for (const QString &s : written.sections())
         for (const QString &key : written.keys(s))
             EXPECT_FALSE(key.contains(QStringLiteral("pass"), Qt::CaseInsensitive))
                 << key.toStdString();
     EXPECT_TRUE(form->labDbNote->text().contains(QStringLiteral(".pgpass")));
     EXPECT_TRUE(form->labDbNote->text().contains(QStringLiteral("перезапуска")));
+    EXPECT_TRUE(form->labDbNote->text().contains(QStringLiteral("только если указана служба")));
 
     // A fresh dialog shows what the file holds; back to the file is written too.
     auto again = std::make_unique<TFormOptions>(nullptr, folder.path(ini));
@@ -336,7 +401,10 @@ TEST_F(FormOptionsTest, DatabasePageWritesTheSectionOnlyWhenSetAndNeverAPassword
         EXPECT_EQ(again->cboxDbEngine->currentIndex(), 1);
         EXPECT_EQ(again->edDbUser->text(), QStringLiteral("lane1"));
         EXPECT_EQ(again->edDbPort->value(), 5433);
+        EXPECT_EQ(again->edDbService->text(), QStringLiteral("zelmor-lane1"));
+        EXPECT_FALSE(again->edDbHost->isEnabled());
         again->cboxDbEngine->setCurrentIndex(0);
+        EXPECT_FALSE(again->edDbService->isEnabled());
     });
     EXPECT_EQ(fileContents().value(section, QStringLiteral("Driver")), QStringLiteral("SQLITE"));
 
@@ -345,6 +413,12 @@ TEST_F(FormOptionsTest, DatabasePageWritesTheSectionOnlyWhenSetAndNeverAPassword
         again->show();
         again->listOptions->setCurrentRow(5);
         again->cboxDbEngine->setCurrentIndex(1);
+        again->edDbService->clear();
+        again->edDbHost->setText(QStringLiteral("db.station.local"));
+        again->edDbPort->setValue(5432);
+        again->edDbUser->setText(QStringLiteral("zelmor_lane1"));
+        again->edDbSslRootCert->setText(QStringLiteral("/etc/zelmor/station-ca.crt"));
+        again->cboxDbSslMode->setCurrentIndex(0);
         again->grab().save(shots + QStringLiteral("/FormOptionsDatabase.png"));
     }
 }

@@ -45,7 +45,7 @@ TEST_F(SettingsTest, NoFileGivesEveryDefaultAndLeavesNoFile)
     const Settings s = loaded();
     EXPECT_EQ(s.path(), folder.path(ini));
     const OptionsRecord expected { QStringLiteral("COM1"), 38400, 100, 2, 1, 1, 0, 0, QString(),
-        QStringLiteral("НПФ \"Лумарис\"") };
+        QStringLiteral("НПФ \"Лумарис\""), QString(), QString(), QDate() };
     EXPECT_EQ(s.AppliedOptions, expected);
     EXPECT_EQ(s.Controls.Speed, QStringLiteral("38400"));
     EXPECT_EQ(s.Controls.Timeout, QStringLiteral("100"));
@@ -67,10 +67,12 @@ TEST_F(SettingsTest, FirstSaveWritesEverySectionInOrder)
                    "[Interface]\r\nStartMode=0\r\nLanguage=0\r\n"
                    "[Printer]\r\nName=\r\n"
                    "[Report]\r\nPlace=\xcd\xcf\xd4 \"\xcb\xf3\xec\xe0\xf0\xe8\xf1\"\r\n"
+                   "Operator=\r\n"
                    "[System]\r\nCntMeasure=10\r\n"
                    "[Diapazone]\r\nCO_MIN=0\r\nCO_MAX=0,100000001490116\r\nCH_MIN=0\r\n"
                    "CH_MAX=3000\r\nCO2_MIN=0\r\nCO2_MAX=16\r\nO2_MIN=0\r\nO2_MAX=22\r\n"
-                   "NOx_MIN=0\r\nNOx_MAX=5000\r\n"));
+                   "NOx_MIN=0\r\nNOx_MAX=5000\r\n"
+                   "[Instrument]\r\nVerificationCertificate=\r\nVerificationValidUntil=\r\n"));
 }
 
 struct FileCase
@@ -109,7 +111,10 @@ INSTANTIATE_TEST_SUITE_P(Values, SettingsValueTest,
         FileCase { "Diapazone", "CO_MAX", "7,5", "7,5" },
         FileCase { "Diapazone", "CO_MAX", "7.5", "7" },
         FileCase { "Diapazone", "CH_MAX", "1E300", "3000" },
-        FileCase { "Diapazone", "O2_MIN", "-1", "-1" }, FileCase { "Report", "Place", "", "" }));
+        FileCase { "Diapazone", "O2_MIN", "-1", "-1" }, FileCase { "Report", "Place", "", "" },
+        FileCase { "Instrument", "VerificationValidUntil", "31.12.2026", "31.12.2026" },
+        FileCase { "Instrument", "VerificationValidUntil", "2026-12-31", "31.12.2026" },
+        FileCase { "Instrument", "VerificationValidUntil", "31.02.2026", "" }));
 
 TEST_F(SettingsTest, ReadingsPerStepIsLimitedForTheTestButKeptInTheFile)
 {
@@ -125,12 +130,14 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue)
     Settings s = loaded();
     s.Controls = OptionControls { QStringLiteral("/dev/pts/7"), QStringLiteral("9600"),
         QStringLiteral("250"), QStringLiteral("4"), 0, 2, 1, 0, QStringLiteral("Принтер 1"),
-        QStringLiteral("ГИБДД г. Тверь") };
+        QStringLiteral("ГИБДД г. Тверь"), QStringLiteral("Петров П. П."),
+        QStringLiteral("С-АБ/12-3456"), QDate(2026, 12, 31) };
     s.Limits = DisplayLimits { { 0.1f, -5, 0, 0.5f, 1e-6f }, { 7.5f, 2500, 16, 21.7f, 4999.9f } };
     s.ReadingsPerStep = 7;
     s.SaveSettings();
     const OptionsRecord expected { QStringLiteral("/dev/pts/7"), 9600, 250, 4, 0, 2, 1, 0,
-        QStringLiteral("Принтер 1"), QStringLiteral("ГИБДД г. Тверь") };
+        QStringLiteral("Принтер 1"), QStringLiteral("ГИБДД г. Тверь"),
+        QStringLiteral("Петров П. П."), QStringLiteral("С-АБ/12-3456"), QDate(2026, 12, 31) };
     EXPECT_EQ(s.AppliedOptions, expected);
 
     const Settings back = loaded();

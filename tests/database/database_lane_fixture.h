@@ -9,6 +9,7 @@
 
 #include <QAtomicInt>
 #include <QDir>
+#include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -41,6 +42,10 @@ protected:
             (void)environment;
             server = new PgServer();
             startError = server->start();
+            if (startError.isEmpty())
+                startError = server->createStationRoles(2);
+            // The lanes' passwords, as a workstation reads them from ~/.pgpass.
+            qputenv("PGPASSFILE", QFile::encodeName(server->passwordFile()));
         }
     }
 
@@ -62,14 +67,40 @@ protected:
         return name;
     }
 
+    // A fresh, empty database on the server owned by the station's owner role.
+    QString freshStationDatabase()
+    {
+        static QAtomicInt counter;
+        EXPECT_TRUE(startError.isEmpty()) << startError.toStdString();
+        const QString name = QStringLiteral("station_%1").arg(counter.fetchAndAddRelaxed(1));
+        const QString error = server->createDatabase(name, QLatin1String(PgServer::OwnerRole));
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        return name;
+    }
+
+    // The tests' own way in: the superuser through the server's socket.
     DatabaseSettings serverSettings(const QString &database) const
     {
         DatabaseSettings s;
         s.driver = DatabaseSettings::Driver::Psql;
         s.host = server->socketFolder();
-        s.port = PgServer::Port;
+        s.port = server->port();
         s.name = database;
         s.user = QLatin1String(PgServer::SuperUser);
+        return s;
+    }
+
+    // A lane's way in: its own role over TLS on 127.0.0.1, the server's
+    // certificate checked against the station's certificate authority.
+    DatabaseSettings laneSettings(const QString &database, int lane = 1) const
+    {
+        DatabaseSettings s;
+        s.driver = DatabaseSettings::Driver::Psql;
+        s.host = QLatin1String(PgServer::TcpHost);
+        s.port = server->port();
+        s.name = database;
+        s.user = PgServer::laneRole(lane);
+        s.sslRootCert = server->rootCertificate();
         return s;
     }
 

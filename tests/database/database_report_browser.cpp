@@ -82,7 +82,7 @@ TEST_F(ReportBrowserTest, OpensOnTheStoredReportWithItsModelsLimits)
     EXPECT_EQ(form->labGosNum->text(), QStringLiteral("А123ВС77"));
     EXPECT_EQ(form->labDate->text(), QStringLiteral("2009.02.23 / 14:03:27"));
     const QString measured[2][8] = {
-        { "812", "", "0,46", "1235", "14,2", "0,8", "124", "1" },
+        { "812", "", "0,46", "1235", "14,2", "0,8", "124", "1,00" },
         { "2510", "", "0,31", "600,4", "14,6", "0,5", "0", "0,99" },
     };
     for (int b = 0; b < 2; ++b)

@@ -1,50 +1,14 @@
+#include "database_csv_reader.h"
 #include "database_lane_fixture.h"
 
 #include "common/ZelmorError.h"
 #include "database/ReportCsv.h"
 #include "database/ReportFilter.h"
+#include "database/ShownReport.h"
 
 #include <QFile>
 
 namespace {
-
-// A reader for what a spreadsheet reads: fields separated by ';', quoted
-// fields may hold separators, doubled quotes and line breaks.
-QList<QStringList> parseCsv(const QString &text)
-{
-    QList<QStringList> rows;
-    QStringList row;
-    QString cell;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text[i];
-        if (quoted) {
-            if (ch == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                cell += '"';
-                ++i;
-            } else if (ch == '"') {
-                quoted = false;
-            } else {
-                cell += ch;
-            }
-        } else if (ch == '"') {
-            quoted = true;
-        } else if (ch == ';') {
-            row << cell;
-            cell.clear();
-        } else if (ch == '\r') {
-        } else if (ch == '\n') {
-            rows << (row << cell);
-            row.clear();
-            cell.clear();
-        } else {
-            cell += ch;
-        }
-    }
-    if (!cell.isEmpty() || !row.isEmpty())
-        rows << (row << cell);
-    return rows;
-}
 
 using CsvExport = LaneFixture;
 
@@ -110,6 +74,8 @@ TEST_F(CsvExport, FilteredListReadsBackWithCyrillicAndCommaDecimals)
     EXPECT_EQ(cell(row, QStringLiteral("Мин. CO, %")), QStringLiteral("0,46"));
     EXPECT_EQ(cell(row, QStringLiteral("Мин. NOx, ppm")), QStringLiteral("124"));
     EXPECT_EQ(cell(row, QStringLiteral("Пов. λ")), QStringLiteral("0,99"));
+    EXPECT_EQ(cell(row, QStringLiteral("Нормативы")), QStringLiteral("сохранённые с результатом"));
+    EXPECT_EQ(cell(row, QStringLiteral("Норматив: Мин. CO, %")), QStringLiteral("3,5"));
     EXPECT_EQ(cell(rows[2], QStringLiteral("Запись")), QString::number(third));
     EXPECT_EQ(cell(rows[2], QStringLiteral("Гос. номер")), QStringLiteral("К;\"7\"=1"));
 
@@ -118,9 +84,99 @@ TEST_F(CsvExport, FilteredListReadsBackWithCyrillicAndCommaDecimals)
         QString::fromUtf8(ReportCsv::toCsv(ReportCsv::linesOf(db->connection(), ReportFilter()))));
     ASSERT_EQ(all.size(), 7);
     EXPECT_EQ(all[4][5], QString());
+    const int conclusion = int(all[0].indexOf(QStringLiteral("Заключение")));
+    EXPECT_EQ(
+        all[4][conclusion], QStringLiteral("соответствие установленным нормативам не определено"));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(all[4 + i][6], formulas[i].cell) << i;
 }
+
+class StoredWithEngines : public LaneFixture,
+                          public ::testing::WithParamInterface<LaneFixture::Engine>
+{
+};
+
+// A result keeps what it was judged by, on both engines: a table of an older
+// version gains the columns at start-up (its rows keep nulls and are judged
+// by the models table as it is now), a new row stores the model, the
+// inspection and how it was measured, and an edit of the model changes
+// nothing of it.
+TEST_P(StoredWithEngines, ResultKeepsItsLimitsThroughAModelEditAndAnOlderTableIsUpgraded)
+{
+    const QString folder
+        = laneFolder(GetParam(), GetParam() == Server ? freshServerDatabase() : QString());
+    auto db = openLane(folder);
+    TestResult r = result(4711, QStringLiteral("А1"));
+    r.modelIndex = 3;
+    const int older = db->StoreTestResult(r, QDateTime(QDate(2009, 2, 23), QTime(10, 0, 0)));
+    // As the previous version left the table: without any of the columns.
+    for (const char *field : FieldNames::StoredWith) {
+        QSqlQuery q(db->connection());
+        ASSERT_TRUE(q.exec(QStringLiteral("ALTER TABLE \"reports.db\" DROP COLUMN \"%1\"")
+                               .arg(QLatin1String(field))))
+            << field;
+    }
+    db.reset();
+    db = openLane(folder);
+    QFile log(logDir.filePath(QStringLiteral("zelmor.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("report columns added: ModelName,ModelCategory,"));
+    db->setInspectionSource([] {
+        return Inspection { QStringLiteral("Пункт ТО № 3"), QStringLiteral("Иванов И. И."),
+            QStringLiteral("С-12/345"), QDate(2009, 12, 31) };
+    });
+    r.speedSource = QStringLiteral("OBD");
+    r.vehicleDiagnosis = QStringLiteral("P0420");
+    const int stored = db->StoreTestResult(r, QDateTime(QDate(2009, 2, 23), QTime(11, 0, 0)));
+    const ModelRecord before = db->modelByIndex(3);
+    QSqlQuery edit(db->connection());
+    ASSERT_TRUE(edit.exec(QStringLiteral("UPDATE \"models.DB\" SET \"Name\" = 'Другая', "
+                                         "\"MinCO\" = 9.99 WHERE \"Index\" = 3")));
+
+    const ShownReport now = ShownReport::read(db->connection(), stored);
+    EXPECT_TRUE(now.modelStored);
+    EXPECT_EQ(now.model.value("Name").toString(), before.Name);
+    EXPECT_EQ(now.model.value("Category").toString(), before.Category);
+    EXPECT_DOUBLE_EQ(now.model.value("MinCO").toDouble(), before.limits.MinCO);
+    EXPECT_DOUBLE_EQ(now.model.value("MaxTaxD").toDouble(), before.limits.MaxTaxD);
+    const QVariantMap expected { { "Place", QStringLiteral("Пункт ТО № 3") },
+        { "Operator", QStringLiteral("Иванов И. И.") },
+        { "Certificate", QStringLiteral("С-12/345") }, { "SpeedSource", QStringLiteral("OBD") },
+        { "VehicleDiagnosis", QStringLiteral("P0420") } };
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        EXPECT_EQ(now.result.value(it.key()).toString(), it.value().toString())
+            << it.key().toStdString();
+    const QVariant until = now.result.value("CertificateValidUntil");
+    EXPECT_EQ(until.typeId() == QMetaType::QDate ? until.toDate()
+                                                 : QDate::fromString(until.toString(), Qt::ISODate),
+        QDate(2009, 12, 31));
+
+    const ShownReport old = ShownReport::read(db->connection(), older);
+    EXPECT_FALSE(old.modelStored);
+    EXPECT_EQ(old.model.value("Name").toString(), QStringLiteral("Другая"));
+    EXPECT_DOUBLE_EQ(old.model.value("MinCO").toDouble(), 9.99);
+    EXPECT_TRUE(old.result.value("Operator").isNull());
+
+    // The export says the same.
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(
+        ReportCsv::toCsv(ReportCsv::linesOf(db->connection(), ReportFilter())).mid(3)));
+    ASSERT_EQ(rows.size(), 3);
+    const auto cell = [&](int row, const char *title) {
+        return rows[row].value(rows[0].indexOf(QString::fromUtf8(title)));
+    };
+    EXPECT_EQ(cell(1, "Название модели"), QStringLiteral("Другая"));
+    EXPECT_EQ(cell(1, "Норматив: Мин. CO, %"), QStringLiteral("9,99"));
+    EXPECT_EQ(cell(1, "Оператор"), QString());
+    EXPECT_EQ(cell(2, "Название модели"), before.Name);
+    EXPECT_EQ(
+        cell(2, "Норматив: Мин. CO, %"), QString::number(before.limits.MinCO).replace('.', ','));
+    EXPECT_EQ(cell(2, "Поверка действительна до"), QStringLiteral("31.12.2009"));
+    EXPECT_EQ(cell(2, "Источник оборотов"), QStringLiteral("OBD"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, StoredWithEngines,
+    ::testing::Values(LaneFixture::Sqlite, LaneFixture::Server),
+    [](const auto &info) { return info.param == LaneFixture::Sqlite ? "Sqlite" : "Server"; });
 
 TEST_F(CsvExport, UnwritableTargetIsReportedAndLeavesNoFile)
 {

@@ -147,9 +147,15 @@ TEST_F(DatabaseFixture, PagesOfALongListMatchTheWholeList)
             for (int i = 0; i < page.size(); ++i)
                 ASSERT_EQ(page[i].index, expected[i].index) << i;
         }
-        EXPECT_EQ(f.position(db->connection(), all.last().index), total - 1);
-        EXPECT_EQ(f.position(db->connection(), all[total / 3].index), total / 3);
+        // Found from the start, and with the list's length from the end or
+        // the start, whichever is nearer.
+        for (const int at : { 0, total / 3, total / 2, total / 2 + 1, total - 2, total - 1 }) {
+            SCOPED_TRACE(at);
+            EXPECT_EQ(f.position(db->connection(), all[at].index), at);
+            EXPECT_EQ(f.position(db->connection(), all[at].index, total), at);
+        }
         EXPECT_EQ(f.position(db->connection(), 97), -1); // deleted
+        EXPECT_EQ(f.position(db->connection(), 97, total), -1);
     }
 }
 

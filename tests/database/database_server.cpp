@@ -1,6 +1,7 @@
 #include "database_lane_fixture.h"
 
 #include "common/ZelmorError.h"
+#include "database/ReportCounts.h"
 #include "database/ReportFilter.h"
 #include "database/ShippedModels.h"
 #include "database/TableCursor.h"
@@ -228,6 +229,85 @@ TEST_F(ServerLanes, ResultKeptThroughALostServerIsStoredOnceWhenItIsBack)
     EXPECT_TRUE(ReportChain::verify(db->connection()).intact());
     // A new result with the same fields a minute later is a new row.
     EXPECT_NE(db->StoreTestResult(kept, keptAt.addSecs(60)), index);
+}
+
+} // namespace
+
+namespace {
+
+// The browser's counts of all reports and of each model stay what a count
+// of the rows says, whatever changes the rows and whoever makes the change.
+TEST_F(ServerLanes, ListCountsFollowEveryChangeOfTheReports)
+{
+    const QString database = freshServerDatabase();
+    auto db = openLane(laneFolder(Server, database));
+    QSqlDatabase c = db->connection();
+    ASSERT_TRUE(ReportCounts::exists(c));
+    const auto sql = [&](const QString &statement) {
+        QString error;
+        server->psql(database, statement, &error);
+        ASSERT_TRUE(error.isEmpty()) << qPrintable(error);
+    };
+    QList<int> stored;
+    struct Step
+    {
+        const char *name;
+        std::function<void()> change;
+    } steps[] = {
+        { "stored by two instruments",
+            [&] {
+                for (int i = 0; i < 6; ++i)
+                    stored << db->StoreTestResult(
+                        result(11 + i % 2, QStringLiteral("Н%1").arg(i)), StoredAt.addSecs(i));
+            } },
+        { "deleted in the browser", [&] { db->deleteReport(stored.takeFirst()); } },
+        { "inserted by hand, without instrument or model",
+            [&] {
+                sql(QStringLiteral("INSERT INTO \"reports.db\" (\"Date\", \"GovNumber\") SELECT "
+                                   "date '2020-01-01', 'X' || g FROM generate_series(1, 5) g"));
+            } },
+        { "model changed by hand",
+            [&] {
+                sql(QStringLiteral("UPDATE \"reports.db\" SET \"Model\" = 3 WHERE \"ZMNum\" = 11"));
+            } },
+        { "deleted by hand",
+            [&] {
+                sql(QStringLiteral(
+                    "DELETE FROM \"reports.db\" WHERE \"Model\" IS NULL AND \"GovNumber\" < 'X3'"));
+            } },
+        { "results hashed again (no key changes)",
+            [&] { sql(QStringLiteral("UPDATE \"reports.db\" SET \"MinCO\" = \"MinCO\"")); } },
+        { "emptied", [&] { sql(QStringLiteral("TRUNCATE \"reports.db\"")); } },
+        { "stored again",
+            [&] { stored = { db->StoreTestResult(result(12, QStringLiteral("Н9")), StoredAt) }; } },
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        for (const int model : { -1, 1, 2, 3, 0 }) {
+            SCOPED_TRACE(model);
+            ReportFilter f;
+            f.byModel = model >= 0;
+            f.modelName = db->modelByIndex(model).Name;
+            f.resolveModel(c);
+            const QString where
+                = model >= 0 ? QStringLiteral(" WHERE \"Model\" = %1").arg(model) : QString();
+            EXPECT_EQ(f.count(c),
+                scalar(c, QStringLiteral("SELECT count(*) FROM \"reports.db\"") + where).toInt());
+        }
+    }
+    // The newest report is found from the end of the list.
+    ReportFilter all;
+    all.resolveModel(c);
+    EXPECT_EQ(all.position(c, stored.last(), all.count(c)), all.count(c) - 1);
+
+    // A database kept before the counts existed gains them at the next start.
+    sql(QStringLiteral("DROP TABLE report_counts; DROP FUNCTION report_counts_follow() CASCADE"));
+    c = QSqlDatabase();
+    db.reset();
+    db = openLane(laneFolder(Server, database));
+    EXPECT_TRUE(ReportCounts::exists(db->connection()));
+    EXPECT_EQ(ReportCounts::reports(db->connection()), 1);
 }
 
 } // namespace

@@ -14,8 +14,10 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTime>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -69,6 +71,20 @@ ReportData storedReport()
         { "MaxLambda", 1.0 },
     };
     d.edReportPlace = QStringLiteral("НПФ \"Лумарис\"");
+    // What it was stored with: its model as it stood then, who measured it
+    // and with what.
+    d.modelStored = true;
+    d.qrResult["ModelName"] = d.qrModel["Name"];
+    d.qrResult["ModelCategory"] = d.qrModel["Category"];
+    d.qrResult["ModelSaveSystem"] = d.qrModel["SaveSystem"];
+    for (const char *limit : FieldNames::Limits)
+        d.qrResult[QStringLiteral("Lim") + QLatin1String(limit)] = d.qrModel[limit];
+    d.qrResult["Place"] = QStringLiteral("Пункт ТО № 3");
+    d.qrResult["Operator"] = QStringLiteral("Иванов И. И.");
+    d.qrResult["Certificate"] = QStringLiteral("С-12/345");
+    d.qrResult["CertificateValidUntil"] = QDate(2009, 12, 31);
+    d.qrResult["SpeedSource"] = QStringLiteral("instrument");
+    d.qrResult["VehicleDiagnosis"] = QStringLiteral("");
     return d;
 }
 
@@ -101,60 +117,92 @@ protected:
 
 // ---- judgement ------------------------------------------------------------
 
-TEST(ReportJudgementTest, UpperLimitAndWindowCases)
+// Every case on the model "Нейтрализатор": 800 ± 50 and 2800 ± 100 rpm, CO
+// 0,5 / 0,3 %, CH 200 / 100 ppm, λ 1 at both speeds; as stored, CO is over
+// its limit at minimum speed (0,62), everything else within.
+struct Set
 {
-    const std::optional<double> none;
-    struct Case
-    {
-        const char *what;
-        Verdict got;
-        Verdict expected;
-    };
-    const Case cases[] = {
-        { "gas below its limit", ReportJudgement::judgeUpperLimit(0.4, 0.5), Verdict::Within },
-        { "gas equal to its limit", ReportJudgement::judgeUpperLimit(0.5, 0.5), Verdict::Within },
-        { "gas above its limit", ReportJudgement::judgeUpperLimit(0.51, 0.5), Verdict::Beyond },
-        { "limit 0 sets no limit", ReportJudgement::judgeUpperLimit(99, 0), Verdict::NoLimit },
-        { "nothing measured", ReportJudgement::judgeUpperLimit(none, 0.5), Verdict::NoValue },
-        { "speed inside the window", ReportJudgement::judgeWindow(830, 800, 50), Verdict::Within },
-        { "speed on the window's edge", ReportJudgement::judgeWindow(750, 800, 50),
-            Verdict::Within },
-        { "speed below the window", ReportJudgement::judgeWindow(749, 800, 50), Verdict::Beyond },
-        { "speed above the window", ReportJudgement::judgeWindow(851, 800, 50), Verdict::Beyond },
-        { "no nominal speed", ReportJudgement::judgeWindow(3000, 0, 50), Verdict::NoLimit },
-        { "no allowed deviation", ReportJudgement::judgeWindow(3000, 800, 0), Verdict::NoLimit },
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(c.got, c.expected) << c.what;
-}
+    char map; // 'r' the result, 'm' its model; the map is emptied without a field
+    const char *field;
+    double value;
+};
 
-TEST_F(ReportEngineTest, StoredResultIsJudgedAgainstItsModel)
+struct JudgementCase
 {
-    const ReportData d = storedReport();
-    const ReportJudgement j = ReportJudgement::judge(d.qrResult, d.qrModel);
-    EXPECT_EQ(j.verdict("MinCO"), Verdict::Beyond); // 0.62 > 0.5
-    EXPECT_EQ(j.verdict("MinCH"), Verdict::Within);
-    EXPECT_EQ(j.verdict("MaxCO"), Verdict::Within); // equal to its limit
-    EXPECT_EQ(j.verdict("MinCO2"), Verdict::NoLimit);
-    EXPECT_EQ(j.verdict("MinTax"), Verdict::Within);
-    EXPECT_EQ(j.verdict("MaxLambda"), Verdict::Within);
-    EXPECT_EQ(j.overall(), Verdict::Beyond);
-    EXPECT_EQ(j.limitText("MinCO"), QStringLiteral("≤ 0,5"));
-    EXPECT_EQ(j.limitText("MinTax"), QStringLiteral("800 ± 50"));
-    EXPECT_EQ(j.limitText("MinLambda"), QStringLiteral("0,5 … 1,5"));
-    EXPECT_EQ(j.limitText("MinNOx"), QStringLiteral("—"));
+    const char *what;
+    std::vector<Set> changes;
+    const char *field;
+    Verdict verdict;
+    const char *limit; // as printed; nullptr: not checked
+    Conclusion conclusion;
+    const char *conclusionText; // nullptr: not checked
+};
 
-    ReportData lean = d;
-    lean.qrResult["MinCO"] = 0.4;
-    lean.qrResult["MinLambda"] = 1.6; // beyond the window 0.5 … 1.5
-    const ReportJudgement l = ReportJudgement::judge(lean.qrResult, lean.qrModel);
-    EXPECT_EQ(l.verdict("MinLambda"), Verdict::Beyond);
-    lean.qrResult["MinLambda"] = 1.2;
-    EXPECT_EQ(ReportJudgement::judge(lean.qrResult, lean.qrModel).overall(), Verdict::Within);
-
-    // A report whose model was deleted cannot be judged.
-    EXPECT_EQ(ReportJudgement::judge(d.qrResult, {}).overall(), Verdict::NoValue);
-    EXPECT_EQ(ReportJudgement::judge({}, {}).overall(), Verdict::NoValue);
+TEST_F(ReportEngineTest, JudgementTable)
+{
+    const Set coWithin { 'r', "MinCO", 0.4 };
+    const JudgementCase cases[] = {
+        { "CO over its limit", {}, "MinCO", Verdict::Beyond, "≤ 0,5", Conclusion::Fails,
+            "автомобиль не соответствует установленным нормативам содержания вредных веществ в "
+            "отработавших газах" },
+        { "CO on its limit, all within", { { 'r', "MinCO", 0.5 } }, "MinCO", Verdict::Within,
+            nullptr, Conclusion::Complies,
+            "автомобиль соответствует установленным нормативам содержания вредных веществ в "
+            "отработавших газах" },
+        { "CH over its limit", { coWithin, { 'r', "MaxCH", 101 } }, "MaxCH", Verdict::Beyond,
+            "≤ 100", Conclusion::Fails, nullptr },
+        { "2950 rpm against 2500 ± 100, every gas within",
+            { coWithin, { 'm', "MaxTax", 2500 }, { 'r', "MaxTax", 2950 } }, "MaxTax",
+            Verdict::SpeedOutside, "2500 ± 100", Conclusion::Invalid,
+            "измерение недействительно: частота вращения вне допуска на повышенной частоте "
+            "вращения; измерение необходимо повторить" },
+        { "speed outside with CO over: invalid, not a failure", { { 'r', "MinTax", 700 } },
+            "MinTax", Verdict::SpeedOutside, "800 ± 50", Conclusion::Invalid,
+            "измерение недействительно: частота вращения вне допуска на минимальной частоте "
+            "вращения; измерение необходимо повторить" },
+        { "both speeds outside", { { 'r', "MinTax", 851 }, { 'r', "MaxTax", 2699 } }, "MaxTax",
+            Verdict::SpeedOutside, nullptr, Conclusion::Invalid,
+            "измерение недействительно: частота вращения вне допуска на обеих частотах вращения; "
+            "измерение необходимо повторить" },
+        { "speed on its window's edge", { coWithin, { 'r', "MinTax", 750 } }, "MinTax",
+            Verdict::Within, nullptr, Conclusion::Complies, nullptr },
+        { "no allowed deviation: the speed is not judged",
+            { coWithin, { 'm', "MinTaxD", 0 }, { 'r', "MinTax", 1200 } }, "MinTax",
+            Verdict::NoLimit, "—", Conclusion::Complies, nullptr },
+        { "λ without a limit", { coWithin, { 'm', "MinLambda", 0 }, { 'r', "MinLambda", 3 } },
+            "MinLambda", Verdict::NoLimit, "—", Conclusion::Complies, nullptr },
+        { "λ beyond the gauges' window", { coWithin, { 'r', "MinLambda", 1.6 } }, "MinLambda",
+            Verdict::Beyond, "0,50 … 1,50", Conclusion::Fails, nullptr },
+        { "λ -1: the instrument gave none", { coWithin, { 'r', "MaxLambda", -1 } }, "MaxLambda",
+            Verdict::NoValue, nullptr, Conclusion::Undetermined,
+            "соответствие установленным нормативам не определено" },
+        { "NOx is shown, not judged", { coWithin, { 'm', "MinNOx", 100 }, { 'r', "MinNOx", 500 } },
+            "MinNOx", Verdict::NoLimit, "—", Conclusion::Complies, nullptr },
+        { "no stored limits and no model", { { 'm', nullptr, 0 } }, "MinCO", Verdict::NoLimit, "",
+            Conclusion::Undetermined, "соответствие установленным нормативам не определено" },
+        { "no result", { { 'r', nullptr, 0 } }, "MinCO", Verdict::NoValue, nullptr,
+            Conclusion::Undetermined, "" },
+    };
+    for (const JudgementCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        ReportData d = storedReport();
+        for (const Set &set : c.changes) {
+            QVariantMap &map = set.map == 'r' ? d.qrResult : d.qrModel;
+            if (set.field)
+                map[set.field] = set.value;
+            else
+                map.clear();
+        }
+        const ReportJudgement j = ReportJudgement::judge(d.qrResult, d.qrModel);
+        EXPECT_EQ(j.verdict(c.field), c.verdict);
+        if (c.limit) {
+            EXPECT_EQ(j.limitText(c.field), QString::fromUtf8(c.limit));
+        }
+        EXPECT_EQ(j.conclusion(), c.conclusion);
+        if (c.conclusionText) {
+            EXPECT_EQ(j.conclusionText(), QString::fromUtf8(c.conclusionText));
+        }
+    }
 }
 
 // ---- names ----------------------------------------------------------------
@@ -179,20 +227,33 @@ TEST_F(ReportEngineTest, EveryListedNameResolvesAndTheStoredValuesPrintAsTheProg
         { "qrResult.ZMNum", QStringLiteral("1234") },
         { "qrResult.GovNumber", QStringLiteral("А123ВС77") },
         { "qrResult.MinCO", QStringLiteral("0,62") },
+        { "qrResult.MinLambda", QStringLiteral("1,00") },
         { "qrResult.MaxLambda", QStringLiteral("0,99") },
+        { "qrResult.LimMinCO", QStringLiteral("0,5") },
+        { "qrResult.CertificateValidUntil", QStringLiteral("31.12.2009") },
         { "qrModel.Name", QStringLiteral("Нейтрализатор") },
         { "qrModel.SaveSystem", QStringLiteral("нейтрализатор, лямбда-зонд") },
         { "qrModel.Category", QStringLiteral("M1") },
         { "qrModel.MaxTaxD", QStringLiteral("100") },
-        { "edReportPlace", QStringLiteral("НПФ &quot;Лумарис&quot;") },
+        { "qrModel.MaxLambda", QStringLiteral("1,00") },
+        { "edReportPlace", QStringLiteral("Пункт ТО № 3") },
         { "limit.MaxTax", QStringLiteral("2800 ± 100") },
+        { "limit.MaxLambda", QStringLiteral("0,50 … 1,50") },
         { "verdict.MinCO", QStringLiteral("вне нормы") },
         { "verdict.MinCH", QStringLiteral("в норме") },
         { "verdict.MinNOx", QStringLiteral("—") },
         { "verdict.Overall", QStringLiteral("не соответствует") },
+        { "verdict.Conclusion",
+            QStringLiteral("автомобиль не соответствует установленным нормативам содержания "
+                           "вредных веществ в отработавших газах") },
         { "mark.MinCO", QStringLiteral("beyond") },
         { "mark.Overall", QStringLiteral("beyond") },
-        { "obd.summary", QStringLiteral("не проводилась") },
+        { "report.Operator", QStringLiteral("Иванов И. И.") },
+        { "report.Verification",
+            QStringLiteral("Свидетельство о поверке № С-12/345 действительно до 31.12.2009") },
+        { "report.VerificationExpired", QString() },
+        { "report.LimitsSource", QString() },
+        { "report.VehicleDiagnosis", QStringLiteral("не проводилась") },
     };
     for (const auto &e : expected)
         EXPECT_TRUE(
@@ -221,7 +282,8 @@ TEST_F(ReportEngineTest, StoredDiagnosisPrintsItsSummaryOrThatItWasNotMade)
         QVariant stored;
         QString printed;
     } rows[] = {
-        { "a row stored before the column", QVariant(), QStringLiteral("не проводилась") },
+        { "a row stored before the column", QVariant(QMetaType::fromType<QString>()),
+            QStringLiteral("не проводилась") },
         { "no adapter", QString(), QStringLiteral("не проводилась") },
         { "a read that failed", QString::fromUtf8(failed.toJson()),
             QStringLiteral("не проводилась") },
@@ -233,11 +295,11 @@ TEST_F(ReportEngineTest, StoredDiagnosisPrintsItsSummaryOrThatItWasNotMade)
         { "not a diagnosis at all", QStringLiteral("<b>ok</b>"),
             QStringLiteral("сведения повреждены") },
     };
-    const ReportTemplate t = ReportTemplate::fromText(QStringLiteral("[obd.summary]"), "t");
+    const ReportTemplate t
+        = ReportTemplate::fromText(QStringLiteral("[report.VehicleDiagnosis]"), "t");
     for (const auto &row : rows) {
         ReportData d = storedReport();
-        if (row.stored.isValid())
-            d.qrResult[QStringLiteral("VehicleDiagnosis")] = row.stored;
+        d.qrResult[QStringLiteral("VehicleDiagnosis")] = row.stored;
         EXPECT_EQ(t.fill(d), row.printed.toHtmlEscaped()) << row.name;
     }
     EXPECT_EQ(t.fill(ReportData()), QString()) << "an empty browser prints nothing";
@@ -247,11 +309,59 @@ TEST_F(ReportEngineTest, OperatorTextIsEscapedNotTakenAsMarkup)
 {
     ReportData d = storedReport();
     d.qrResult["GovNumber"] = QStringLiteral("<b>X</b>");
-    d.edReportPlace = QStringLiteral("A & B");
+    d.qrResult["Place"] = QStringLiteral("A & B");
     const QString html
         = ReportTemplate::fromText(QStringLiteral("[qrResult.GovNumber]|[edReportPlace]"), "t")
               .fill(d);
     EXPECT_EQ(html, QStringLiteral("&lt;b&gt;X&lt;/b&gt;|A &amp; B"));
+}
+
+// What a protocol says of who measured it, with what and against which
+// limits follows the stored row, whatever the settings or the models say now.
+TEST_F(ReportEngineTest, StoredWithNamesFollowTheStoredRow)
+{
+    const QVariant none;
+    const struct
+    {
+        const char *what;
+        std::vector<std::pair<const char *, QVariant>> changes; // fields of the result
+        const char *name;
+        QString text;
+    } cases[] = {
+        { "stored the day after the validity date",
+            { { "CertificateValidUntil", QDate(2009, 2, 22) } }, "report.VerificationExpired",
+            QStringLiteral("Срок поверки прибора истёк") },
+        { "stored on the validity date (SQLite's date text)",
+            { { "CertificateValidUntil", "2009-02-23" }, { "Date", "2009-02-23" } },
+            "report.VerificationExpired", QString() },
+        { "no operator set", { { "Operator", "" } }, "report.Operator",
+            QStringLiteral("________________________________") },
+        { "certificate without a date", { { "CertificateValidUntil", none } },
+            "report.Verification", QStringLiteral("Свидетельство о поверке № С-12/345") },
+        { "a row stored before: nothing of it",
+            { { "Certificate", none }, { "CertificateValidUntil", none } }, "report.Verification",
+            QStringLiteral("Свидетельство о поверке: не указано") },
+        { "a row stored before: the place as set now", { { "Place", none } }, "edReportPlace",
+            QStringLiteral("НПФ &quot;Лумарис&quot;") },
+        { "an invalid measurement says nothing of the vehicle", { { "MaxTax", 2950.0 } },
+            "verdict.Overall", QStringLiteral("не определено") },
+        { "nor marks it as failed", { { "MaxTax", 2950.0 } }, "mark.Overall",
+            QStringLiteral("invalid") },
+    };
+    const auto fill = [](const ReportData &d, const char *name) {
+        return ReportTemplate::fromText(QStringLiteral("[%1]").arg(QLatin1String(name)), "t")
+            .fill(d);
+    };
+    for (const auto &c : cases) {
+        ReportData d = storedReport();
+        for (const auto &[field, value] : c.changes)
+            d.qrResult[field] = value;
+        EXPECT_EQ(fill(d, c.name), c.text) << c.what;
+    }
+    ReportData older = storedReport();
+    older.modelStored = false;
+    EXPECT_EQ(
+        fill(older, "report.LimitsSource"), QStringLiteral("нормативы по текущей таблице моделей"));
 }
 
 TEST_F(ReportEngineTest, EmptyBrowserGivesEmptyFieldsAndNoVerdict)
@@ -283,9 +393,11 @@ TEST_F(ReportEngineTest, UnknownNameIsRefusedAtLoadWithItsNameAndLine)
 TEST_F(ReportEngineTest, ShippedTemplateLoadsAndNamesEveryValueOfTheProtocol)
 {
     const ReportTemplate t = ReportTemplate::load(shippedTemplate());
-    for (const char *name : { "edReportPlace", "qrResult.Date", "qrResult.Time", "qrResult.ZMNum",
-             "qrModel.Name", "qrModel.Category", "qrModel.SaveSystem", "qrResult.GovNumber",
-             "limit.MinCO", "qrResult.MaxLambda", "verdict.MaxLambda", "verdict.Overall" })
+    for (const char *name :
+        { "edReportPlace", "qrResult.Date", "qrResult.Time", "qrResult.ZMNum", "qrModel.Name",
+            "qrModel.Category", "qrModel.SaveSystem", "qrResult.GovNumber", "limit.MinCO",
+            "qrResult.MaxLambda", "verdict.MaxLambda", "verdict.Conclusion", "report.Operator",
+            "report.Verification", "report.VerificationExpired", "report.LimitsSource" })
         EXPECT_TRUE(t.text().contains(QStringLiteral("[%1]").arg(QLatin1String(name)))) << name;
 }
 
@@ -378,9 +490,10 @@ TEST_F(ReportEngineTest, StoredResultAsPdfCarriesValuesAndVerdicts)
             path("report.pdf"), qEnvironmentVariable("ZELMOR_REPORT_SHOTS") + "/report.pdf");
     const QString text = pdfText(path("report.pdf"));
     for (const char *expected :
-        { "ПРОТОКОЛ № 42", "НПФ \"Лумарис\"", "23.02.2009", "14:03:27", "1234", "Нейтрализатор",
-            "M1", "нейтрализатор, лямбда-зонд", "А123ВС77", "0,62", "≤ 0,5", "вне нормы", "в норме",
-            "800 ± 50", "2810", "не соответствует", "Бортовая диагностика: не проводилась" })
+        { "ПРОТОКОЛ № 42", "Пункт ТО № 3", "23.02.2009", "14:03:27", "1234", "Нейтрализатор", "M1",
+            "нейтрализатор, лямбда-зонд", "А123ВС77", "0,62", "≤ 0,5", "вне нормы", "в норме",
+            "800 ± 50", "2810", "не соответствует", "Оператор Иванов И. И.",
+            "С-12/345 действительно до 31.12.2009", "Бортовая диагностика: не проводилась" })
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
                                                                 << text.toStdString();
 }

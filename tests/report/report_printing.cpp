@@ -1,3 +1,4 @@
+#include "database_csv_reader.h"
 #include "database_fixture.h"
 #include "database_message_box_answer.h"
 #include "report_pdf_text.h"
@@ -5,11 +6,14 @@
 #include "app/TestState.h"
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"
+#include "database/ReportCsv.h"
+#include "database/ReportFilter.h"
 #include "database/ui/TFormReports.h"
 #include "report/ui/ReportPage.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPrintPreviewWidget>
 #include <QProgressDialog>
@@ -34,6 +38,8 @@ protected:
         DatabaseFixture::SetUp();
         FormatSettings::setDecimalSeparator(QLatin1Char(','));
         openDb();
+        // As the main window does: the options as they stand at the store.
+        db->setInspectionSource([this] { return inspection; });
         TestResult r;
         r.modelIndex = 3; // "Нейтрализатор": CO ≤ 0.5 % at minimum speed
         r.govNumber = QStringLiteral("А123ВС77");
@@ -81,6 +87,8 @@ protected:
         return answer.shown() ? answer.text : QString();
     }
 
+    Inspection inspection { QStringLiteral("Пункт ТО № 3"), QStringLiteral("Иванов И. И."),
+        QStringLiteral("С-12/345"), QDate(2009, 12, 31) };
     int stored = 0;
     int printedCalls = 0;
     TestState state;
@@ -209,6 +217,104 @@ TEST_F(ReportPrintingTest, MeasuredValuesAreColouredAsOnTheReport)
     EXPECT_EQ(colour(0, 3), QColor(0x1B, 0x6E, 0x1B)); // CH 150 ≤ 200
     EXPECT_EQ(colour(0, 0), QColor(0x1B, 0x6E, 0x1B)); // 812 within 800 ± 50
     EXPECT_EQ(colour(0, 4), normal); // CO2: no limit
+}
+
+// A protocol printed again, after the model was edited, shows what its
+// result was judged by; a row stored without its limits says that it uses
+// the table's current ones. The browser, the PDF and the export agree.
+TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExport)
+{
+    page.setUp(area.get(), shippedTemplate());
+    const QDateTime day(QDate(2009, 2, 23), QTime(15, 0, 0));
+    TestResult r;
+    r.modelIndex = 3;
+    r.govNumber = QStringLiteral("B222BB");
+    r.instrumentNumber = 1234;
+    // Every gas within, the raised speed 2950 against 2800 ± 100.
+    r.means = { 0.4f, 150, 14.2f, 0.8f, 124, 812, 1.0f, 0.2f, 60, 14.6f, 0.5f, 0, 2950, 1.0f };
+    inspection.certificateValidUntil = QDate(2009, 2, 22); // the day before
+    const int invalid = db->StoreTestResult(r, day);
+    // A row of an older version: stored without any of it.
+    const int older = db->StoreTestResult(r, day.addSecs(60));
+    QStringList nulls;
+    for (const char *field : FieldNames::StoredWith)
+        nulls << QStringLiteral("\"%1\" = NULL").arg(QLatin1String(field));
+    column(QStringLiteral("UPDATE \"reports.db\" SET %1 WHERE \"Index\" = %2")
+               .arg(nulls.join(QStringLiteral(", ")))
+               .arg(older));
+    // The model is edited afterwards (any lane's models editor, or by hand).
+    column(QStringLiteral("UPDATE \"models.DB\" SET \"Name\" = 'Нейтр. новая', \"MinCO\" = 9.99, "
+                          "\"MaxTax\" = 2950 WHERE \"Index\" = 3"));
+
+    const QColor red(0xC0, 0x00, 0x00), green(0x1B, 0x6E, 0x1B);
+    const struct
+    {
+        const char *what;
+        int index;
+        const char *model, *minCoLimit, *conclusion;
+        QColor minCoColour;
+        bool limitsFromTable, expired, raisedSpeedOutside;
+        std::vector<const char *> printed;
+    } cases[] = {
+        { "stored with its limits", stored, "Нейтрализатор", "0,5",
+            "автомобиль не соответствует установленным нормативам", red, false, false, false,
+            { "Модель Нейтрализатор", "≤ 0,5", "2800 ± 100", "0,50 … 1,50", "1,00",
+                "Оператор Иванов И. И.",
+                "Свидетельство о поверке № С-12/345 действительно до 31.12.2009" } },
+        { "2950 rpm, stored after the verification date", invalid, "Нейтрализатор", "0,5",
+            "измерение недействительно: частота вращения вне допуска на повышенной", green, false,
+            true, true,
+            { "≤ 0,5", "частота вращения", "вне допуска", "измерение необходимо повторить",
+                "Срок поверки прибора истёк", "действительно до 22.02.2009" } },
+        { "stored without its limits", older, "Нейтр. новая", "9,99",
+            "автомобиль соответствует установленным нормативам", green, true, false, false,
+            { "нормативы по текущей таблице моделей", "≤ 9,99", "2950 ± 100", "Пункт ТО № 3",
+                "Свидетельство о поверке: не указано" } },
+    };
+    const QList<QStringList> csv = parseCsv(QString::fromUtf8(
+        ReportCsv::toCsv(ReportCsv::linesOf(db->connection(), ReportFilter())).mid(3)));
+    ASSERT_FALSE(csv.isEmpty());
+    const auto csvCell = [&](int index, const char *title) {
+        for (const QStringList &row : csv)
+            if (row.value(0) == QString::number(index))
+                return row.value(csv[0].indexOf(QString::fromUtf8(title)));
+        return QStringLiteral("<no row>");
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        form->prepareShow(c.index);
+        ASSERT_EQ(form->selectedReportIndex(), c.index);
+        EXPECT_EQ(form->labModel->text(), QString::fromUtf8(c.model));
+        EXPECT_EQ(form->limitEdits[0][2]->text(), QString::fromUtf8(c.minCoLimit));
+        EXPECT_EQ(form->measuredEdits[0][2]->palette().color(QPalette::Text), c.minCoColour);
+        EXPECT_TRUE(form->labConclusion->text().contains(QString::fromUtf8(c.conclusion)))
+            << form->labConclusion->text().toStdString();
+        EXPECT_EQ(form->labLimitsSource->isVisibleTo(form.get()), c.limitsFromTable);
+        EXPECT_EQ(form->labVerificationExpired->isVisibleTo(form.get()), c.expired);
+        EXPECT_EQ(form->labVerificationExpired->palette().color(QPalette::WindowText), red);
+        EXPECT_EQ(form->labStepStatus[1]->text().isEmpty(), !c.raisedSpeedOutside);
+
+        const QString pdf = dir.filePath(QStringLiteral("protocol-%1.pdf").arg(c.index));
+        ASSERT_TRUE(page.savePdf(pdf, form.get()));
+        if (const QString shots = qEnvironmentVariable("ZELMOR_SHOTS_DIR"); !shots.isEmpty()) {
+            QFile::copy(pdf, shots + QStringLiteral("/protocol-%1.pdf").arg(c.index));
+            form->grab().save(shots + QStringLiteral("/browser-%1.png").arg(c.index));
+        }
+        const QString text = pdfText(pdf).simplified();
+        for (const char *expected : c.printed)
+            EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                    << text.toStdString();
+        EXPECT_EQ(text.contains(QStringLiteral("таблице моделей")), c.limitsFromTable);
+        EXPECT_EQ(text.contains(QStringLiteral("не соответствует")),
+            QByteArray(c.conclusion).contains("не соответствует"));
+
+        EXPECT_EQ(csvCell(c.index, "Название модели"), QString::fromUtf8(c.model));
+        EXPECT_EQ(csvCell(c.index, "Норматив: Мин. CO, %"), QString::fromUtf8(c.minCoLimit));
+        EXPECT_TRUE(csvCell(c.index, "Заключение").startsWith(QString::fromUtf8(c.conclusion)));
+        EXPECT_EQ(csvCell(c.index, "Нормативы"),
+            c.limitsFromTable ? QStringLiteral("текущая таблица моделей")
+                              : QStringLiteral("сохранённые с результатом"));
+    }
 }
 
 } // namespace

@@ -3,14 +3,18 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pwd.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -48,10 +52,51 @@ bool chownTree(const QString &path, const QString &account)
     return ::chown(QFile::encodeName(path).constData(), pw->pw_uid, pw->pw_gid) == 0;
 }
 
+// A TCP port on the loopback address that nobody listens on now: the
+// system's choice for a socket bound to port 0. Another program may take it
+// before the server does; start() then tries another.
+int freeLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return 0;
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+QString randomPassword()
+{
+    QByteArray bytes(18, 0);
+    QRandomGenerator::system()->generate(bytes.begin(), bytes.end());
+    return QString::fromLatin1(bytes.toHex());
+}
+
+bool writePrivateFile(const QString &path, const QByteArray &contents)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    // The client ignores a password file others may read.
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return f.write(contents) == contents.size();
+}
+
 } // namespace
 
-PgServer::PgServer(bool durable)
-    : m_durable(durable)
+PgServer::PgServer()
+    : PgServer(Options {})
+{ }
+
+PgServer::PgServer(Options options)
+    : m_options(options)
     , m_root(QDir::tempPath() + QStringLiteral("/zelmor-pg-XXXXXX"))
     , m_account(serverAccount())
 { }
@@ -89,7 +134,8 @@ QString PgServer::run(
         const QByteArray entry(*e);
         const QByteArray name = entry.left(entry.indexOf('='));
         if (name == "PGHOST" || name == "PGPORT" || name == "PGUSER" || name == "PGDATABASE"
-            || name == "PGSERVICE" || name == "LC_ALL")
+            || name == "PGSERVICE" || name == "PGSERVICEFILE" || name == "PGSSLMODE"
+            || name == "PGSSLROOTCERT" || name == "PGPASSFILE" || name == "LC_ALL")
             continue;
         envBytes.push_back(entry);
     }
@@ -175,21 +221,78 @@ QString PgServer::initCluster()
     if (!QFile::exists(bin("initdb")))
         return QStringLiteral("%1 is missing; install the server (scripts/install-deps.sh)")
             .arg(bin("initdb"));
-    if (!QDir().mkpath(socketFolder()))
-        return QStringLiteral("cannot create %1").arg(socketFolder());
+    for (const QString &folder : { socketFolder(), tlsFolder() })
+        if (!QDir().mkpath(folder))
+            return QStringLiteral("cannot create %1").arg(folder);
     if (!m_account.isEmpty()) {
-        for (const QString &path : { m_root.path(), socketFolder() })
+        for (const QString &path : { m_root.path(), socketFolder(), tlsFolder() })
             if (!chownTree(path, m_account))
                 return QStringLiteral("cannot hand %1 to %2").arg(path, m_account);
     }
-    const QString error = run(bin("initdb"),
+    QString error = run(bin("initdb"),
         { QStringLiteral("-D"), dataFolder(), QStringLiteral("-U"), QLatin1String(SuperUser),
             QStringLiteral("--auth=trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
             QStringLiteral("--locale=C"), QStringLiteral("--no-sync") },
         InitTimeoutMs);
     if (!error.isEmpty())
         return QStringLiteral("initdb: ") + error;
+    // The superuser over the socket in our own folder; everybody else over
+    // the network port, with a password and, when served, only over TLS.
+    const QByteArray hba = QByteArrayLiteral("local all all trust\n")
+        + (m_options.tls ? "hostssl" : "host") + " all all 127.0.0.1/32 scram-sha-256\n";
+    QFile file(dataFolder() + QStringLiteral("/pg_hba.conf"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(hba) != hba.size())
+        return QStringLiteral("cannot write %1").arg(file.fileName());
+    file.close();
+    if (m_options.tls) {
+        error = makeCertificates();
+        if (!error.isEmpty())
+            return error;
+    }
     m_initialised = true;
+    return {};
+}
+
+QString PgServer::makeCertificates()
+{
+    // Made by the server's account, which must own the server's key.
+    const QString folder = tlsFolder() + QLatin1Char('/');
+    const QStringList ecKey = { QStringLiteral("-newkey"), QStringLiteral("ec"),
+        QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
+        QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("30") };
+    const QStringList authority
+        = { QStringLiteral("-addext"), QStringLiteral("basicConstraints=critical,CA:TRUE"),
+              QStringLiteral("-addext"), QStringLiteral("keyUsage=critical,keyCertSign,cRLSign") };
+    const QList<QStringList> steps = {
+        QStringList { QStringLiteral("req"), QStringLiteral("-x509") } + ecKey
+            + QStringList { QStringLiteral("-keyout"), folder + QStringLiteral("ca.key"),
+                QStringLiteral("-out"), rootCertificate(), QStringLiteral("-subj"),
+                QStringLiteral("/CN=Zelmor test station CA") }
+            + authority,
+        QStringList { QStringLiteral("req"), QStringLiteral("-x509") } + ecKey
+            + QStringList { QStringLiteral("-keyout"), folder + QStringLiteral("other-ca.key"),
+                QStringLiteral("-out"), otherRootCertificate(), QStringLiteral("-subj"),
+                QStringLiteral("/CN=Zelmor other CA") }
+            + authority,
+        QStringList { QStringLiteral("req") } + ecKey
+            + QStringList { QStringLiteral("-keyout"), folder + QStringLiteral("server.key"),
+                QStringLiteral("-out"), folder + QStringLiteral("server.crt"),
+                QStringLiteral("-CA"), rootCertificate(), QStringLiteral("-CAkey"),
+                folder + QStringLiteral("ca.key"), QStringLiteral("-subj"),
+                QStringLiteral("/CN=localhost"), QStringLiteral("-addext"),
+                QStringLiteral("subjectAltName=DNS:localhost,IP:127.0.0.1"),
+                QStringLiteral("-addext"), QStringLiteral("basicConstraints=critical,CA:FALSE"),
+                QStringLiteral("-addext"), QStringLiteral("extendedKeyUsage=serverAuth") },
+    };
+    for (const QStringList &arguments : steps) {
+        const QString error = run(QStringLiteral("openssl"), arguments, ClientTimeoutMs);
+        if (!error.isEmpty())
+            return QStringLiteral("openssl: ") + error;
+    }
+    // The server refuses a key that others may read.
+    if (!QFile::setPermissions(folder + QStringLiteral("server.key"),
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return QStringLiteral("cannot protect %1server.key").arg(folder);
     return {};
 }
 
@@ -202,11 +305,39 @@ QString PgServer::start()
         if (!error.isEmpty())
             return error;
     }
-    QString options = QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' "
-                                     "-c port=%2 -c max_connections=40")
-                          .arg(socketFolder())
-                          .arg(Port);
-    if (!m_durable)
+    // A restart keeps its port: clients come back to where the server was.
+    // A first start whose port was taken meanwhile tries another.
+    const bool firstStart = m_port == 0;
+    QString error;
+    for (int attempt = 0; attempt < (firstStart ? 3 : 1); ++attempt) {
+        if (firstStart)
+            m_port = freeLoopbackPort();
+        if (m_port == 0)
+            return QStringLiteral("no free port on %1").arg(QLatin1String(TcpHost));
+        error = startOnce();
+        if (error.isEmpty()) {
+            m_running = true;
+            return {};
+        }
+        if (!error.contains(QLatin1String("could not bind")))
+            break;
+    }
+    if (firstStart)
+        m_port = 0;
+    return error;
+}
+
+QString PgServer::startOnce()
+{
+    QString options = QStringLiteral("-c listen_addresses='%1' -c unix_socket_directories='%2' "
+                                     "-c port=%3 -c max_connections=40")
+                          .arg(QLatin1String(TcpHost), socketFolder())
+                          .arg(m_port);
+    if (m_options.tls)
+        options += QStringLiteral(" -c ssl=on -c ssl_cert_file='%1/server.crt' "
+                                  "-c ssl_key_file='%1/server.key'")
+                       .arg(tlsFolder());
+    if (!m_options.durable)
         options
             += QStringLiteral(" -c fsync=off -c synchronous_commit=off -c full_page_writes=off");
     const QString error = run(bin("pg_ctl"),
@@ -216,7 +347,6 @@ QString PgServer::start()
         (StartTimeoutS + 10) * 1000);
     if (!error.isEmpty())
         return QStringLiteral("server did not start: %1\n%2").arg(error, logTail());
-    m_running = true;
     return {};
 }
 
@@ -242,7 +372,7 @@ QString PgServer::psql(const QString &database, const QString &statement, QStrin
     const QString e = run(bin("psql"),
         { QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"), QStringLiteral("-t"),
             QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"),
-            socketFolder(), QStringLiteral("-p"), QString::number(Port), QStringLiteral("-U"),
+            socketFolder(), QStringLiteral("-p"), QString::number(m_port), QStringLiteral("-U"),
             QLatin1String(SuperUser), QStringLiteral("-d"), database, QStringLiteral("-c"),
             statement },
         ClientTimeoutMs, &output);
@@ -251,12 +381,54 @@ QString PgServer::psql(const QString &database, const QString &statement, QStrin
     return output.trimmed();
 }
 
-QString PgServer::createDatabase(const QString &name)
+QString PgServer::createDatabase(const QString &name, const QString &owner)
 {
+    const auto quoted = [](QString id) { return '"' + id.replace('"', "\"\"") + '"'; };
     QString error;
     psql(QStringLiteral("postgres"),
-        QStringLiteral("CREATE DATABASE \"%1\"").arg(QString(name).replace('"', "\"\"")), &error);
+        QStringLiteral("CREATE DATABASE %1").arg(quoted(name))
+            + (owner.isEmpty() ? QString() : QStringLiteral(" OWNER ") + quoted(owner)),
+        &error);
     return error;
+}
+
+QString PgServer::createStationRoles(int lanes)
+{
+    struct Role
+    {
+        QString name;
+        bool login;
+    };
+    QList<Role> roles = { { QLatin1String(OwnerRole), true }, { QLatin1String(AdminRole), false },
+        { QLatin1String(ModelsRole), false } };
+    for (int lane = 1; lane <= lanes; ++lane)
+        roles.append({ laneRole(lane), true });
+    QString statements;
+    QByteArray passwords;
+    for (const Role &r : roles) {
+        statements += QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE "
+                                     "rolname = '%1') THEN CREATE ROLE %1; END IF; END$$;\n")
+                          .arg(r.name);
+        if (!r.login) {
+            statements += QStringLiteral("ALTER ROLE %1 NOLOGIN;\n").arg(r.name);
+            continue;
+        }
+        const QString password = randomPassword();
+        statements += QStringLiteral("ALTER ROLE %1 LOGIN PASSWORD '%2';\n").arg(r.name, password);
+        passwords += QStringLiteral("*:%1:*:%2:%3\n").arg(m_port).arg(r.name, password).toUtf8();
+    }
+    // Until the station's store and delete functions exist, a lane works
+    // as the owner of the tables, as the program expects today.
+    for (int lane = 1; lane <= lanes; ++lane)
+        statements += QStringLiteral("GRANT %2 TO %1;\nALTER ROLE %1 SET role = '%2';\n")
+                          .arg(laneRole(lane), QLatin1String(OwnerRole));
+    QString error;
+    psql(QStringLiteral("postgres"), statements, &error);
+    if (!error.isEmpty())
+        return error;
+    if (!writePrivateFile(passwordFile(), passwords))
+        return QStringLiteral("cannot write %1").arg(passwordFile());
+    return {};
 }
 
 QString PgServer::logTail(int lines) const
