@@ -26,6 +26,7 @@ const QString VerificationName = QStringLiteral("Verification");
 const QString VerificationExpiredName = QStringLiteral("VerificationExpired");
 const QString LimitsSourceName = QStringLiteral("LimitsSource");
 const QString DiagnosisName = QStringLiteral("VehicleDiagnosis");
+const QString SpeedSourceName = QStringLiteral("SpeedSource");
 // Where the operator signs when no operator was stored with the result.
 const QString SignatureLine = QStringLiteral("________________________________");
 
@@ -48,7 +49,7 @@ QStringList buildNames()
             names << prefix + QLatin1String(f);
     names << VerdictPrefix + Overall << VerdictPrefix + ConclusionName << MarkPrefix + Overall;
     for (const QString &name : { OperatorName, VerificationName, VerificationExpiredName,
-             LimitsSourceName, DiagnosisName })
+             LimitsSourceName, DiagnosisName, SpeedSourceName })
         names << ReportPrefix + name;
     return names;
 }
@@ -144,7 +145,9 @@ QString reportText(const QString &name, const ReportData &data)
             ? QStringLiteral("Срок поверки прибора истёк")
             : QString();
     if (name == DiagnosisName)
-        return diagnosisText(data.qrResult.value(DiagnosisName));
+        return ReportNames::vehicleDiagnosis(data.qrResult);
+    if (name == SpeedSourceName)
+        return ReportNames::speedSourceNote(data.qrResult);
     if (name == LimitsSourceName && !data.modelStored)
         return QStringLiteral("нормативы по текущей таблице моделей");
     return QString();
@@ -206,4 +209,20 @@ bool ReportNames::verificationExpired(const QVariantMap &result)
     const QDate until = dateOf(result.value(QStringLiteral("CertificateValidUntil")));
     const QDate stored = dateOf(result.value(QStringLiteral("Date")));
     return until.isValid() && stored.isValid() && stored > until;
+}
+
+QString ReportNames::vehicleDiagnosis(const QVariantMap &result)
+{
+    return diagnosisText(result.value(DiagnosisName));
+}
+
+QString ReportNames::speedSourceNote(const QVariantMap &result)
+{
+    const QString source = result.value(SpeedSourceName).toString();
+    if (source == QLatin1String("OBD"))
+        return QStringLiteral("Частота вращения: от бортового компьютера (OBD)");
+    if (source == QLatin1String("mixed"))
+        return QStringLiteral(
+            "Частота вращения: частично от бортового компьютера (OBD), частично от прибора");
+    return QString();
 }
