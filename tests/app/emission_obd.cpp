@@ -20,6 +20,7 @@
 #include "graphs/GASE_GRAPH.h"
 #include "tests/app/emission_support.h"
 #include "tests/app/emission_window_fixture.h"
+#include "tests/report/report_pdf_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -112,12 +113,31 @@ protected:
         ASSERT_TRUE(waitFor([&] { return main->opros().snapshot().LastResult.tax == 2520; }));
         pressKey(Qt::Key_F3);
         ASSERT_TRUE(waitFor([&] { return state.RaisedSpeedDone; }));
+        // The report browser opens on the stored result: its protocol is
+        // saved as a PDF, as the operator's "PDF..." does.
         ModalScript browse;
-        browse.then([](QWidget *w) { w->close(); });
+        browse.then([&](QWidget *w) {
+            if (auto *browser = qobject_cast<TFormReports *>(w)) {
+                browserDiagnosis = browser->labObdDiagnosis->text();
+                browser->setSaveFileDialog(
+                    [&](QWidget *, const QString &) { return protocolPath(); });
+                browser->btnPdf->click();
+                if (const QString shots = qEnvironmentVariable("ZELMOR_SHOTS_DIR");
+                    !shots.isEmpty())
+                    browser->grab().save(shots + QStringLiteral("/BrowserObd.png"));
+            }
+            w->close();
+        });
+        QFile::remove(protocolPath());
         pressKey(Qt::Key_F4);
         ASSERT_TRUE(waitFor([&] { return browse.done(); }, 5000));
         ASSERT_TRUE(state.ReportDone);
     }
+
+    QString protocolPath() const { return obdDir.filePath(QStringLiteral("protocol.pdf")); }
+
+    // The protocol's text as a reader of the PDF finds it, on one line.
+    QString protocolText() const { return pdfText(protocolPath()).simplified(); }
 
     QSqlRecord storedRow()
     {
@@ -127,17 +147,14 @@ protected:
         return q.record();
     }
 
-    // Where the stored speeds came from and the stored diagnosis, as the
-    // test hands them to the store; the row's own columns once it has them.
+    // Where the stored speeds came from and the stored diagnosis, in the
+    // row's own columns.
     void expectStoredWith(const QString &source, const std::function<void(const QString &)> &json)
     {
-        EXPECT_EQ(EmissionProcedure::speedSourceOf(main->state()), source);
-        json(main->emissionTest().diagnosis().storedText());
         const QSqlRecord row = storedRow();
-        if (row.indexOf(QStringLiteral("SpeedSource")) >= 0) {
-            EXPECT_EQ(row.value(QStringLiteral("SpeedSource")).toString(), source);
-            json(row.value(QStringLiteral("VehicleDiagnosis")).toString());
-        }
+        ASSERT_GE(row.indexOf(QStringLiteral("SpeedSource")), 0);
+        EXPECT_EQ(row.value(QStringLiteral("SpeedSource")).toString(), source);
+        json(row.value(QStringLiteral("VehicleDiagnosis")).toString());
     }
 
     void saveShot(const QString &name)
@@ -151,6 +168,7 @@ protected:
 
     QTemporaryDir obdDir;
     QString obdPath;
+    QString browserDiagnosis; // what the report browser showed after F4
     DiagnosePage *page = nullptr;
 };
 
@@ -209,6 +227,19 @@ TEST_F(EmissionWithObd, AdapterChosenInTheOptionsGivesTheSpeedsAndTheDiagnosis)
         EXPECT_EQ(d->codes, QStringList { QStringLiteral("P0420") });
         EXPECT_EQ(d->vin, QStringLiteral("ZLM1SM0A1B2C34567"));
     });
+    // The browser and the protocol say what the car said.
+    const QString line = QStringLiteral("Бортовая диагностика: индикатор неисправности включён; "
+                                        "готовность: ");
+    EXPECT_TRUE(browserDiagnosis.startsWith(line)) << qPrintable(browserDiagnosis);
+    EXPECT_TRUE(browserDiagnosis.endsWith(
+        QStringLiteral("\nЧастота вращения: от бортового компьютера (OBD)")))
+        << qPrintable(browserDiagnosis);
+    const QString protocol = protocolText();
+    for (const QString &expected : { line, QStringLiteral("катализатор ✓"),
+             QStringLiteral("система улавливания паров топлива ✗"),
+             QStringLiteral("коды неисправностей: P0420; VIN ZLM1SM0A1B2C34567") })
+        EXPECT_TRUE(protocol.contains(expected)) << qPrintable(expected) << "\n"
+                                                 << qPrintable(protocol);
 }
 
 // Whatever the adapter does, the test runs to its stored result; only the
@@ -268,6 +299,9 @@ TEST_F(EmissionWithObd, AMissingOrFailingAdapterCostsNothingButTheNote)
             ASSERT_TRUE(d) << qPrintable(json);
             EXPECT_EQ(d->read(), read);
         });
+        EXPECT_EQ(
+            protocolText().contains(QStringLiteral("Бортовая диагностика: не проводилась")), !read)
+            << qPrintable(protocolText());
         if (!read)
             saveShot(QStringLiteral("DiagnoseObdFailed.png"));
         TearDown();

@@ -254,6 +254,7 @@ TEST_F(ReportEngineTest, EveryListedNameResolvesAndTheStoredValuesPrintAsTheProg
         { "report.VerificationExpired", QString() },
         { "report.LimitsSource", QString() },
         { "report.VehicleDiagnosis", QStringLiteral("не проводилась") },
+        { "report.SpeedSource", QString() },
     };
     for (const auto &e : expected)
         EXPECT_TRUE(
