@@ -19,8 +19,10 @@
 namespace {
 
 constexpr int ClientWidth = 978;
-// Under the conclusion, the vehicle's own diagnosis takes up to three lines.
-constexpr int DiagnosisHeight = 64;
+// Under the conclusion, the vehicle's own diagnosis takes up to six lines
+// of a smaller font.
+constexpr int DiagnosisHeight = 96;
+constexpr int DiagnosisFontPixels = 12;
 constexpr int ClientHeight = 634 + DiagnosisHeight;
 constexpr int ButtonsTop = 600 + DiagnosisHeight;
 constexpr int FontPixels = 13;
@@ -269,6 +271,9 @@ void TFormReports::buildJudgementLabels(QWidget *group)
     // from its computer, where the engine speeds came from.
     labObdDiagnosis
         = note(group, "labObdDiagnosis", QRect(16, 450, 665, DiagnosisHeight), QString());
+    QFont diagnosisFont = font();
+    diagnosisFont.setPixelSize(DiagnosisFontPixels);
+    labObdDiagnosis->setFont(diagnosisFont);
     labObdDiagnosis->setWordWrap(true);
     labObdDiagnosis->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // On the first block's title: where the "Допуск:" rows come from when

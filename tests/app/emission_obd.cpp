@@ -123,8 +123,13 @@ protected:
                     [&](QWidget *, const QString &) { return protocolPath(); });
                 browser->btnPdf->click();
                 if (const QString shots = qEnvironmentVariable("ZELMOR_SHOTS_DIR");
-                    !shots.isEmpty())
-                    browser->grab().save(shots + QStringLiteral("/BrowserObd.png"));
+                    !shots.isEmpty()) {
+                    static int shot = 0;
+                    const QString name = shots + QStringLiteral("/ProtocolObd-%1").arg(++shot);
+                    browser->grab().save(name + QStringLiteral(".png"));
+                    QFile::remove(name + QStringLiteral(".pdf"));
+                    QFile::copy(protocolPath(), name + QStringLiteral(".pdf"));
+                }
             }
             w->close();
         });

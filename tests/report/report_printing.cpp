@@ -241,9 +241,12 @@ TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExpo
     diagnosis.result = VehicleDiagnosis::Result::Read;
     diagnosis.status.milOn = true;
     diagnosis.status.codeCount = 1;
-    diagnosis.status.supported.insert(ObdMonitor::Catalyst);
-    diagnosis.status.supported.insert(ObdMonitor::OxygenSensor);
+    // Every monitor a spark-ignition car may have: the longest text there is.
+    for (const ObdMonitorInfo &info : obdMonitors())
+        if (info.group != ObdMonitorGroup::Compression)
+            diagnosis.status.supported.insert(info.monitor);
     diagnosis.status.incomplete.insert(ObdMonitor::OxygenSensor);
+    diagnosis.vin = QStringLiteral("ZLM1SM0A1B2C34567");
     diagnosis.codesRead = true;
     diagnosis.codes = QStringList { QStringLiteral("P0420") };
     withObd.vehicleDiagnosis = QString::fromUtf8(diagnosis.toJson());
@@ -271,7 +274,7 @@ TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExpo
         QColor minCoColour;
         bool limitsFromTable, expired, raisedSpeedOutside;
         std::vector<const char *> printed;
-        const char *browserDiagnosis = "Бортовая диагностика: не проводилась";
+        QString browserDiagnosis = QStringLiteral("Бортовая диагностика: не проводилась");
     } cases[] = {
         { "stored with its limits", stored, "Нейтрализатор", "0,5",
             "автомобиль не соответствует установленным нормативам", red, false, false, false,
@@ -290,12 +293,13 @@ TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExpo
                 "Свидетельство о поверке: не указано", "Бортовая диагностика: не проводилась" } },
         { "measured with the vehicle's computer", obd, "Нейтрализатор", "0,5",
             "автомобиль соответствует установленным нормативам", green, false, false, false,
-            { "Бортовая диагностика: индикатор неисправности включён; готовность: катализатор ✓, "
-              "кислородный датчик ✗; коды неисправностей: P0420",
+            { "Бортовая диагностика: индикатор неисправности включён; готовность: пропуски "
+              "воспламенения ✓,",
+                "катализатор ✓,", "кислородный датчик ✗,",
+                "коды неисправностей: P0420; VIN ZLM1SM0A1B2C34567",
                 "Частота вращения: от бортового компьютера (OBD)" },
-            "Бортовая диагностика: индикатор неисправности включён; готовность: катализатор ✓, "
-            "кислородный датчик ✗; коды неисправностей: P0420\n"
-            "Частота вращения: от бортового компьютера (OBD)" },
+            QStringLiteral("Бортовая диагностика: ") + diagnosis.summary()
+                + QStringLiteral("\nЧастота вращения: от бортового компьютера (OBD)") },
     };
     const QList<QStringList> csv = parseCsv(QString::fromUtf8(
         ReportCsv::toCsv(ReportCsv::linesOf(db->connection(), ReportFilter())).mid(3)));
@@ -319,7 +323,10 @@ TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExpo
         EXPECT_EQ(form->labVerificationExpired->isVisibleTo(form.get()), c.expired);
         EXPECT_EQ(form->labVerificationExpired->palette().color(QPalette::WindowText), red);
         EXPECT_EQ(form->labStepStatus[1]->text().isEmpty(), !c.raisedSpeedOutside);
-        EXPECT_EQ(form->labObdDiagnosis->text(), QString::fromUtf8(c.browserDiagnosis));
+        EXPECT_EQ(form->labObdDiagnosis->text(), c.browserDiagnosis);
+        // The whole of it fits its place.
+        EXPECT_LE(form->labObdDiagnosis->heightForWidth(form->labObdDiagnosis->width()),
+            form->labObdDiagnosis->height());
 
         const QString pdf = dir.filePath(QStringLiteral("protocol-%1.pdf").arg(c.index));
         ASSERT_TRUE(page.savePdf(pdf, form.get()));

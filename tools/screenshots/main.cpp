@@ -219,9 +219,12 @@ int main(int argc, char **argv)
     options->listOptions->setCurrentRow(
         options->tabsOptions->indexOf(options->cboxObdPort->parentWidget()));
     options->cbObdEnabled->setChecked(true);
-    options->cboxObdPort->setEditText(sim.obdLink());
+    // Pictured with the Bluetooth port an operator would choose; the
+    // simulated car's own port is set before OK.
+    options->cboxObdPort->setEditText(QStringLiteral("/dev/rfcomm0"));
     pause(300);
     save(options, "options-obd.png");
+    options->cboxObdPort->setEditText(sim.obdLink());
     options->btnOK->click();
     for (const QString &line : { QStringLiteral("obd rpm %1").arg(int(model.limits.MinTax) + 12),
              QStringLiteral("obd codes P0420"), QStringLiteral("obd incomplete evap"),
@@ -261,6 +264,9 @@ int main(int argc, char **argv)
     result.instrumentNumber = 1234;
     result.means
         = { 0.42f, 96, 14.6f, 0.7f, 118, 820, 1.01f, 0.21f, 48, 14.8f, 0.5f, 95, 2540, 1.0f };
+    // Measured with the car's computer: its speeds and the diagnosis read above.
+    result.speedSource = QStringLiteral("OBD");
+    result.vehicleDiagnosis = main->emissionTest().diagnosis().storedText();
     main->database().StoreTestResult(result);
     TFormReports *browser = main->dialogs().FormReports;
     browser->prepareShow();
