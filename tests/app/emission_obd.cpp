@@ -313,6 +313,13 @@ TEST_F(EmissionWithObd, AMissingOrFailingAdapterCostsNothingButTheNote)
         EXPECT_EQ(
             protocolText().contains(QStringLiteral("Бортовая диагностика: не проводилась")), !read)
             << qPrintable(protocolText());
+        EXPECT_EQ(
+            browserDiagnosis.startsWith(QStringLiteral("Бортовая диагностика: не проводилась")),
+            !read)
+            << qPrintable(browserDiagnosis);
+        EXPECT_EQ(browserDiagnosis.contains(QStringLiteral("частично от бортового компьютера")),
+            row.source == EmissionProcedure::speedMixed())
+            << qPrintable(browserDiagnosis);
         if (!read)
             saveShot(QStringLiteral("DiagnoseObdFailed.png"));
         TearDown();
