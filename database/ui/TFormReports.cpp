@@ -279,6 +279,15 @@ void TFormReports::showJudgement()
                                                 : palette().color(QPalette::WindowText).name()));
     labLimitsSource->setVisible(data.hasReport() && !data.modelStored);
     labVerificationExpired->setVisible(ReportNames::verificationExpired(data.qrResult));
+    QString diagnosis;
+    if (data.hasReport()) {
+        diagnosis = QStringLiteral("Бортовая диагностика: ")
+            + ReportNames::vehicleDiagnosis(data.qrResult);
+        if (const QString source = ReportNames::speedSourceNote(data.qrResult); !source.isEmpty())
+            diagnosis += QLatin1Char('\n') + source;
+    }
+    labObdDiagnosis->setText(diagnosis);
+    labObdDiagnosis->setToolTip(diagnosis);
 }
 
 ReportData TFormReports::reportData() const
