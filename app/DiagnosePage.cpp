@@ -21,9 +21,10 @@ constexpr int PageHeight = 768;
 constexpr int PanelWidth = 226;
 constexpr int GroupLeft = 6;
 constexpr int GroupWidth = PanelWidth - 2 * GroupLeft;
-constexpr int OperationsTop = 6, OperationsHeight = 262;
-constexpr int VehicleTop = 276, VehicleHeight = 118;
-constexpr int InstrumentTop = 402, InstrumentHeight = 150;
+constexpr int OperationsTop = 6, OperationsHeight = 300;
+constexpr int VehicleTop = 312, VehicleHeight = 112;
+constexpr int InstrumentTop = 430, InstrumentHeight = 146;
+constexpr int ObdTop = 582, ObdHeight = PageHeight - ObdTop - 6;
 constexpr int StepTop = 24, StepPitch = 44, StepHeight = 36, ShapeLeft = 30, ShapeWidth = 174;
 // Values stand clear of their longest caption, "Время прогрева:".
 constexpr int ValueLeft = 128;
@@ -87,6 +88,9 @@ EmissionProcedureControls DiagnosePage::emissionControls() const
     c.ShapeMinRatio = ShapeMinRatio;
     c.ShapeMaxRatio = ShapeMaxRatio;
     c.Shape8 = Shape8;
+    c.btnObd = btnObd;
+    c.ShapeObd = ShapeObd;
+    c.labObdDiagnosis = labObdDiagnosis;
     c.OKZero = OKZero;
     c.OKMinRatio = OKMinRatio;
     c.OKMaxRatio = OKMaxRatio;
@@ -115,6 +119,7 @@ void DiagnosePage::buildSidePanel()
     buildOperations();
     buildVehicle();
     buildInstrument();
+    buildObd();
 
     // Spare fields for intermediate figures of a measurement, present under
     // their names and hidden; nothing in the program uses them yet.
@@ -154,11 +159,14 @@ void DiagnosePage::buildOperations()
             QStringLiteral("F3 - Пов. обороты   ") },
         { &btnReport, &Shape8, &OKReport, "btnReport", "Shape8", "OKReport",
             QStringLiteral("F4 - Отчёт            ") },
+        { &btnObd, &ShapeObd, nullptr, "btnObd", "ShapeObd", nullptr,
+            QStringLiteral("F5 - Диагн. OBD    ") },
     };
+    constexpr int StepCount = int(std::size(steps));
     QFont buttonFont = font();
     buttonFont.setBold(true);
     buttonFont.setPixelSize(14);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < StepCount; ++i) {
         const Step &step = steps[i];
         const int top = StepTop + i * StepPitch;
         QFrame *shape = new QFrame(GroupOperations);
@@ -180,6 +188,8 @@ void DiagnosePage::buildOperations()
             " padding-left: 8px; }"));
         *step.button = button;
 
+        if (!step.mark)
+            continue;
         QLabel *mark = makeLabel(
             GroupOperations, QStringLiteral("✔"), QRect(8, top + 8, 20, 20), step.markName);
         mark->setStyleSheet(QStringLiteral("color: lime; font-weight: bold; font-size: 16px;"));
@@ -187,7 +197,7 @@ void DiagnosePage::buildOperations()
         *step.mark = mark;
     }
 
-    const int progressTop = StepTop + 4 * StepPitch + 4;
+    const int progressTop = StepTop + StepCount * StepPitch - 6;
     QLabel *caption = makeLabel(GroupOperations, QStringLiteral("прогресс операции:"),
         QRect(10, progressTop, 190, 18), "labProgress");
     MainProgress = new QProgressBar(GroupOperations);
@@ -245,6 +255,20 @@ void DiagnosePage::buildInstrument()
         value->setStyleSheet(QStringLiteral("color: lime; font-weight: bold;"));
 }
 
+void DiagnosePage::buildObd()
+{
+    GroupObd = new QGroupBox(QStringLiteral("Бортовая диагностика"), PanelMeasure);
+    GroupObd->setObjectName(QStringLiteral("GroupObd"));
+    GroupObd->setGeometry(GroupLeft, ObdTop, GroupWidth, ObdHeight);
+    labObdDiagnosis = makeLabel(
+        GroupObd, QString(), QRect(8, 20, GroupWidth - 16, ObdHeight - 26), "labObdDiagnosis");
+    // What the vehicle says comes from outside: never markup.
+    labObdDiagnosis->setTextFormat(Qt::PlainText);
+    labObdDiagnosis->setWordWrap(true);
+    labObdDiagnosis->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    labObdDiagnosis->setStyleSheet(QStringLiteral("color: lime;"));
+}
+
 void DiagnosePage::buildGraphs()
 {
     for (int i = 0; i < 5; ++i) {
@@ -274,11 +298,13 @@ void DiagnosePage::buildDisplays()
         QLabel **readout, **below, **centre, **above;
         const char *name;
         QString caption;
+        QLabel **source;
     };
     const Row rows[] = {
-        { &labTax, &labTax1, &labTax2, &labTax3, "labTax", QStringLiteral("Tах") },
-        { &labTm, &labTm1, &labTm2, &labTm3, "labTm", QStringLiteral("Тм") },
-        { &labLambda, &labLambda1, &labLambda2, &labLambda3, "labLambda", QStringLiteral("λ") },
+        { &labTax, &labTax1, &labTax2, &labTax3, "labTax", QStringLiteral("Tах"), &labTaxSource },
+        { &labTm, &labTm1, &labTm2, &labTm3, "labTm", QStringLiteral("Тм"), &labTmSource },
+        { &labLambda, &labLambda1, &labLambda2, &labLambda3, "labLambda", QStringLiteral("λ"),
+            nullptr },
     };
     QFont nameFont = font();
     nameFont.setPixelSize(34);
@@ -299,11 +325,23 @@ void DiagnosePage::buildDisplays()
         *row.readout = readout;
 
         QLabel *name
-            = makeLabel(PanelDiagnose, row.caption, QRect(NameLeft, top + 8, NameWidth, 44));
+            = makeLabel(PanelDiagnose, row.caption, QRect(NameLeft, top + 2, NameWidth, 44));
         name->setObjectName(QString::fromLatin1(row.name) + QStringLiteral("Name"));
         name->setFont(nameFont);
         name->setStyleSheet(QStringLiteral("color: yellow;"));
         name->setBuddy(readout);
+        if (row.source) {
+            // Under the name: where the value comes from, when not the instrument.
+            QLabel *source = makeLabel(PanelDiagnose, QStringLiteral("OBD"),
+                QRect(NameLeft, top + 44, NameWidth - 4, 18),
+                (QString::fromLatin1(row.name) + QStringLiteral("Source")).toLatin1().constData());
+            source->setAlignment(Qt::AlignCenter);
+            source->setStyleSheet(
+                QStringLiteral("color: black; background: rgb(255, 238, 198); font-weight: bold;"));
+            source->setToolTip(QStringLiteral("значение от бортового компьютера автомобиля"));
+            source->hide();
+            *row.source = source;
+        }
 
         auto *gauge = new TfrGraphG(PanelDiagnose);
         gauge->setObjectName(QStringLiteral("frGraphG%1").arg(r + 1));

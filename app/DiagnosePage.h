@@ -40,10 +40,12 @@ public:
     QPushButton *btnMinRatio = nullptr;
     QPushButton *btnMaxRatio = nullptr;
     QPushButton *btnReport = nullptr;
+    QPushButton *btnObd = nullptr; // F5: read the vehicle's own diagnosis
     QFrame *ShapeZero = nullptr;
     QFrame *ShapeMinRatio = nullptr;
     QFrame *ShapeMaxRatio = nullptr;
     QFrame *Shape8 = nullptr;
+    QFrame *ShapeObd = nullptr;
     QLabel *OKZero = nullptr;
     QLabel *OKMinRatio = nullptr;
     QLabel *OKMaxRatio = nullptr;
@@ -61,6 +63,10 @@ public:
     QLabel *labTermF = nullptr;
     QLabel *labTermQ = nullptr;
 
+    // The vehicle's own diagnosis read through the OBD-II adapter.
+    QGroupBox *GroupObd = nullptr;
+    QLabel *labObdDiagnosis = nullptr;
+
     QLineEdit *edOK = nullptr;
     QLineEdit *edD = nullptr;
     QLineEdit *edReal = nullptr;
@@ -74,6 +80,9 @@ public:
     QLabel *labLambda = nullptr, *labLambda1 = nullptr, *labLambda2 = nullptr,
            *labLambda3 = nullptr;
     std::array<TfrGraphG *, 3> frGraphG {};
+    // "OBD" beside "Tах" and "Тм" while the value comes from the vehicle.
+    QLabel *labTaxSource = nullptr;
+    QLabel *labTmSource = nullptr;
 
     QLabel *labZMStatus = nullptr;
 
@@ -82,6 +91,7 @@ private:
     void buildOperations();
     void buildVehicle();
     void buildInstrument();
+    void buildObd();
     void buildGraphs();
     void buildDisplays();
     void buildStatusLine();

@@ -18,6 +18,8 @@ namespace {
 constexpr int RepeatOff = 0;
 constexpr int NoArgument = 0;
 const char *const LogZeroCorrect = "zero correct";
+// Position of the engine speed in a reading.
+constexpr int EngineSpeedValue = 5;
 
 TestState::Reading readingOf(const ResultRecord &r)
 {
@@ -265,7 +267,15 @@ void EmissionProcedure::collectReading(const ZmxSnapshot &snapshot, bool newReco
     // One reading per tick at most, and only a record that is new since the
     // previous tick.
     if (newRecord && m_state.SampleCount < TestState::StoredReadings) {
-        m_state.RunningSamples[m_state.SampleCount] = readingOf(snapshot.LastResult);
+        TestState::Reading reading = readingOf(snapshot.LastResult);
+        // The vehicle's own engine speed at the moment of the reading, while
+        // its computer answers.
+        const std::optional<double> obdRpm
+            = m_engineSpeedSource ? m_engineSpeedSource() : std::nullopt;
+        if (obdRpm)
+            reading[EngineSpeedValue] = float(*obdRpm);
+        m_state.RunningSamples[m_state.SampleCount] = reading;
+        m_state.RunningFromObd[m_state.SampleCount] = obdRpm.has_value();
         ++m_state.SampleCount;
     }
     tick.progress = Progress { wanted, m_state.SampleCount };
@@ -279,10 +289,12 @@ void EmissionProcedure::completeSpeedStep(Tick &tick)
     const int collected = m_state.SampleCount;
     if (minSpeed) {
         m_state.MinSpeedSamples = m_state.RunningSamples;
+        m_state.MinSpeedFromObd = m_state.RunningFromObd;
         m_state.MinSpeedCollected = collected;
         m_state.MinSpeedDone = true;
     } else {
         m_state.RaisedSpeedSamples = m_state.RunningSamples;
+        m_state.RaisedSpeedFromObd = m_state.RunningFromObd;
         m_state.RaisedSpeedCollected = collected;
         m_state.RaisedSpeedDone = true;
     }
@@ -320,6 +332,35 @@ std::array<float, TestState::MeanCount> EmissionProcedure::meansOf(const TestSta
     return means;
 }
 
+QString EmissionProcedure::speedFromObd()
+{
+    return QStringLiteral("OBD");
+}
+QString EmissionProcedure::speedFromInstrument()
+{
+    return QStringLiteral("instrument");
+}
+QString EmissionProcedure::speedMixed()
+{
+    return QStringLiteral("mixed");
+}
+
+QString EmissionProcedure::speedSourceOf(const TestState &state)
+{
+    int readings = 0;
+    int fromObd = 0;
+    const auto count = [&](const TestState::SourceStore &sources, int collected) {
+        const int n = std::clamp(collected, 0, TestState::StoredReadings);
+        readings += n;
+        fromObd += int(std::count(sources.begin(), sources.begin() + n, true));
+    };
+    count(state.MinSpeedFromObd, state.MinSpeedCollected);
+    count(state.RaisedSpeedFromObd, state.RaisedSpeedCollected);
+    if (fromObd == 0)
+        return speedFromInstrument();
+    return fromObd == readings ? speedFromObd() : speedMixed();
+}
+
 EmissionProcedure::Report EmissionProcedure::storeReport(const QString &govNumber)
 {
     if (m_state.ReportDone)
@@ -337,13 +378,18 @@ EmissionProcedure::Report EmissionProcedure::storeReport(const QString &govNumbe
     result.govNumber = govNumber;
     result.instrumentNumber = m_state.InstrumentNumber;
     result.means = meansOf(m_state);
+    result.speedSource = speedSourceOf(m_state);
     const bool sameAsPending = m_pendingStore && m_pendingStore->modelIndex == result.modelIndex
         && m_pendingStore->govNumber == result.govNumber
         && m_pendingStore->instrumentNumber == result.instrumentNumber
         && m_pendingStore->means == result.means;
     if (!sameAsPending)
         m_pendingStore = PendingStore { result.modelIndex, result.govNumber,
-            result.instrumentNumber, result.means, QDateTime::currentDateTime() };
+            result.instrumentNumber, result.means, QDateTime::currentDateTime(), result.speedSource,
+            m_diagnosisSource ? m_diagnosisSource() : QString() };
+    // A diagnosis that came in after a failed store does not change the row
+    // sent again: the first one may have been stored after all.
+    result.vehicleDiagnosis = m_pendingStore->vehicleDiagnosis;
 
     FormatSettings::setDateSeparator(QLatin1Char('-'));
     FormatSettings::setTimeSeparator(QLatin1Char(':'));

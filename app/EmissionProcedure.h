@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 class EmissionProcedureDevice;
@@ -96,6 +97,17 @@ public:
     // a test); a step that needs a missing one does without it.
     void setDatabase(ZelmorDatabase *database) { m_database = database; }
     void setGasGraph(GASE_GRAPH *graph) { m_graph = graph; }
+    // The engine speed from the vehicle's OBD link at this moment, when it
+    // answers; a reading takes it instead of the instrument's.
+    void setEngineSpeedSource(std::function<std::optional<double>()> source)
+    {
+        m_engineSpeedSource = std::move(source);
+    }
+    // The vehicle's diagnosis of this test as it is stored (empty: none).
+    void setDiagnosisSource(std::function<QString()> source)
+    {
+        m_diagnosisSource = std::move(source);
+    }
 
     const TestState &state() const { return m_state; }
 
@@ -134,6 +146,15 @@ public:
     // order of TestMeans.
     static std::array<float, TestState::MeanCount> meansOf(const TestState &state);
 
+    // Where the stored engine speeds came from: SpeedFromObd when every
+    // reading of both steps took the vehicle's, SpeedFromInstrument when
+    // none did, SpeedMixed when the adapter answered for some readings only
+    // (it came or went during the test; each mean then mixes both sources).
+    static QString speedSourceOf(const TestState &state);
+    static QString speedFromObd();
+    static QString speedFromInstrument();
+    static QString speedMixed();
+
 private:
     void takeZeroCorrectionMark(Tick &tick);
     void takeZeroCorrectionFailure(Tick &tick);
@@ -156,6 +177,8 @@ private:
     std::optional<BeforeSelection> m_beforeSelection;
     ZelmorDatabase *m_database = nullptr;
     GASE_GRAPH *m_graph = nullptr;
+    std::function<std::optional<double>()> m_engineSpeedSource;
+    std::function<QString()> m_diagnosisSource;
     int m_storedReportIndex = 0;
     // A store that failed: what was sent and when. Pressing F4 again sends
     // the same row, so a store whose answer alone was lost is found in the
@@ -167,6 +190,9 @@ private:
         int instrumentNumber = 0;
         std::array<float, TestState::MeanCount> means {};
         QDateTime time;
+        // Taken at the first attempt, so that the row sent again is the same.
+        QString speedSource;
+        QString vehicleDiagnosis;
     };
     std::optional<PendingStore> m_pendingStore;
 };

@@ -19,6 +19,10 @@ struct EmissionProcedureControls
     QWidget *ShapeMinRatio = nullptr;
     QWidget *ShapeMaxRatio = nullptr;
     QWidget *Shape8 = nullptr;
+    // F5, reading the vehicle's own diagnosis, and where it is shown.
+    QAbstractButton *btnObd = nullptr;
+    QWidget *ShapeObd = nullptr;
+    QLabel *labObdDiagnosis = nullptr;
     // Check marks of finished steps; OKReport is never shown.
     QWidget *OKZero = nullptr;
     QWidget *OKMinRatio = nullptr;

@@ -2,10 +2,12 @@
 
 #include "app/EmissionProcedureThreadLink.h"
 #include "app/StepButtonLook.h"
+#include "app/VehicleObd.h"
 #include "app/ZelmorApplication.h"
 #include "database/SelectedVehicle.h"
 #include "database/ui/TFormReports.h"
 #include "database/ui/TFormSelectCar.h"
+#include "device/MsClock.h"
 #include "device/ZmxSnapshot.h"
 #include "widgets/MessageBoxes.h"
 
@@ -36,6 +38,17 @@ EmissionProcedureView::EmissionProcedureView(const EmissionProcedureControls &co
 { }
 
 EmissionProcedureView::~EmissionProcedureView() = default;
+
+void EmissionProcedureView::setObd(VehicleObd *obd)
+{
+    m_diagnosis = TestDiagnosis(obd);
+    if (obd)
+        m_procedure.setEngineSpeedSource([obd] { return obd->freshRpm(MsClock::now()); });
+    else
+        m_procedure.setEngineSpeedSource({});
+    m_procedure.setDiagnosisSource([this] { return m_diagnosis.storedText(); });
+    showDiagnosis();
+}
 
 void EmissionProcedureView::setDialogs(TFormSelectCar *selectCar, TFormReports *reports)
 {
@@ -69,6 +82,49 @@ void EmissionProcedureView::applySelectedVehicle(const SelectedVehicle &vehicle)
     showVehicle(vehicle);
 }
 
+// ---- the vehicle's own diagnosis ------------------------------------------
+
+void EmissionProcedureView::btnObdClick()
+{
+    if (!m_diagnosis.request()) {
+        warn(TestDiagnosis::notInUseText());
+        return;
+    }
+    showDiagnosis();
+}
+
+void EmissionProcedureView::pollDiagnosis()
+{
+    if (m_diagnosis.poll())
+        showDiagnosis();
+}
+
+void EmissionProcedureView::obdChanged()
+{
+    showDiagnosis();
+}
+
+void EmissionProcedureView::showDiagnosis()
+{
+    if (!m_c.labObdDiagnosis)
+        return;
+    const QString text = m_diagnosis.pageText();
+    if (m_c.labObdDiagnosis->text() != text) {
+        m_c.labObdDiagnosis->setText(text);
+        // The whole of it, as the protocol prints it.
+        m_c.labObdDiagnosis->setToolTip(m_diagnosis.diagnosis().read()
+                ? QStringLiteral("Бортовая диагностика: ") + m_diagnosis.diagnosis().summary()
+                : text);
+    }
+    const bool reading = m_diagnosis.phase() == TestDiagnosis::Phase::Reading;
+    if (reading != StepButtonLook::isRunning(m_c.btnObd)) {
+        if (reading)
+            StepButtonLook::setRunning(m_c.btnObd, m_c.ShapeObd);
+        else
+            StepButtonLook::setIdle(m_c.btnObd, m_c.ShapeObd);
+    }
+}
+
 void EmissionProcedureView::showVehicle(const SelectedVehicle &vehicle)
 {
     if (m_c.edModel)
@@ -87,6 +143,9 @@ void EmissionProcedureView::showVehicle(const SelectedVehicle &vehicle)
     for (QWidget *mark : { m_c.OKZero, m_c.OKMinRatio, m_c.OKMaxRatio })
         if (mark)
             mark->hide();
+    // The new vehicle's diagnosis is read now, beside the zero correction.
+    m_diagnosis.startForNewVehicle();
+    showDiagnosis();
 }
 
 // ---- F1 … F3 --------------------------------------------------------------

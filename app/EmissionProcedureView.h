@@ -2,6 +2,7 @@
 
 #include "app/EmissionProcedure.h"
 #include "app/EmissionProcedureControls.h"
+#include "app/TestDiagnosis.h"
 #include "app/TestState.h"
 
 #include <QObject>
@@ -15,6 +16,7 @@ class QWidget;
 class TFormReports;
 class TFormSelectCar;
 class TOpros_ZMX;
+class VehicleObd;
 class ZelmorDatabase;
 struct SelectedVehicle;
 struct ZmxSnapshot;
@@ -43,6 +45,9 @@ public:
     void setDatabase(ZelmorDatabase *database) { m_procedure.setDatabase(database); }
     void setDialogs(TFormSelectCar *selectCar, TFormReports *reports);
     void setGasGraph(GASE_GRAPH *graph) { m_procedure.setGasGraph(graph); }
+    // The vehicle's OBD link: the readings take its engine speed while it
+    // answers, and the test reads and stores its diagnosis.
+    void setObd(VehicleObd *obd);
 
     // EmissionProcedure::Ready when a speed step may start, NotWarmedUp or
     // NoVehicle otherwise; shows the refusal itself.
@@ -53,12 +58,17 @@ public:
     void onProcedureTick(const ZmxSnapshot &snapshot);
     void onOtherTick();
     void onLinkLost();
+    // Takes a finished diagnosis read (the engine-speed timer).
+    void pollDiagnosis();
+    // The adapter came into or went out of use.
+    void obdChanged();
 
     // Starts a new test for this vehicle, as the selection's confirmation does.
     void applySelectedVehicle(const SelectedVehicle &vehicle);
 
     int storedReportIndex() const { return m_procedure.storedReportIndex(); }
     const EmissionProcedure &procedure() const { return m_procedure; }
+    const TestDiagnosis &diagnosis() const { return m_diagnosis; }
 
 public slots:
     void NStartDiagnoseClick();
@@ -66,8 +76,11 @@ public slots:
     void btnMinRatioClick();
     void btnMaxRatioClick();
     void btnReportClick();
+    // F5: reads the vehicle's diagnosis (again).
+    void btnObdClick();
 
 private:
+    void showDiagnosis();
     void startSpeedStep(TestOperation step);
     void showTick(const EmissionProcedure::Tick &tick);
     void showVehicle(const SelectedVehicle &vehicle);
@@ -80,6 +93,7 @@ private:
     EmissionProcedureControls m_c;
     std::unique_ptr<EmissionProcedureDevice> m_ownDevice;
     EmissionProcedure m_procedure;
+    TestDiagnosis m_diagnosis;
     QWidget *m_dialogParent;
     TFormSelectCar *m_selectCar = nullptr;
     TFormReports *m_reports = nullptr;

@@ -79,6 +79,7 @@ MainMenu::MainMenu(QMainWindow *window)
     MinRotate1 = addStep("MinRotate1", QStringLiteral("Min Rotate"), Qt::Key_F2);
     MaxRotate1 = addStep("MaxRotate1", QStringLiteral("Max Rotate"), Qt::Key_F3);
     Report1 = addStep("Report1", QStringLiteral("Report"), Qt::Key_F4);
+    ObdRead1 = addStep("ObdRead1", QStringLiteral("OBD Read"), Qt::Key_F5);
 
     QMenu *help = addMenu("N7", QStringLiteral("Справка"));
     NHelp = addItem(help, "NHelp", QStringLiteral("Справка"));

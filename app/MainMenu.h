@@ -8,7 +8,7 @@ class QMainWindow;
 class QMenu;
 
 // The main window's menu bar with the operator's commands, plus the hidden
-// menu "Mode" whose F1 … F4 shortcuts run the test steps although the menu is
+// menu "Mode" whose F1 … F5 shortcuts run the test steps although the menu is
 // never shown. The menu only holds the items; the window connects them.
 class MainMenu : public QObject
 {
@@ -45,6 +45,7 @@ public:
     QAction *MinRotate1 = nullptr;
     QAction *MaxRotate1 = nullptr;
     QAction *Report1 = nullptr;
+    QAction *ObdRead1 = nullptr; // F5: the vehicle's own diagnosis
     // "Справка"
     QAction *NHelp = nullptr;
     QAction *NZelmorInfo = nullptr;

@@ -97,11 +97,13 @@ void MenuCommands::connectSteps()
     connect(p.btnMinRatio, &QPushButton::clicked, test, &EmissionProcedureView::btnMinRatioClick);
     connect(p.btnMaxRatio, &QPushButton::clicked, test, &EmissionProcedureView::btnMaxRatioClick);
     connect(p.btnReport, &QPushButton::clicked, test, &EmissionProcedureView::btnReportClick);
-    // The hidden menu's F1 … F4 press the buttons, so both ways run one handler.
+    connect(p.btnObd, &QPushButton::clicked, test, &EmissionProcedureView::btnObdClick);
+    // The hidden menu's F1 … F5 press the buttons, so both ways run one handler.
     connect(m.KorZero1, &QAction::triggered, p.btnZero, &QPushButton::click);
     connect(m.MinRotate1, &QAction::triggered, p.btnMinRatio, &QPushButton::click);
     connect(m.MaxRotate1, &QAction::triggered, p.btnMaxRatio, &QPushButton::click);
     connect(m.Report1, &QAction::triggered, p.btnReport, &QPushButton::click);
+    connect(m.ObdRead1, &QAction::triggered, p.btnObd, &QPushButton::click);
 }
 
 void MenuCommands::NOpenClick()

@@ -183,6 +183,8 @@ void StartupSequence::loadSettings()
     if (GASE_GRAPH *graph = m_parts.gasGraph.get())
         setDisplayLimits(*graph, limits);
     m_parts.discovery.setChannelRanges(limits);
+    if (m_parts.applyObd)
+        m_parts.applyObd(settings->Obd);
 }
 
 int StartupSequence::connectDevice()

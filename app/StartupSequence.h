@@ -18,6 +18,7 @@ class QMainWindow;
 class ReportPage;
 class SecondaryPages;
 class Settings;
+struct ObdOptions;
 class TFrConnect;
 class TOpros_ZMX;
 struct TestState;
@@ -56,6 +57,8 @@ public:
         const ProgramDialogs &dialogs;
         ReportPage &report;
         DiscoveryPage &discovery;
+        // Starts (or leaves off) the OBD-II adapter as the settings say.
+        std::function<void(const ObdOptions &)> applyObd;
     };
 
     // procedureActive: whether the instrument runs a procedure, as the

@@ -11,6 +11,7 @@
 #include "app/SecondaryPages.h"
 #include "app/StartupSequence.h"
 #include "app/StepButtonLook.h"
+#include "app/VehicleObd.h"
 #include "app/ZelmorApplication.h"
 #include "common/AppLog.h"
 #include "common/FormatSettings.h"
@@ -19,13 +20,18 @@
 #include "config/ui/TFormOptions.h"
 #include "database/ui/TFormModels.h"
 #include "database/ui/TFormReports.h"
+#include "device/MsClock.h"
 #include "device/Records.h"
 #include "device/SerialPortList.h"
+#include "device/SerialTransport.h"
 #include "device/TOpros_ZMX.h"
+#include "device/obd/ObdLink.h"
 #include "device/ui/TFrConnect.h"
+#include "device/ui/TFrObd.h"
 #include "device/ui/TFrame_SendCommand.h"
 #include "graphs/GASE_GRAPH.h"
 #include "report/ui/ReportPage.h"
+#include "tables/ModelLimits.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QApplication>
@@ -47,6 +53,9 @@ TFormMain::TFormMain(QWidget *parent)
     FormatSettings::setTimeSeparator(QLatin1Char(':'));
     m_opros = std::make_unique<TOpros_ZMX>();
     m_opros->setAutoReadAfterZero(true);
+    // The OBD link idles on its own thread until the settings name a port.
+    m_obdLink = std::make_unique<ObdLink>();
+    m_obd = std::make_unique<VehicleObd>(m_obdLink.get());
 
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Zelmor"));
@@ -71,7 +80,8 @@ TFormMain::TFormMain(QWidget *parent)
     m_commands->connectMenu();
     m_startup = new StartupSequence(
         { *this, m_state, *m_databaseAccess, *m_opros, m_gasGraph, *m_test, *m_diagnosePage,
-            *m_pages, *m_menu, *m_connectModule, m_dialogs, *m_report, *m_discovery },
+            *m_pages, *m_menu, *m_connectModule, m_dialogs, *m_report, *m_discovery,
+            [this](const ObdOptions &options) { applyObdOptions(options); } },
         m_procedureActive, this);
     connect(m_startup, &StartupSequence::finished, this, &TFormMain::startupFinished);
     if (!m_linkFileRefusal.isEmpty())
@@ -87,6 +97,7 @@ TFormMain::~TFormMain()
     // are members: let them go first.
     m_timerStatus->stop();
     m_timerOperation->stop();
+    m_timerEngineSpeed->stop();
     delete m_commands;
     m_commands = nullptr;
     delete m_startup;
@@ -123,6 +134,8 @@ void TFormMain::buildPages()
     m_linkFileRefusal = choice.refusal;
     m_connectModule->applyChoice(choice.portIndex, choice.speedIndex, choice.fastSpeed);
     m_pages->ConnectModuleArea->layout()->addWidget(m_connectModule);
+    m_obdModule = new TFrObd(m_pages->ConnectModuleArea);
+    m_pages->ConnectModuleArea->layout()->addWidget(m_obdModule);
 
     // Every request of the window to the instrument passes the service panel.
     m_sendCommand = TFrame_SendCommand::placeInto(m_pages->SendCommandArea, m_opros.get());
@@ -147,6 +160,8 @@ void TFormMain::buildEmissionTest()
         });
     m_test = new EmissionProcedureView(c, m_state, *m_testLink, this);
     m_test->setDatabase(&m_database);
+    m_test->setObd(m_obd.get());
+    StepButtonLook::setIdle(c.btnObd, c.ShapeObd);
     StepButtonLook::setIdle(c.btnZero, c.ShapeZero);
     StepButtonLook::setIdle(c.btnMinRatio, c.ShapeMinRatio);
     StepButtonLook::setIdle(c.btnMaxRatio, c.ShapeMaxRatio);
@@ -163,8 +178,13 @@ void TFormMain::startTimers()
     m_timerOperation->setObjectName(QStringLiteral("TimerOperation"));
     m_timerOperation->setInterval(OperationTicker::IntervalMs);
     connect(m_timerOperation, &QTimer::timeout, this, &TFormMain::TimerOperationTimer);
+    m_timerEngineSpeed = new QTimer(this);
+    m_timerEngineSpeed->setObjectName(QStringLiteral("TimerEngineSpeed"));
+    m_timerEngineSpeed->setInterval(EngineSpeedIntervalMs);
+    connect(m_timerEngineSpeed, &QTimer::timeout, this, &TFormMain::TimerEngineSpeedTimer);
     m_timerStatus->start();
     m_timerOperation->start();
+    m_timerEngineSpeed->start();
 }
 
 QLineEdit *TFormMain::edModel() const
@@ -204,6 +224,10 @@ void TFormMain::setDialogs(const Dialogs &dialogs)
         });
         options->setPortListSource(&systemSerialPorts);
         options->setConnectDevice([this] { ConnectDevice(); });
+        options->setObdChanged([this](const ObdOptions &obd) { applyObdOptions(obd); });
+        options->setPortDevice([](const QString &name) {
+            return QString::fromStdString(SerialTransport::devicePath(name.toStdString()));
+        });
         options->setErrorDisplay(&ZelmorApplication::showError);
         options->setReportPrinter(m_report->printer());
         m_report->setPlaceSource([options] { return options->AppliedOptions().Place; });
@@ -286,6 +310,7 @@ void TFormMain::FormClose()
 {
     m_timerStatus->stop();
     m_timerOperation->stop();
+    m_timerEngineSpeed->stop();
     m_test->setGasGraph(nullptr);
     m_gasGraph.reset();
     m_discovery->DestroyChart();
@@ -354,6 +379,10 @@ void TFormMain::updateGasGraph(const ZmxSnapshot &snapshot)
         return;
     const GasGraphInput input = OperationTicker::gasGraphInput(snapshot, m_state.OperationState);
     std::copy(input.values.begin(), input.values.end(), m_gasGraph->Values.begin());
+    m_graphLive = !input.zeroed;
+    m_instrumentRpm = input.values[GASE_GRAPH::EngineSpeed];
+    m_instrumentTm = input.values[GASE_GRAPH::Tm];
+    applySpeedSources();
     if (input.zeroed) {
         const QString zero = QStringLiteral("0");
         m_diagnosePage->labTermF->setText(zero);
@@ -362,4 +391,58 @@ void TFormMain::updateGasGraph(const ZmxSnapshot &snapshot)
         m_gasGraph->PreValues.fill(0);
     }
     m_gasGraph->Draw();
+}
+
+// ---- the vehicle's own computer --------------------------------------------
+
+void TFormMain::applyObdOptions(const ObdOptions &options)
+{
+    m_obd->apply(options);
+    if (!m_obd->inUse())
+        m_obdModule->showUnused();
+    m_test->obdChanged();
+    applySpeedSources();
+}
+
+bool TFormMain::applySpeedSources()
+{
+    if (!m_gasGraph)
+        return false;
+    const bool inUse = m_obd->inUse();
+    const ObdSnapshot snapshot = m_obd->snapshot();
+    const uint32_t now = MsClock::now();
+    VehicleObd::Reading rpm { m_instrumentRpm, false };
+    VehicleObd::Reading tm { m_instrumentTm, false };
+    if (m_graphLive) {
+        rpm = VehicleObd::engineSpeed(inUse ? &snapshot : nullptr, m_instrumentRpm, now);
+        tm = VehicleObd::temperature(inUse ? &snapshot : nullptr, m_instrumentTm, now);
+    }
+    double &shownRpm = m_gasGraph->Values[GASE_GRAPH::EngineSpeed];
+    double &shownTm = m_gasGraph->Values[GASE_GRAPH::Tm];
+    const bool changed = shownRpm != rpm.value || shownTm != tm.value;
+    if (m_graphLive) {
+        shownRpm = rpm.value;
+        shownTm = tm.value;
+    }
+    // The coolant is judged as a coolant, Tm by its own window.
+    if (tm.fromObd)
+        m_gasGraph->SetGaugeWindow(
+            GASE_GRAPH::Tm, VehicleObd::CoolantWindowLow, VehicleObd::CoolantWindowHigh);
+    else
+        m_gasGraph->SetGaugeWindow(
+            GASE_GRAPH::Tm, ModelLimits::TempWindowLow, ModelLimits::TempWindowHigh);
+    m_diagnosePage->labTaxSource->setVisible(rpm.fromObd);
+    m_diagnosePage->labTmSource->setVisible(tm.fromObd);
+    return changed && m_graphLive;
+}
+
+void TFormMain::TimerEngineSpeedTimer()
+{
+    if (m_obd->inUse())
+        m_obdModule->showSnapshot(m_obd->snapshot());
+    m_test->pollDiagnosis();
+    // Between the operation timer's ticks only the vehicle's engine speed
+    // moves: redraw when it did.
+    if (m_obd->inUse() && applySpeedSources())
+        m_gasGraph->Draw();
 }

@@ -18,6 +18,7 @@ class EmissionProcedureView;
 class GASE_GRAPH;
 class MainMenu;
 class MenuCommands;
+class ObdLink;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
@@ -28,7 +29,10 @@ class StartupSequence;
 class TFormDiap;
 class TFrConnect;
 class TFrame_SendCommand;
+class TFrObd;
 class TOpros_ZMX;
+class VehicleObd;
+struct ObdOptions;
 
 // The main window: composes the pages, the menu and its commands, the
 // emission test and the start-up sequence, and runs the two timers that bring
@@ -40,6 +44,9 @@ class TFormMain : public QMainWindow
 public:
     static constexpr int WindowWidth = 1024;
     static constexpr int WindowHeight = 768;
+    // The engine speed from the vehicle is shown five times a second, faster
+    // than the operation timer brings the instrument's readings.
+    static constexpr int EngineSpeedIntervalMs = 200;
 
     using Dialogs = ProgramDialogs;
 
@@ -51,6 +58,11 @@ public:
 
     // The connect sequence: connect, identify the instrument, start polling.
     int ConnectDevice();
+
+    // Uses the OBD-II adapter as the options say, at once.
+    void applyObdOptions(const ObdOptions &options);
+    VehicleObd &obd() { return *m_obd; }
+    TFrObd *obdModule() const { return m_obdModule; }
 
     // Closes the window without asking (a stop request from the system).
     void closeWithoutQuestion();
@@ -88,6 +100,7 @@ signals:
 public slots:
     void TimerStatusTimer();
     void TimerOperationTimer();
+    void TimerEngineSpeedTimer();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -101,10 +114,15 @@ private:
     void FormClose();
     void applyTick(const OperationTick &tick);
     void updateGasGraph(const ZmxSnapshot &snapshot);
+    // Engine speed and Tm from the vehicle or the instrument into the gas
+    // graph's values, with the "OBD" marks; true when a value changed.
+    bool applySpeedSources();
 
     TestState m_state;
     ZelmorDatabase m_database;
     std::unique_ptr<TOpros_ZMX> m_opros;
+    std::unique_ptr<ObdLink> m_obdLink;
+    std::unique_ptr<VehicleObd> m_obd;
     std::unique_ptr<GASE_GRAPH> m_gasGraph;
     std::unique_ptr<EmissionProcedureThreadLink> m_testLink;
     EmissionProcedureView *m_test = nullptr;
@@ -117,8 +135,10 @@ private:
     SecondaryPages *m_pages = nullptr;
     MainMenu *m_menu = nullptr;
     TFrConnect *m_connectModule = nullptr;
+    TFrObd *m_obdModule = nullptr;
     QTimer *m_timerStatus = nullptr;
     QTimer *m_timerOperation = nullptr;
+    QTimer *m_timerEngineSpeed = nullptr;
     MenuCommands *m_commands = nullptr;
     StartupSequence *m_startup = nullptr;
 
@@ -131,4 +151,9 @@ private:
     bool m_shownOnce = false;
     bool m_closed = false;
     bool m_procedureActive = false;
+    // What the operation timer last gave the gas graph: the instrument's
+    // engine speed and Tm, and whether live values are shown at all.
+    double m_instrumentRpm = 0;
+    double m_instrumentTm = 0;
+    bool m_graphLive = false;
 };

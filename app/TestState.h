@@ -54,6 +54,13 @@ struct TestState
     // taken over these.
     int MinSpeedCollected = 0;
     int RaisedSpeedCollected = 0;
+    // Which readings took their engine speed from the vehicle's own computer
+    // (OBD) rather than the instrument: of the running step, parallel to
+    // RunningSamples, and of each step's stored run.
+    using SourceStore = std::array<bool, StoredReadings>;
+    SourceStore RunningFromObd {};
+    SourceStore MinSpeedFromObd {};
+    SourceStore RaisedSpeedFromObd {};
 
     // The tested vehicle, as the vehicle selection handed it over. The stored
     // row names this model even if the models cursor moves before F4.

@@ -1,11 +1,14 @@
 // How fast the OBD link brings the engine speed from the simulated car's
 // adapter (the workstation wants at least four values a second at 38400
 // bit/s), and what the OBD link costs the instrument: the readings round
-// trip with the same simulator, with and without the link running beside it.
+// trip with the same simulator, with and without the link running beside it,
+// and the polling thread's whole cycle (its 200 ms pause and one exchange)
+// alone and beside the link, which must stay within 1 % of each other.
 //
 //   bench_obd                       (simulator from the build, or ZELMOR_SIM)
 
 #include "device/PacketExchange.h"
+#include "device/TOpros_ZMX.h"
 #include "device/obd/ObdLink.h"
 #include "tests/support/SimProcess.h"
 
@@ -151,8 +154,97 @@ void BM_InstrumentRoundTripBesideObd(benchmark::State &state)
         state.counters["obd_rpm_updates"] = double(link->snapshot().rpmUpdates);
 }
 
+// The mean time between two answers the polling thread receives while it
+// reads the instrument over and over, over `cycles` readings.
+double meanCycleMs(const TOpros_ZMX &opros, int cycles)
+{
+    int count = opros.snapshot().NonEmptyAnswerCount;
+    const auto wait = [&](int after) {
+        // A cycle takes about a quarter of a second: a second each and five
+        // to start are plenty.
+        const auto deadline = Clock::now() + std::chrono::seconds(5 + after - count);
+        while (opros.snapshot().NonEmptyAnswerCount <= after) {
+            if (Clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        return true;
+    };
+    if (!wait(count))
+        return -1;
+    count = opros.snapshot().NonEmptyAnswerCount;
+    const auto start = Clock::now();
+    if (!wait(count + cycles - 1))
+        return -1;
+    const int done = opros.snapshot().NonEmptyAnswerCount - count;
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / done;
+}
+
+// The polling thread's cycle with the instrument simulator alone and with
+// the OBD link talking to the same simulator's car, in turns (the link's port
+// is taken away and given back), so that a machine busy with other work
+// weighs on both alike; one iteration times the cycle beside the link.
+void BM_InstrumentPollCycleBesideObd(benchmark::State &state)
+{
+    findSimulator();
+    QTemporaryDir dataRoot; // without the data files' folders: none is written
+    qputenv("ZELMOR_DATA_ROOT", dataRoot.path().toUtf8());
+    // The car on a simulator of its own, as it is a device of its own.
+    CarSim car(38400);
+    SimProcess instrument;
+    if (!car.ready || !instrument.isReady()) {
+        state.SkipWithError("the simulators did not start");
+        return;
+    }
+    const int cycles = int(state.range(0));
+    constexpr int Turns = 5;
+    double alone = 0;
+    double beside = 0;
+    double obdRate = 0;
+    for (auto _ : state) {
+        TOpros_ZMX opros;
+        if (opros.ConnectPort(instrument.linkPath()) != TOpros_ZMX::Connected) {
+            state.SkipWithError("the instrument simulator did not connect");
+            return;
+        }
+        opros.RequestOperation(ZMX_get_result, 1, 0);
+        ObdLink link(nullptr, [](const QString &) {});
+        alone = beside = obdRate = 0;
+        for (int turn = 0; turn < Turns; ++turn) {
+            link.setPort(QString());
+            const double a = meanCycleMs(opros, cycles);
+            link.setPort(car.path);
+            if (!waitOnline(link)) {
+                state.SkipWithError("the simulated car did not come online");
+                return;
+            }
+            const uint64_t updates = link.snapshot().rpmUpdates;
+            const auto start = Clock::now();
+            const double b = meanCycleMs(opros, cycles);
+            obdRate += double(link.snapshot().rpmUpdates - updates)
+                / std::chrono::duration<double>(Clock::now() - start).count() / Turns;
+            if (a <= 0 || b <= 0) {
+                state.SkipWithError("the instrument stopped answering");
+                return;
+            }
+            alone += a / Turns;
+            beside += b / Turns;
+        }
+        state.SetIterationTime(beside / 1000);
+    }
+    state.counters["cycle_ms_alone"] = alone;
+    state.counters["cycle_ms_beside_obd"] = beside;
+    state.counters["change_percent"] = (beside - alone) / alone * 100;
+    state.counters["obd_rpm_per_s"] = obdRate;
+}
+
 } // namespace
 
+BENCHMARK(BM_InstrumentPollCycleBesideObd)
+    ->Arg(20)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ObdEngineSpeedUpdates)
     ->Arg(38400)
     ->Arg(9600)

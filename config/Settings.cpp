@@ -137,6 +137,7 @@ void Settings::LoadSettings()
             m_file.readFloat(rangesSection, highKey(gas), defaults.High[gas]), defaults.High[gas]);
     }
 
+    loadObd();
     fillAppliedOptions();
 }
 
@@ -165,6 +166,7 @@ void Settings::SaveSettings()
         Controls.VerificationCertificate);
     m_file.writeString(instrumentSection, QStringLiteral("VerificationValidUntil"),
         dateText(Controls.VerificationValidUntil));
+    saveObd();
     fillAppliedOptions();
 }
 
@@ -214,4 +216,24 @@ void Settings::fillAppliedOptions()
     AppliedOptions.Operator = Controls.ReportOperator;
     AppliedOptions.VerificationCertificate = Controls.VerificationCertificate;
     AppliedOptions.VerificationValidUntil = Controls.VerificationValidUntil;
+}
+
+// ---- OBD-II adapter ---------------------------------------------------------
+
+void Settings::loadObd()
+{
+    const QString section = QLatin1String(ObdOptions::Section);
+    Obd.Enabled = m_file.readInteger(section, QStringLiteral("Enabled"), 0) != 0;
+    Obd.Port = m_file.readString(section, QStringLiteral("Port"), QString()).trimmed();
+    m_obdInFile = Obd;
+}
+
+void Settings::saveObd()
+{
+    if (Obd == m_obdInFile)
+        return;
+    const QString section = QLatin1String(ObdOptions::Section);
+    m_file.writeInteger(section, QStringLiteral("Enabled"), Obd.Enabled ? 1 : 0);
+    m_file.writeString(section, QStringLiteral("Port"), Obd.Port.trimmed());
+    m_obdInFile = Obd;
 }

@@ -27,6 +27,22 @@ struct OptionControls
     QDate VerificationValidUntil; // invalid: not set
 };
 
+// The OBD-II adapter beside the instrument, section "OBD" of the settings
+// file. The section is written only when the operator changed it, so a file
+// of a station without an adapter stays as it was.
+struct ObdOptions
+{
+    static constexpr const char *Section = "OBD";
+
+    bool Enabled = false;
+    QString Port; // "/dev/rfcomm0", "/dev/ttyUSB1", a pseudo-terminal
+
+    // The port the link is to use: empty while the adapter is not in use.
+    QString activePort() const { return Enabled ? Port.trimmed() : QString(); }
+
+    bool operator==(const ObdOptions &) const = default;
+};
+
 // The settings file "conf/zelmor.ini" of the program folder and the values
 // read from it. Holds no widgets: the options dialog binds its controls to
 // Controls, the main window takes ReadingsPerStep, the graphs take Limits.
@@ -79,8 +95,15 @@ public:
     DisplayLimits Limits;
     OptionsRecord AppliedOptions;
 
+    // ---- OBD-II adapter -----------------------------------------------------
+    // As read by LoadSettings and written by SaveSettings (only when changed).
+    ObdOptions Obd;
+
 private:
     void fillAppliedOptions();
+    void loadObd();
+    void saveObd();
+    ObdOptions m_obdInFile; // what the file holds, as last read or written
 
     IniFile m_file;
     std::function<DisplayLimits()> m_limitsSource;

@@ -14,7 +14,8 @@ struct TestResult
     // TestMeans: 0 … 6 minimum speed, 7 … 13 raised speed, each in the order
     // CO, CH, CO2, O2, NOx, engine speed, lambda.
     std::array<float, MeanCount> means {};
-    // Where the engine speeds came from: "instrument" or "OBD".
+    // Where the engine speeds came from: "instrument", "OBD", or "mixed" when
+    // the vehicle's computer answered for some readings only.
     QString speedSource = QStringLiteral("instrument");
     // The vehicle's own diagnosis read during the test (its stored text), or
     // empty when none was read.

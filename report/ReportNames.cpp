@@ -2,6 +2,7 @@
 
 #include "common/FormatSettings.h"
 #include "common/NumberText.h"
+#include "device/obd/VehicleDiagnosis.h"
 #include "tables/ControlCode.h"
 #include "tables/FieldNames.h"
 
@@ -26,6 +27,8 @@ const QString VerificationName = QStringLiteral("Verification");
 const QString VerificationExpiredName = QStringLiteral("VerificationExpired");
 const QString LimitsSourceName = QStringLiteral("LimitsSource");
 const QString ControlCodeName = QStringLiteral("ControlCode");
+const QString DiagnosisName = QStringLiteral("VehicleDiagnosis");
+const QString SpeedSourceName = QStringLiteral("SpeedSource");
 // Where the operator signs when no operator was stored with the result.
 const QString SignatureLine = QStringLiteral("________________________________");
 
@@ -48,7 +51,7 @@ QStringList buildNames()
             names << prefix + QLatin1String(f);
     names << VerdictPrefix + Overall << VerdictPrefix + ConclusionName << MarkPrefix + Overall;
     for (const QString &name : { OperatorName, VerificationName, VerificationExpiredName,
-             LimitsSourceName, ControlCodeName })
+             LimitsSourceName, DiagnosisName, SpeedSourceName, ControlCodeName })
         names << ReportPrefix + name;
     return names;
 }
@@ -117,6 +120,18 @@ QString verificationText(const QVariantMap &result)
     return text;
 }
 
+// The vehicle's diagnosis stored with the result: none stored (an older row,
+// a test without an adapter, a read that failed) is "не проводилась"; a
+// stored text that is no diagnosis is said to be damaged, never passed over.
+QString diagnosisText(const QVariant &stored)
+{
+    const QByteArray json = stored.toString().toUtf8();
+    if (stored.isNull() || json.trimmed().isEmpty())
+        return VehicleDiagnosis().summary();
+    const std::optional<VehicleDiagnosis> diagnosis = VehicleDiagnosis::fromJson(json);
+    return diagnosis ? diagnosis->summary() : QStringLiteral("сведения повреждены");
+}
+
 QString reportText(const QString &name, const ReportData &data)
 {
     if (!data.hasReport())
@@ -136,6 +151,10 @@ QString reportText(const QString &name, const ReportData &data)
             = controlCode(data.qrResult.value(QStringLiteral("Hash")).toString().toLatin1());
         return code.isEmpty() ? QStringLiteral("не присвоен") : code;
     }
+    if (name == DiagnosisName)
+        return ReportNames::vehicleDiagnosis(data.qrResult);
+    if (name == SpeedSourceName)
+        return ReportNames::speedSourceNote(data.qrResult);
     if (name == LimitsSourceName && !data.modelStored)
         return QStringLiteral("нормативы по текущей таблице моделей");
     return QString();
@@ -197,4 +216,20 @@ bool ReportNames::verificationExpired(const QVariantMap &result)
     const QDate until = dateOf(result.value(QStringLiteral("CertificateValidUntil")));
     const QDate stored = dateOf(result.value(QStringLiteral("Date")));
     return until.isValid() && stored.isValid() && stored > until;
+}
+
+QString ReportNames::vehicleDiagnosis(const QVariantMap &result)
+{
+    return diagnosisText(result.value(DiagnosisName));
+}
+
+QString ReportNames::speedSourceNote(const QVariantMap &result)
+{
+    const QString source = result.value(SpeedSourceName).toString();
+    if (source == QLatin1String("OBD"))
+        return QStringLiteral("Частота вращения: от бортового компьютера (OBD)");
+    if (source == QLatin1String("mixed"))
+        return QStringLiteral(
+            "Частота вращения: частично от бортового компьютера (OBD), частично от прибора");
+    return QString();
 }

@@ -32,6 +32,11 @@
 //   [report.ControlCode]         "Контрольный код": the first 16 hex digits
 //                       of the stored row's hash in groups of four ("не
 //                       присвоен" for a row without one)
+//   [report.VehicleDiagnosis]    the vehicle's own diagnosis stored with the
+//                       result: "индикатор неисправности выключен;
+//                       готовность: …", or "не проводилась"
+//   [report.SpeedSource]         "Частота вращения: от бортового компьютера
+//                       (OBD)" when the speeds came from the vehicle, else empty
 // where <mean> is one of the fourteen result fields.
 namespace ReportNames {
 
@@ -45,5 +50,14 @@ QString text(const QString &name, const ReportData &data, const ReportJudgement 
 
 // Whether the result was stored after its instrument's verification date.
 bool verificationExpired(const QVariantMap &result);
+
+// The vehicle's own diagnosis the result was stored with, as the protocol
+// prints it after "Бортовая диагностика: ": "не проводилась" when none was
+// read (or the row is older than the column).
+QString vehicleDiagnosis(const QVariantMap &result);
+
+// Where the stored engine speeds came from: empty for the instrument's probe
+// (and for a row older than the column).
+QString speedSourceNote(const QVariantMap &result);
 
 } // namespace ReportNames

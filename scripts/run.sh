@@ -2,6 +2,8 @@
 # Installs the packages, builds the workstation and the instrument simulator,
 # installs both into ./stage and starts the workstation connected to the
 # simulator. Closing the workstation stops the simulator.
+# run.sh --obd: the simulator also plays a car with an OBD-II adapter, and the
+# workstation takes the engine speed and the diagnosis from it.
 # run.sh --lanes N [--seconds S]: N lanes (workstation and simulator each)
 # storing into one local database server instead, reached over TLS on
 # 127.0.0.1 with a role per lane (scripts/run-lanes.sh).

@@ -110,7 +110,7 @@ inline constexpr std::array<const char *, 25> StoredWith = {
     "Operator",
     "Certificate",
     "CertificateValidUntil",
-    "SpeedSource", // "instrument" or "OBD"
+    "SpeedSource", // "instrument", "OBD", or "mixed" when the adapter came or went
     "VehicleDiagnosis", // the OBD diagnosis read during the test, as its stored text
 };
 // Position of the first limit in StoredWith; the sixteen follow Limits' order.

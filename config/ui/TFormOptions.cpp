@@ -82,6 +82,7 @@ void TFormOptions::controlsFromSettings()
     edReportOperator->setText(c.ReportOperator);
     edVerificationCertificate->setText(c.VerificationCertificate);
     verificationDateToControls(c.VerificationValidUntil);
+    obdControlsFrom(m_settings.Obd);
 }
 
 void TFormOptions::settingsFromControls()
@@ -100,6 +101,7 @@ void TFormOptions::settingsFromControls()
     c.ReportOperator = edReportOperator->text().trimmed();
     c.VerificationCertificate = edVerificationCertificate->text().trimmed();
     c.VerificationValidUntil = verificationDateFromControls();
+    m_settings.Obd = obdOptionsFromControls();
 }
 
 void TFormOptions::fillControlsFromAppliedOptions()
@@ -158,9 +160,10 @@ void TFormOptions::FillPortList()
     // Refilling keeps what the operator typed or the settings chose.
     const QString text = cboxPortName->currentText();
     cboxPortName->clear();
-    if (m_portListSource)
-        cboxPortName->addItems(m_portListSource());
+    const QStringList ports = m_portListSource ? m_portListSource() : QStringList();
+    cboxPortName->addItems(ports);
     cboxPortName->setEditText(text);
+    fillObdPortList(ports);
 }
 
 void TFormOptions::setDisplayLimitsSource(std::function<DisplayLimits()> source)
@@ -230,6 +233,8 @@ void TFormOptions::FormShow()
     ShownLinkChoice = currentLinkChoice();
     m_shownDatabase = DatabaseSettings::read(IniFile(m_settings.path()));
     databaseControlsFrom(m_shownDatabase);
+    m_shownObd = m_settings.Obd;
+    obdControlsFrom(m_shownObd);
 }
 
 TFormOptions::LinkChoice TFormOptions::currentLinkChoice() const
@@ -251,10 +256,21 @@ void TFormOptions::listOptionsClick()
 
 void TFormOptions::btnOKClick()
 {
+    // The dialog stays open on the page that cannot be kept.
+    if (const QString refusal = obdRefusal(); !refusal.isEmpty()) {
+        listOptions->setCurrentRow(tabsOptions->indexOf(cboxObdPort->parentWidget()));
+        MessageBoxes::warning(this, refusal);
+        return;
+    }
     SaveSettings();
     saveDatabaseSettings();
     if (!(currentLinkChoice() == ShownLinkChoice) && m_connectDevice)
         m_connectDevice();
+    if (!(m_settings.Obd == m_shownObd)) {
+        m_shownObd = m_settings.Obd;
+        if (m_obdChanged)
+            m_obdChanged(m_settings.Obd);
+    }
     accept();
 }
 

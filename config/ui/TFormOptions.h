@@ -86,6 +86,22 @@ public:
     // Where results are stored as the page "База данных" shows it now.
     DatabaseSettings databaseSettingsFromControls() const;
 
+    // ---- page "OBD" (TFormOptionsObd.cpp) ----------------------------------
+    // Told the adapter's options after an OK that changed them; the program
+    // applies them at once.
+    void setObdChanged(std::function<void(const ObdOptions &)> changed);
+    // The device a port name opens ("COM1" is /dev/ttyS0, a bare name lies
+    // below /dev); the name itself when not set.
+    void setPortDevice(std::function<QString(const QString &)> device);
+    // The adapter's options as the page shows them now.
+    ObdOptions obdOptionsFromControls() const;
+    // Why OK cannot keep the page's choice (no port, the instrument's own
+    // port); empty when it can.
+    QString obdRefusal() const;
+    QCheckBox *cbObdEnabled = nullptr;
+    QComboBox *cboxObdPort = nullptr;
+    QLabel *labObdNote = nullptr;
+
     // Controls; each carries its name as its objectName, so tests and
     // screen readers find it by that name.
     QListWidget *listOptions = nullptr;
@@ -144,6 +160,10 @@ private:
     QWidget *buildInstrumentPage();
     void verificationDateToControls(const QDate &date);
     QDate verificationDateFromControls() const;
+    QWidget *buildObdPage();
+    void obdControlsFrom(const ObdOptions &options);
+    void fillObdPortList(const QStringList &ports);
+    bool samePort(const QString &a, const QString &b) const;
     void databaseControlsFrom(const DatabaseSettings &settings);
     // Writes the section "Database" when the operator changed the page.
     void saveDatabaseSettings();
@@ -159,6 +179,7 @@ private:
     Settings m_settings;
     LinkChoice ShownLinkChoice;
     DatabaseSettings m_shownDatabase; // as the page showed it when opened
+    ObdOptions m_shownObd; // as the page "OBD" showed it when opened
     QString m_chosenPrinter; // the printer-list object's choice
     QPrinter *m_reportPrinter = nullptr;
     QPrinter *m_ownPrinter = nullptr;
@@ -168,4 +189,6 @@ private:
     std::function<QStringList()> m_installedPrinters;
     std::function<bool(QPrinter *, QWidget *)> m_printerSetupDialog;
     std::function<QString(QWidget *, const QString &)> m_certificateFileDialog;
+    std::function<void(const ObdOptions &)> m_obdChanged;
+    std::function<QString(const QString &)> m_portDevice;
 };

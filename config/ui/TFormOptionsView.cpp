@@ -21,9 +21,17 @@ using namespace OptionsLayout;
 
 namespace {
 
-const QStringList pageNames = { QStringLiteral("Связь"), QStringLiteral("Графики"),
-    QStringLiteral("Интерфейс"), QStringLiteral("Печать"), QStringLiteral("Отчет"),
-    QStringLiteral("База данных"), QStringLiteral("Прибор") };
+// One line a page, in the order of the pages.
+const QStringList pageNames = {
+    QStringLiteral("Связь"),
+    QStringLiteral("Графики"),
+    QStringLiteral("Интерфейс"),
+    QStringLiteral("Печать"),
+    QStringLiteral("Отчет"),
+    QStringLiteral("База данных"),
+    QStringLiteral("Прибор"),
+    QStringLiteral("OBD"),
+};
 const QStringList speeds = { QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
     QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
     QStringLiteral("57600"), QStringLiteral("115200") };
@@ -83,6 +91,7 @@ void TFormOptions::buildView()
     tabsOptions->addWidget(buildReportPage());
     tabsOptions->addWidget(buildDatabasePage());
     tabsOptions->addWidget(buildInstrumentPage());
+    tabsOptions->addWidget(buildObdPage());
 
     MainCaption = new QLabel(pageNames.first(), this);
     MainCaption->setObjectName(QStringLiteral("MainCaption"));

@@ -282,6 +282,15 @@ void TFormReports::showJudgement()
     labControlCode->setText(data.hasReport() ? QStringLiteral("Контрольный код: ")
                 + ReportNames::text(QStringLiteral("report.ControlCode"), data, judgement)
                                              : QString());
+    QString diagnosis;
+    if (data.hasReport()) {
+        diagnosis = QStringLiteral("Бортовая диагностика: ")
+            + ReportNames::vehicleDiagnosis(data.qrResult);
+        if (const QString source = ReportNames::speedSourceNote(data.qrResult); !source.isEmpty())
+            diagnosis += QLatin1Char('\n') + source;
+    }
+    labObdDiagnosis->setText(diagnosis);
+    labObdDiagnosis->setToolTip(diagnosis);
 }
 
 ReportData TFormReports::reportData() const

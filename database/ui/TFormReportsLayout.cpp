@@ -19,7 +19,12 @@
 namespace {
 
 constexpr int ClientWidth = 978;
-constexpr int ClientHeight = 634;
+// Under the conclusion, the vehicle's own diagnosis takes up to six lines
+// of a smaller font.
+constexpr int DiagnosisHeight = 96;
+constexpr int DiagnosisFontPixels = 12;
+constexpr int ClientHeight = 634 + DiagnosisHeight;
+constexpr int ButtonsTop = 600 + DiagnosisHeight;
 constexpr int FontPixels = 13;
 constexpr int LargeFontPixels = 16;
 constexpr int ListColumnWidth = 92;
@@ -62,7 +67,7 @@ void TFormReports::buildLayout()
 
     auto *filter = new QGroupBox(QStringLiteral("Фильтр"), this);
     filter->setObjectName(QStringLiteral("GroupBoxFilter"));
-    filter->setGeometry(8, 8, 249, 617);
+    filter->setGeometry(8, 8, 249, 617 + DiagnosisHeight);
 
     cboxFilterDate = new QCheckBox(QStringLiteral("Дата:"), filter);
     cboxFilterDate->setObjectName(QStringLiteral("cboxFilterDate"));
@@ -100,7 +105,7 @@ void TFormReports::buildLayout()
         = label(filter, QStringLiteral("Label17"), QStringLiteral("Результат поиска:"), 16, 152);
     FilterResult = new QTableView(filter);
     FilterResult->setObjectName(QStringLiteral("FilterResult"));
-    FilterResult->setGeometry(16, 176, 217, 425);
+    FilterResult->setGeometry(16, 176, 217, 425 + DiagnosisHeight);
     FilterResult->setModel(m_list);
     FilterResult->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FilterResult->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -151,31 +156,31 @@ void TFormReports::buildLayout()
 
     auto *limits = new QGroupBox(QStringLiteral("Порог ограничения выхлопа"), this);
     limits->setObjectName(QStringLiteral("GroupBox1"));
-    limits->setGeometry(272, 128, 697, 457);
+    limits->setGeometry(272, 128, 697, 457 + DiagnosisHeight);
     buildBlock(limits, 32, QStringLiteral("Минимальные обороты:"), 0);
     buildBlock(limits, 240, QStringLiteral("Повышенные обороты:"), 1);
     buildJudgementLabels(limits);
 
     btnDelete = new QPushButton(QStringLiteral("Удалить"), this);
     btnDelete->setObjectName(QStringLiteral("btnDelete"));
-    btnDelete->setGeometry(648, 600, 89, 25);
+    btnDelete->setGeometry(648, ButtonsTop, 89, 25);
     Button1 = new QPushButton(QStringLiteral("Печать"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(760, 600, 89, 25);
+    Button1->setGeometry(760, ButtonsTop, 89, 25);
     btnPdf = new QPushButton(QStringLiteral("PDF..."), this);
     btnPdf->setObjectName(QStringLiteral("btnPdf"));
-    btnPdf->setGeometry(536, 600, 89, 25);
+    btnPdf->setGeometry(536, ButtonsTop, 89, 25);
     btnClose = new QPushButton(QStringLiteral("Закрыть"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
-    btnClose->setGeometry(872, 600, 91, 25);
+    btnClose->setGeometry(872, ButtonsTop, 91, 25);
     // The whole list's commands stand apart from those of the shown report.
     btnExport = new QPushButton(QStringLiteral("Экспорт..."), this);
     btnExport->setObjectName(QStringLiteral("btnExport"));
-    btnExport->setGeometry(272, 600, 97, 25);
+    btnExport->setGeometry(272, ButtonsTop, 97, 25);
     btnExport->setToolTip(QStringLiteral("Записать найденные отчёты в файл CSV"));
     btnVerify = new QPushButton(QStringLiteral("Проверить"), this);
     btnVerify->setObjectName(QStringLiteral("btnVerify"));
-    btnVerify->setGeometry(384, 600, 97, 25);
+    btnVerify->setGeometry(384, ButtonsTop, 97, 25);
     btnVerify->setToolTip(QStringLiteral("Проверить, что сохранённые результаты не изменялись"));
     // Enter belongs to the number filter; it must never press "Удалить".
     for (QPushButton *b : { btnPdf, btnDelete, Button1, btnClose, btnExport, btnVerify })
@@ -267,6 +272,15 @@ void TFormReports::buildJudgementLabels(QWidget *group)
         group, "labConclusion", QRect(16, 410, 665, 40), QStringLiteral("font-weight: bold"));
     labConclusion->setWordWrap(true);
     labConclusion->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Under the conclusion: the vehicle's own diagnosis and, when they came
+    // from its computer, where the engine speeds came from.
+    labObdDiagnosis
+        = note(group, "labObdDiagnosis", QRect(16, 450, 665, DiagnosisHeight), QString());
+    QFont diagnosisFont = font();
+    diagnosisFont.setPixelSize(DiagnosisFontPixels);
+    labObdDiagnosis->setFont(diagnosisFont);
+    labObdDiagnosis->setWordWrap(true);
+    labObdDiagnosis->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // On the first block's title: where the "Допуск:" rows come from when
     // the result was stored without its limits.
     labLimitsSource = note(group, "labLimitsSource", QRect(300, 32, 375, 24),

@@ -226,6 +226,7 @@ ObdLink::Leave ObdLink::talk(ElmSession &session)
     int vehicleFailures = 0;
     int timeouts = 0;
     uint32_t nextCoolantMs = MsClock::now();
+    uint32_t nextRpmMs = MsClock::now();
     while (!givingUp()) {
         if (!online) {
             const ElmSession::Vehicle vehicle = session.findVehicle();
@@ -262,6 +263,13 @@ ObdLink::Leave ObdLink::talk(ElmSession &session)
 
         std::string what = obd::RequestEngineSpeed;
         const bool coolant = obd::pidSupported(supported, PidCoolant);
+        if (const uint32_t early = MsClock::remaining(nextRpmMs, MsClock::now())) {
+            if (!pause(early))
+                return Leave::GiveUp;
+            if (diagnosisWanted())
+                continue;
+        }
+        nextRpmMs = MsClock::now() + RpmEveryMs;
         if (!obd::pidSupported(supported, PidEngineSpeed)) {
             // Nothing to ask for all the time: look now and then.
             if (!pause(KeepAliveMs))

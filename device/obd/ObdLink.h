@@ -23,8 +23,9 @@
 //
 // Once a port is set, the thread opens it (a missing or taken port is tried
 // again every 250 ms, as the instrument's), finds the adapter, finds the
-// vehicle and then asks for the engine speed as fast as the adapter
-// answers, the coolant temperature now and then. A diagnosis read (monitor
+// vehicle and then asks for the engine speed up to ten times a second (as
+// fast as the adapter answers, when it is slower), the coolant temperature
+// now and then. A diagnosis read (monitor
 // status, stored codes, VIN) is asked for with requestDiagnosis() and taken
 // with takeDiagnosis() once the snapshot says it is ready; without an
 // adapter or a vehicle the read ends at once as failed, with the reason.
@@ -35,6 +36,11 @@ public:
     static constexpr uint32_t AdapterRetryMs = 1000;
     static constexpr uint32_t VehicleRetryMs = 1000;
     static constexpr uint32_t CoolantEveryMs = 2000;
+    // The engine speed is asked for at most this often: ten values a second
+    // are more than the display shows, and a faster pace only loads the
+    // adapter's line (a Bluetooth one shared with others) and the machine
+    // that also polls the instrument.
+    static constexpr uint32_t RpmEveryMs = 100;
     // With neither PID 0C nor 05 the vehicle is still asked something this
     // often, so that a lost vehicle is noticed.
     static constexpr uint32_t KeepAliveMs = 1000;

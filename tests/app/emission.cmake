@@ -15,3 +15,6 @@ zelmor_add_test(NAME test_emission_e2e GUI TIMEOUT 90
 zelmor_add_test(NAME test_emission_server GUI TIMEOUT 180
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/emission_server.cpp
   LIBS zelmor_app zelmor_test_sim zelmor_test_pg Qt6::Test)
+zelmor_add_test(NAME test_emission_obd GUI TIMEOUT 240
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/emission_obd.cpp
+  LIBS zelmor_app zelmor_test_sim Qt6::Test)

@@ -3,10 +3,14 @@
 // on every kind of tick, and storing the result in a real database file.
 
 #include "app/EmissionProcedure.h"
+#include "app/TestDiagnosis.h"
+#include "app/VehicleObd.h"
 #include "common/ProgramFolder.h"
 #include "database/SelectedVehicle.h"
 #include "database/ZelmorDatabase.h"
+#include "device/MsClock.h"
 #include "device/Records.h"
+#include "device/obd/ObdLink.h"
 #include "tests/app/emission_feed.h"
 
 #include <QSqlQuery>
@@ -415,6 +419,124 @@ TEST_F(EmissionProcedureTest, FailedStoreKeepsTheTestAndItsFirstTimeAndNeverStor
     // A new vehicle forgets a failed store of the previous one.
     chooseVehicle(db.CurrentModel().Index);
     EXPECT_FALSE(procedure.pendingStoreTime().isValid());
+}
+
+// Each reading takes the vehicle's engine speed when its computer answers at
+// that moment, the instrument's otherwise; the stored source says which.
+TEST_F(EmissionProcedureTest, EachReadingTakesTheVehiclesEngineSpeedWhileItAnswers)
+{
+    using Rpms = std::vector<std::optional<double>>;
+    const std::optional<double> none;
+    const struct
+    {
+        const char *name;
+        Rpms minSpeed, raisedSpeed; // the vehicle's at each reading
+        float minTax, maxTax; // the means
+        QString source;
+    } rows[] = {
+        { "no adapter", { none, none, none, none }, { none, none, none, none }, 800, 2500,
+            EmissionProcedure::speedFromInstrument() },
+        { "the vehicle throughout", { 760, 764, 760, 764 }, { 2480, 2480, 2484, 2484 }, 762, 2482,
+            EmissionProcedure::speedFromObd() },
+        { "the adapter lost in the raised step", { 760, 760, 760, 760 }, { 2480, 2480, none, none },
+            760, 2490, EmissionProcedure::speedMixed() },
+        { "the adapter came in the raised step", { none, none, none, none },
+            { none, 2480, 2480, 2480 }, 800, 2485, EmissionProcedure::speedMixed() },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        state = TestState();
+        state.ReadingsPerStep = 4;
+        state.WarmedUp = true;
+        chooseVehicle();
+        state.ZeroDone = true;
+        const Rpms *rpms = &row.minSpeed;
+        size_t next = 0;
+        procedure.setEngineSpeedSource([&] { return (*rpms)[next++ % rpms->size()]; });
+        runStep(TestOperation::MinSpeed, { 1, 100, 14, 1, 50, 800, 1 });
+        rpms = &row.raisedSpeed;
+        next = 0;
+        runStep(TestOperation::RaisedSpeed, { 0.5f, 50, 14, 1, 25, 2500, 1 });
+        const auto means = EmissionProcedure::meansOf(state);
+        EXPECT_FLOAT_EQ(means[5], row.minTax);
+        EXPECT_FLOAT_EQ(means[12], row.maxTax);
+        EXPECT_FLOAT_EQ(means[0], 1) << "the gases stay the instrument's";
+        EXPECT_EQ(EmissionProcedure::speedSourceOf(state), row.source);
+    }
+}
+
+// What the measuring page shows: the vehicle's value while it is fresh and the
+// vehicle answers, the instrument's otherwise; the coolant only where the
+// instrument has no Tm of its own.
+TEST(VehicleObdReadings, TheVehiclesValuesStandInOnlyWhileFreshAndWanted)
+{
+    const uint32_t now = 100000;
+    ObdSnapshot online;
+    online.state = ObdState::Online;
+    online.hasRpm = true;
+    online.rpm = 2480;
+    online.rpmAtMs = now - 100;
+    online.hasCoolant = true;
+    online.coolantC = 91;
+    online.coolantAtMs = now - 2500;
+    ObdSnapshot stale = online;
+    stale.rpmAtMs = now - VehicleObd::MaxRpmAgeMs - 1;
+    stale.coolantAtMs = now - VehicleObd::MaxCoolantAgeMs - 1;
+    ObdSnapshot lost = online;
+    lost.state = ObdState::NoVehicle;
+    const struct
+    {
+        const char *name;
+        const ObdSnapshot *obd;
+        double instrumentTm;
+        VehicleObd::Reading rpm, tm;
+    } rows[] = {
+        { "no adapter in use", nullptr, -60, { 2520, false }, { -60, false } },
+        { "fresh, instrument without Tm", &online, -60, { 2480, true }, { 91, true } },
+        { "fresh, instrument with Tm", &online, 62, { 2480, true }, { 62, false } },
+        { "stale", &stale, -60, { 2520, false }, { -60, false } },
+        { "vehicle stopped answering", &lost, -55, { 2520, false }, { -55, false } },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(VehicleObd::engineSpeed(row.obd, 2520, now), row.rpm);
+        EXPECT_EQ(VehicleObd::temperature(row.obd, row.instrumentTm, now), row.tm);
+    }
+}
+
+// The diagnosis of a test: nothing is asked without an adapter in use; with
+// one that cannot be reached the read ends as failed, which the result stores
+// (it was tried) and the page says.
+TEST(TestDiagnosisRead, ItIsAskedOnlyWithAnAdapterAndAFailedReadIsKept)
+{
+    ObdLink link(nullptr, [](const QString &) {});
+    VehicleObd obd(&link);
+    TestDiagnosis diagnosis(&obd);
+    EXPECT_EQ(diagnosis.phase(), TestDiagnosis::Phase::Unused);
+    diagnosis.startForNewVehicle();
+    EXPECT_FALSE(diagnosis.request());
+    EXPECT_EQ(diagnosis.phase(), TestDiagnosis::Phase::Unused);
+    EXPECT_TRUE(diagnosis.storedText().isEmpty());
+
+    QTemporaryDir dir;
+    obd.apply({ true, dir.filePath(QStringLiteral("no-such-adapter")) });
+    EXPECT_EQ(diagnosis.phase(), TestDiagnosis::Phase::NotRead);
+    diagnosis.startForNewVehicle();
+    EXPECT_EQ(diagnosis.phase(), TestDiagnosis::Phase::Reading);
+    EXPECT_EQ(diagnosis.pageText(), QStringLiteral("Чтение..."));
+    for (int i = 0; i < 500 && !diagnosis.poll(); ++i)
+        QThread::msleep(10);
+    ASSERT_EQ(diagnosis.phase(), TestDiagnosis::Phase::Done);
+    EXPECT_EQ(diagnosis.diagnosis().result, VehicleDiagnosis::Result::Failed);
+    EXPECT_TRUE(diagnosis.pageText().startsWith(QStringLiteral("Не удалась: порт адаптера OBD")))
+        << diagnosis.pageText().toStdString();
+    const auto stored = VehicleDiagnosis::fromJson(diagnosis.storedText().toUtf8());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(*stored, diagnosis.diagnosis());
+    EXPECT_EQ(stored->summary(), QStringLiteral("не проводилась"));
+
+    diagnosis.clear();
+    EXPECT_TRUE(diagnosis.storedText().isEmpty());
 }
 
 } // namespace

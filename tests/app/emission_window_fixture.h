@@ -27,10 +27,11 @@ protected:
 
     // The simulator warmed up, its readings held where the test steers them
     // and its procedures short.
-    void startSimulator(int serialNumber)
+    void startSimulator(int serialNumber, const QStringList &moreArguments = {})
     {
         sim = std::make_unique<SimProcess>(
-            QStringList { "--warmup", "0", "--serial", QString::number(serialNumber) });
+            QStringList { "--warmup", "0", "--serial", QString::number(serialNumber) }
+            + moreArguments);
         ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorString());
         ASSERT_TRUE(sim->send("proctime 1500"));
         ASSERT_TRUE(sim->send("hold on"));

@@ -423,4 +423,81 @@ TEST_F(FormOptionsTest, DatabasePageWritesTheSectionOnlyWhenSetAndNeverAPassword
     }
 }
 
+// The page "OBD": OK keeps a usable choice and tells the program at once; a
+// choice that cannot work keeps the dialog open on the page and writes nothing.
+TEST_F(FormOptionsTest, ObdPageKeepsAUsableAdapterAndRefusesTheInstrumentsPort)
+{
+    // A port and a link to it, as /dev/serial/by-id gives them.
+    folder.write(QStringLiteral("ttyACM7"), "");
+    QFile::link(folder.path(QStringLiteral("ttyACM7")), folder.path(QStringLiteral("adapter")));
+    const QString target = folder.path(QStringLiteral("ttyACM7"));
+    const QString link = folder.path(QStringLiteral("adapter"));
+    struct Row
+    {
+        const char *name;
+        QString instrumentPort;
+        bool enabled;
+        QString obdPort;
+        const char *refusal; // part of the box's text; null: OK closes
+    };
+    const Row rows[] = {
+        { "off", QStringLiteral("COM1"), false, QString(), nullptr },
+        { "off on the instrument's port", QStringLiteral("COM1"), false, QStringLiteral("COM1"),
+            nullptr },
+        { "adapter", QStringLiteral("COM1"), true, QStringLiteral("/dev/rfcomm0"), nullptr },
+        { "no port", QStringLiteral("COM1"), true, QStringLiteral("  "), "Укажите порт" },
+        { "the instrument's port", QStringLiteral("/dev/pts/3"), true, QStringLiteral("/dev/pts/3"),
+            "подключён прибор" },
+        { "a bare name of it", QStringLiteral("ttyUSB0"), true, QStringLiteral("/dev/ttyUSB0"),
+            "подключён прибор" },
+        { "a link to it", target, true, link, "подключён прибор" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(folder.path(ini));
+        auto form = startedForm();
+        form->setPortDevice([](const QString &name) {
+            return name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+        });
+        std::vector<ObdOptions> applied;
+        form->setObdChanged([&](const ObdOptions &o) { applied.push_back(o); });
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                box->accept();
+            }
+        });
+        const int obdPage = form->tabsOptions->indexOf(form->cboxObdPort->parentWidget());
+        openAndPressOk(*form, [&] {
+            form->cboxPortName->setEditText(row.instrumentPort);
+            form->listOptions->setCurrentRow(obdPage);
+            EXPECT_EQ(form->MainCaption->text(), QStringLiteral("OBD"));
+            form->cbObdEnabled->setChecked(row.enabled);
+            EXPECT_EQ(form->cboxObdPort->isEnabled(), row.enabled);
+            form->cboxObdPort->setEditText(row.obdPort);
+        });
+        if (row.refusal) {
+            EXPECT_TRUE(shown.contains(QString::fromUtf8(row.refusal))) << qPrintable(shown);
+            EXPECT_TRUE(form->isVisible());
+            EXPECT_EQ(form->tabsOptions->currentIndex(), obdPage);
+            EXPECT_FALSE(folder.exists(ini));
+            EXPECT_TRUE(applied.empty());
+            continue;
+        }
+        EXPECT_TRUE(shown.isEmpty()) << qPrintable(shown);
+        EXPECT_FALSE(form->isVisible());
+        const ObdOptions chosen { row.enabled, row.obdPort };
+        EXPECT_EQ(
+            fileContents().sections().contains(QStringLiteral("OBD")), chosen != ObdOptions());
+        ASSERT_EQ(applied.size(), chosen == ObdOptions() ? 0u : 1u);
+        if (!applied.empty()) {
+            EXPECT_EQ(applied.front(), chosen);
+        }
+        // Opened again without a change: nothing to apply.
+        openAndPressOk(*form, [] {});
+        EXPECT_EQ(applied.size(), chosen == ObdOptions() ? 0u : 1u);
+    }
+}
+
 } // namespace

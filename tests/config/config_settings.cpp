@@ -224,4 +224,52 @@ TEST_F(SettingsTest, SavingRangesTouchesOnlyTheRanges)
     EXPECT_EQ(doc.keys(QStringLiteral("Diapazone")).size(), 11);
 }
 
+// The OBD-II adapter's section: read with its defaults, written only when the
+// adapter's choice changed, so a station without one keeps its file as it was.
+TEST_F(SettingsTest, ObdSectionIsReadAndWrittenOnlyWhenChanged)
+{
+    struct Row
+    {
+        const char *name;
+        QByteArray file; // the section as found, "" for none
+        ObdOptions read; // what LoadSettings gives
+        QString activePort; // the port the link is given
+        std::optional<ObdOptions> change; // set before SaveSettings
+        std::optional<QString> enabledAfter, portAfter; // the keys after it, none: no key
+    };
+    const ObdOptions off;
+    const ObdOptions rfcomm { true, QStringLiteral("/dev/rfcomm0") };
+    const Row rows[] = {
+        { "no section, no change", "", off, QString(), std::nullopt, std::nullopt, std::nullopt },
+        { "no section, adapter chosen", "", off, QString(), rfcomm, QStringLiteral("1"),
+            QStringLiteral("/dev/rfcomm0") },
+        { "in use", "[OBD]\r\nEnabled=1\r\nPort= /dev/rfcomm0 \r\n", rfcomm,
+            QStringLiteral("/dev/rfcomm0"), std::nullopt, QStringLiteral("1"),
+            QStringLiteral("/dev/rfcomm0") },
+        { "turned off keeps its port", "[OBD]\r\nEnabled=1\r\nPort=/dev/ttyUSB1\r\n",
+            { true, QStringLiteral("/dev/ttyUSB1") }, QStringLiteral("/dev/ttyUSB1"),
+            ObdOptions { false, QStringLiteral("/dev/ttyUSB1") }, QStringLiteral("0"),
+            QStringLiteral("/dev/ttyUSB1") },
+        { "bad switch reads off, stays as typed", "[OBD]\r\nEnabled=yes\r\nPort=COM4\r\n",
+            { false, QStringLiteral("COM4") }, QString(), std::nullopt, QStringLiteral("yes"),
+            QStringLiteral("COM4") },
+        { "on without a port uses none", "[OBD]\r\nEnabled=1\r\n", { true, QString() }, QString(),
+            std::nullopt, QStringLiteral("1"), std::nullopt },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        folder.write(ini, "[Connect]\r\nComName=COM1\r\n" + row.file);
+        Settings s = loaded();
+        EXPECT_EQ(s.Obd, row.read);
+        EXPECT_EQ(s.Obd.activePort(), row.activePort);
+        if (row.change)
+            s.Obd = *row.change;
+        s.SaveSettings();
+        const IniDocument doc = fileContents();
+        EXPECT_EQ(doc.value(QStringLiteral("OBD"), QStringLiteral("Enabled")), row.enabledAfter);
+        EXPECT_EQ(doc.value(QStringLiteral("OBD"), QStringLiteral("Port")), row.portAfter);
+        EXPECT_EQ(loaded().Obd, row.change.value_or(row.read));
+    }
+}
+
 } // namespace

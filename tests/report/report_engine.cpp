@@ -2,6 +2,7 @@
 
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"
+#include "device/obd/VehicleDiagnosis.h"
 #include "report/ReportDocument.h"
 #include "report/ReportJudgement.h"
 #include "report/ReportNames.h"
@@ -255,11 +256,57 @@ TEST_F(ReportEngineTest, EveryListedNameResolvesAndTheStoredValuesPrintAsTheProg
         { "report.VerificationExpired", QString() },
         { "report.LimitsSource", QString() },
         { "report.ControlCode", QStringLiteral("3FA2 9C01 77B0 E45D") },
+        { "report.VehicleDiagnosis", QStringLiteral("не проводилась") },
+        { "report.SpeedSource", QString() },
     };
     for (const auto &e : expected)
         EXPECT_TRUE(
             html.contains(QStringLiteral("<p>%1=%2</p>").arg(QLatin1String(e.name), e.text)))
             << e.name;
+}
+
+// The vehicle's diagnosis as the protocol prints it from what the result
+// was stored with.
+TEST_F(ReportEngineTest, StoredDiagnosisPrintsItsSummaryOrThatItWasNotMade)
+{
+    VehicleDiagnosis read;
+    read.result = VehicleDiagnosis::Result::Read;
+    read.status.supported.insert(ObdMonitor::Catalyst);
+    read.status.supported.insert(ObdMonitor::Evaporative);
+    read.status.incomplete.insert(ObdMonitor::Evaporative);
+    read.status.codeCount = 1;
+    read.codesRead = true;
+    read.codes = QStringList { QStringLiteral("P0420") };
+    VehicleDiagnosis failed;
+    failed.result = VehicleDiagnosis::Result::Failed;
+    failed.failure = QStringLiteral("автомобиль не отвечает (NO DATA)");
+    const struct
+    {
+        const char *name;
+        QVariant stored;
+        QString printed;
+    } rows[] = {
+        { "a row stored before the column", QVariant(QMetaType::fromType<QString>()),
+            QStringLiteral("не проводилась") },
+        { "no adapter", QString(), QStringLiteral("не проводилась") },
+        { "a read that failed", QString::fromUtf8(failed.toJson()),
+            QStringLiteral("не проводилась") },
+        { "read", QString::fromUtf8(read.toJson()),
+            QStringLiteral("индикатор неисправности выключен; готовность: катализатор ✓, система "
+                           "улавливания паров топлива ✗; коды неисправностей: P0420") },
+        { "changed behind the program's back", QStringLiteral("{\"obd\":1,\"result\":\"maybe\"}"),
+            QStringLiteral("сведения повреждены") },
+        { "not a diagnosis at all", QStringLiteral("<b>ok</b>"),
+            QStringLiteral("сведения повреждены") },
+    };
+    const ReportTemplate t
+        = ReportTemplate::fromText(QStringLiteral("[report.VehicleDiagnosis]"), "t");
+    for (const auto &row : rows) {
+        ReportData d = storedReport();
+        d.qrResult[QStringLiteral("VehicleDiagnosis")] = row.stored;
+        EXPECT_EQ(t.fill(d), row.printed.toHtmlEscaped()) << row.name;
+    }
+    EXPECT_EQ(t.fill(ReportData()), QString()) << "an empty browser prints nothing";
 }
 
 TEST_F(ReportEngineTest, OperatorTextIsEscapedNotTakenAsMarkup)
@@ -448,10 +495,11 @@ TEST_F(ReportEngineTest, StoredResultAsPdfCarriesValuesAndVerdicts)
         QFile::copy(
             path("report.pdf"), qEnvironmentVariable("ZELMOR_REPORT_SHOTS") + "/report.pdf");
     const QString text = pdfText(path("report.pdf"));
-    for (const char *expected : { "ПРОТОКОЛ № 42", "Пункт ТО № 3", "23.02.2009", "14:03:27", "1234",
-             "Нейтрализатор", "M1", "нейтрализатор, лямбда-зонд", "А123ВС77", "0,62", "≤ 0,5",
-             "вне нормы", "в норме", "800 ± 50", "2810", "не соответствует",
-             "Оператор Иванов И. И.", "С-12/345 действительно до 31.12.2009" })
+    for (const char *expected :
+        { "ПРОТОКОЛ № 42", "Пункт ТО № 3", "23.02.2009", "14:03:27", "1234", "Нейтрализатор", "M1",
+            "нейтрализатор, лямбда-зонд", "А123ВС77", "0,62", "≤ 0,5", "вне нормы", "в норме",
+            "800 ± 50", "2810", "не соответствует", "Оператор Иванов И. И.",
+            "С-12/345 действительно до 31.12.2009", "Бортовая диагностика: не проводилась" })
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
                                                                 << text.toStdString();
 }

@@ -10,6 +10,7 @@
 #include "database/ReportCsv.h"
 #include "database/ReportFilter.h"
 #include "database/ui/TFormReports.h"
+#include "device/obd/VehicleDiagnosis.h"
 #include "report/ui/ReportPage.h"
 
 #include <QCheckBox>
@@ -233,6 +234,24 @@ TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExpo
     r.instrumentNumber = 1234;
     // Every gas within, the raised speed 2950 against 2800 ± 100.
     r.means = { 0.4f, 150, 14.2f, 0.8f, 124, 812, 1.0f, 0.2f, 60, 14.6f, 0.5f, 0, 2950, 1.0f };
+    // Measured with the vehicle's own computer: its speeds and its diagnosis.
+    TestResult withObd = r;
+    withObd.means[12] = 2810;
+    withObd.speedSource = QStringLiteral("OBD");
+    VehicleDiagnosis diagnosis;
+    diagnosis.result = VehicleDiagnosis::Result::Read;
+    diagnosis.status.milOn = true;
+    diagnosis.status.codeCount = 1;
+    // Every monitor a spark-ignition car may have: the longest text there is.
+    for (const ObdMonitorInfo &info : obdMonitors())
+        if (info.group != ObdMonitorGroup::Compression)
+            diagnosis.status.supported.insert(info.monitor);
+    diagnosis.status.incomplete.insert(ObdMonitor::OxygenSensor);
+    diagnosis.vin = QStringLiteral("ZLM1SM0A1B2C34567");
+    diagnosis.codesRead = true;
+    diagnosis.codes = QStringList { QStringLiteral("P0420") };
+    withObd.vehicleDiagnosis = QString::fromUtf8(diagnosis.toJson());
+    const int obd = db->StoreTestResult(withObd, day.addSecs(-60));
     inspection.certificateValidUntil = QDate(2009, 2, 22); // the day before
     const int invalid = db->StoreTestResult(r, day);
     // A row of an older version: stored without any of it.
@@ -256,12 +275,14 @@ TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExpo
         QColor minCoColour;
         bool limitsFromTable, expired, raisedSpeedOutside;
         std::vector<const char *> printed;
+        QString browserDiagnosis = QStringLiteral("Бортовая диагностика: не проводилась");
     } cases[] = {
         { "stored with its limits", stored, "Нейтрализатор", "0,5",
             "автомобиль не соответствует установленным нормативам", red, false, false, false,
             { "Модель Нейтрализатор", "≤ 0,5", "2800 ± 100", "0,50 … 1,50", "1,00",
                 "Оператор Иванов И. И.",
-                "Свидетельство о поверке № С-12/345 действительно до 31.12.2009" } },
+                "Свидетельство о поверке № С-12/345 действительно до 31.12.2009",
+                "Бортовая диагностика: не проводилась" } },
         { "2950 rpm, stored after the verification date", invalid, "Нейтрализатор", "0,5",
             "измерение недействительно: частота вращения вне допуска на повышенной", green, false,
             true, true,
@@ -270,7 +291,16 @@ TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExpo
         { "stored without its limits", older, "Нейтр. новая", "9,99",
             "автомобиль соответствует установленным нормативам", green, true, false, false,
             { "нормативы по текущей таблице моделей", "≤ 9,99", "2950 ± 100", "Пункт ТО № 3",
-                "Свидетельство о поверке: не указано" } },
+                "Свидетельство о поверке: не указано", "Бортовая диагностика: не проводилась" } },
+        { "measured with the vehicle's computer", obd, "Нейтрализатор", "0,5",
+            "автомобиль соответствует установленным нормативам", green, false, false, false,
+            { "Бортовая диагностика: индикатор неисправности включён; готовность: пропуски "
+              "воспламенения ✓,",
+                "катализатор ✓,", "кислородный датчик ✗,",
+                "коды неисправностей: P0420; VIN ZLM1SM0A1B2C34567",
+                "Частота вращения: от бортового компьютера (OBD)" },
+            QStringLiteral("Бортовая диагностика: ") + diagnosis.summary()
+                + QStringLiteral("\nЧастота вращения: от бортового компьютера (OBD)") },
     };
     const QList<QStringList> csv = parseCsv(QString::fromUtf8(
         ReportCsv::toCsv(ReportCsv::linesOf(db->connection(), ReportFilter())).mid(3)));
@@ -294,6 +324,10 @@ TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExpo
         EXPECT_EQ(form->labVerificationExpired->isVisibleTo(form.get()), c.expired);
         EXPECT_EQ(form->labVerificationExpired->palette().color(QPalette::WindowText), red);
         EXPECT_EQ(form->labStepStatus[1]->text().isEmpty(), !c.raisedSpeedOutside);
+        EXPECT_EQ(form->labObdDiagnosis->text(), c.browserDiagnosis);
+        // The whole of it fits its place.
+        EXPECT_LE(form->labObdDiagnosis->heightForWidth(form->labObdDiagnosis->width()),
+            form->labObdDiagnosis->height());
 
         const QString pdf = dir.filePath(QStringLiteral("protocol-%1.pdf").arg(c.index));
         ASSERT_TRUE(page.savePdf(pdf, form.get()));
@@ -313,12 +347,17 @@ TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExpo
         EXPECT_EQ(form->labControlCode->text(), code);
         EXPECT_TRUE(text.contains(code)) << text.toStdString();
         EXPECT_EQ(text.contains(QStringLiteral("таблице моделей")), c.limitsFromTable);
+        EXPECT_EQ(text.contains(QStringLiteral("от бортового компьютера")), c.index == obd);
         EXPECT_EQ(text.contains(QStringLiteral("не соответствует")),
             QByteArray(c.conclusion).contains("не соответствует"));
 
         EXPECT_EQ(csvCell(c.index, "Название модели"), QString::fromUtf8(c.model));
         EXPECT_EQ(csvCell(c.index, "Норматив: Мин. CO, %"), QString::fromUtf8(c.minCoLimit));
         EXPECT_TRUE(csvCell(c.index, "Заключение").startsWith(QString::fromUtf8(c.conclusion)));
+        EXPECT_EQ(csvCell(c.index, "Источник оборотов"),
+            c.index == obd         ? QStringLiteral("OBD")
+                : c.index == older ? QString()
+                                   : QStringLiteral("instrument"));
         EXPECT_EQ(csvCell(c.index, "Нормативы"),
             c.limitsFromTable ? QStringLiteral("текущая таблица моделей")
                               : QStringLiteral("сохранённые с результатом"));

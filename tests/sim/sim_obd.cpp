@@ -48,6 +48,9 @@ TEST(SimObd, SteeringLinesAreCheckedAndAnswered)
         { "obd fault answer CAN ERROR", "ok" },
         { "obd fault smoke on", "error unknown obd fault" },
         { "obd fault off", "ok" },
+        { "obd rpm 20000", "error" },
+        { "obd rpm 1500", "ok" },
+        { "obd rpm follow", "ok" },
         { "obd dance", "error unknown obd command" },
         { "obd status",
             "status obd plugged=0 client=0 opens=0 unplugs=0 speed=38400 client_speed=0 "

@@ -5,7 +5,8 @@
 //   QT_QPA_PLATFORM=offscreen zelmor-screenshots docs/screenshots
 //
 // It takes about four minutes: the research page records three minutes of
-// an engine run.
+// an engine run. The simulator also plays a car with an OBD-II adapter, which
+// the program is given after the first picture.
 #include "app/DiagnosePage.h"
 #include "app/DiscoveryPage.h"
 #include "app/EmissionProcedureView.h"
@@ -16,25 +17,31 @@
 #include "app/TFormAboutZM.h"
 #include "app/TFormMain.h"
 #include "app/TestState.h"
+#include "app/VehicleObd.h"
 #include "app/ZelmorApplication.h"
 #include "common/ProgramFolder.h"
+#include "config/ui/TFormOptions.h"
 #include "database/SelectedVehicle.h"
 #include "database/TestResult.h"
 #include "database/ZelmorDatabase.h"
 #include "database/ui/TFormReports.h"
 #include "device/Records.h"
 #include "device/TOpros_ZMX.h"
+#include "device/obd/ObdLink.h"
 #include "device/ui/TFrame_SendCommand.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -65,18 +72,29 @@ bool waitFor(const std::function<bool()> &done, int timeoutMs)
     return true;
 }
 
-// zelmor-sim on a pseudo-terminal behind a link in `folder`, steered through
-// its standard input; it ends when that closes.
+// zelmor-sim on a pseudo-terminal behind a link in `folder`, and its car's
+// OBD-II adapter on another, steered through its standard input; it ends
+// when that closes.
 class Simulator
 {
 public:
     Simulator(const QString &folder, const QStringList &options)
         : m_link(folder + QStringLiteral("/zelmor-tty"))
+        , m_obdLink(folder + QStringLiteral("/obd-tty"))
     {
         m_process.start(QStringLiteral(ZELMOR_SIM_BINARY),
             QStringList(options) << QStringLiteral("--quit-on-eof") << QStringLiteral("--link")
-                                 << m_link);
-        m_ready = readLine(StartTimeoutMs).startsWith(QLatin1String("ready "));
+                                 << m_link << QStringLiteral("--obd") << m_obdLink);
+        // Both lines announce themselves, in either order.
+        bool instrument = false, car = false;
+        while (!(instrument && car)) {
+            const QString line = readLine(StartTimeoutMs);
+            if (line.isEmpty())
+                return;
+            instrument = instrument || line.startsWith(QLatin1String("ready "));
+            car = car || line.startsWith(QLatin1String("obd-ready "));
+        }
+        m_ready = true;
     }
     ~Simulator()
     {
@@ -88,6 +106,7 @@ public:
 
     bool isReady() const { return m_ready; }
     QString link() const { return m_link; }
+    QString obdLink() const { return m_obdLink; }
 
     bool send(const QString &line)
     {
@@ -107,6 +126,7 @@ private:
     }
 
     QString m_link;
+    QString m_obdLink;
     QProcess m_process;
     bool m_ready = false;
 };
@@ -192,6 +212,35 @@ int main(int argc, char **argv)
     main->diagnosePage()->labZMStatus->setVisible(true);
     save(main, "main-window.png");
 
+    // The adapter chosen on the options page "OBD"; a car whose instrument
+    // probe is not clipped on (its Tm missing) and whose catalyst has a code.
+    TFormOptions *options = main->dialogs().FormOptions;
+    options->show();
+    options->listOptions->setCurrentRow(
+        options->tabsOptions->indexOf(options->cboxObdPort->parentWidget()));
+    options->cbObdEnabled->setChecked(true);
+    // Pictured with the Bluetooth port an operator would choose; the
+    // simulated car's own port is set before OK.
+    options->cboxObdPort->setEditText(QStringLiteral("/dev/rfcomm0"));
+    pause(300);
+    save(options, "options-obd.png");
+    options->cboxObdPort->setEditText(sim.obdLink());
+    options->btnOK->click();
+    for (const QString &line : { QStringLiteral("obd rpm %1").arg(int(model.limits.MinTax) + 12),
+             QStringLiteral("obd codes P0420"), QStringLiteral("obd incomplete evap"),
+             QStringLiteral("obd coolant 86"), QStringLiteral("gas tm -60") })
+        sim.send(line);
+    if (!waitFor([&] { return main->obd().snapshot().state == ObdState::Online; }, StartTimeoutMs))
+        return fail("the simulated car did not answer");
+    main->emissionTest().applySelectedVehicle(
+        SelectedVehicle { model.Index, model.Name, QStringLiteral("А123ВС77"), model.limits });
+    waitFor([&] { return main->emissionTest().diagnosis().phase() == TestDiagnosis::Phase::Done; },
+        StartTimeoutMs);
+    pause(1500);
+    main->diagnosePage()->labZMStatus->setVisible(true);
+    save(main, "main-window-obd.png");
+    sim.send(QStringLiteral("gas tm 62"));
+
     // About three minutes of an engine run: idle, raised speed, idle again.
     main->menu()->NDiscover->trigger();
     main->discovery()->btnDStart->click();
@@ -215,6 +264,9 @@ int main(int argc, char **argv)
     result.instrumentNumber = 1234;
     result.means
         = { 0.42f, 96, 14.6f, 0.7f, 118, 820, 1.01f, 0.21f, 48, 14.8f, 0.5f, 95, 2540, 1.0f };
+    // Measured with the car's computer: its speeds and the diagnosis read above.
+    result.speedSource = QStringLiteral("OBD");
+    result.vehicleDiagnosis = main->emissionTest().diagnosis().storedText();
     main->database().StoreTestResult(result);
     TFormReports *browser = main->dialogs().FormReports;
     browser->prepareShow();

@@ -115,7 +115,7 @@ std::vector<ObdCar::Message> ObdCar::currentData(uint8_t pid) const
         out.push_back({ mode, pid, uint8_t(std::clamp(m_coolantC + CoolantOffset, 0, 255)) });
         break;
     case 0x0C: {
-        const int count = std::clamp(m_engineSpeed() * RpmCountsPerRev, 0, MaxRpmCount);
+        const int count = std::clamp(engineSpeed() * RpmCountsPerRev, 0, MaxRpmCount);
         out.push_back(withBytes({ mode, pid }, uint32_t(count), 2));
         break;
     }
@@ -187,7 +187,7 @@ std::string ObdCar::describe() const
     char text[200];
     std::snprintf(text, sizeof text,
         "obd_rpm=%d coolant=%d mil=%s codes=%zu vin=%s ignition=%s protocol=%s units=%d",
-        m_engineSpeed(), m_coolantC, m_mil ? "on" : "off", m_codes.size(),
+        engineSpeed(), m_coolantC, m_mil ? "on" : "off", m_codes.size(),
         m_vin.empty() ? "none" : m_vin.c_str(), m_compression ? "compression" : "spark",
         m_protocol == Protocol::Can ? "can" : "kline", m_units);
     return text;

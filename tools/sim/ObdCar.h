@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ public:
     // The digit ATDPN gives for the protocol ("6" CAN 11/500, "3" ISO 9141-2).
     char protocolDigit() const { return m_protocol == Protocol::Can ? '6' : '3'; }
 
+    // The engine speed the car reports, apart from the instrument's (its
+    // probe not clipped on, or reading another cylinder); none: follow it.
+    void setRpm(std::optional<int> rpm) { m_rpm = rpm; }
     void setCoolant(int celsius) { m_coolantC = celsius; }
     void setMil(bool on) { m_mil = on; }
     void setCodes(std::vector<uint16_t> codes) { m_codes = std::move(codes); }
@@ -48,7 +52,10 @@ private:
     std::vector<Message> vehicleIdentification() const;
     ObdMonitorStatus engineStatus() const;
 
+    int engineSpeed() const { return m_rpm ? *m_rpm : m_engineSpeed(); }
+
     std::function<int()> m_engineSpeed;
+    std::optional<int> m_rpm;
     Protocol m_protocol = Protocol::Can;
     int m_coolantC = 88;
     bool m_mil = false;

@@ -15,6 +15,7 @@ constexpr int ClientCheckMs = 5; // a line without a client cannot be waited on
 constexpr int PacingWakeMs = 1;
 constexpr long MinCoolant = -40;
 constexpr long MaxCoolant = 215;
+constexpr long MaxRpm = 16383; // what PID 0C can carry
 constexpr long MaxDelayMs = 60000;
 constexpr size_t VinLength = 17;
 
@@ -155,6 +156,14 @@ std::string ObdSimulator::steer(const std::vector<std::string> &words)
     bool on = false;
     std::string error;
 
+    if (what == "rpm" && argc == 2 && words[2] == "follow") {
+        m_car.setRpm(std::nullopt);
+        return "ok";
+    }
+    if (what == "rpm" && argc == 2 && parseInt(words[2], 0, MaxRpm, n)) {
+        m_car.setRpm(int(n));
+        return "ok";
+    }
     if (what == "coolant" && argc == 2 && parseInt(words[2], MinCoolant, MaxCoolant, n)) {
         m_car.setCoolant(int(n));
         return "ok";

@@ -139,6 +139,8 @@ Steering, one command per line on standard input or in the control file:
   log on|off                 log what was received (stderr or --log FILE)
   status                     print one line "status key=value ..." on stdout
   obd coolant C              the car (with --obd): coolant temperature -40..215
+  obd rpm N|follow           the engine speed the car reports apart from the
+                             instrument's (0..16383); follow: the instrument's again
   obd mil on|off             malfunction indicator lamp
   obd codes CODE...|none     stored trouble codes (P0420 C0035 ...)
   obd vin TEXT|none          the VIN (17 characters)
