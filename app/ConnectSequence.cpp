@@ -71,6 +71,8 @@ int ConnectSequence::run(const QString &portName)
         if (m_about)
             m_about->setLinkState(after.StatusText);
         const int read = callKeepingEventsFlowing([this] { return m_thread.ReadConstants(); });
+        if (m_watch)
+            m_watch->constantsReadAtConnect(read);
         if (read == TOpros_ZMX::ConstantsRead) {
             const ZmxSnapshot snap = m_thread.snapshot();
             showInstrument(m_about, m_state, snap.SerialNumber, snap.FirmwareVersion);

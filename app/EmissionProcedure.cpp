@@ -59,6 +59,12 @@ QString EmissionProcedure::notFinishedText()
 {
     return QStringLiteral("Измерения не завершены. Вывод отчета невозможен.");
 }
+QString EmissionProcedure::noInstrumentNumberText()
+{
+    return QStringLiteral("Результат не сохранён: заводской номер прибора не считан.\n"
+                          "Измерение сохранено в программе: программа считывает номер, пока "
+                          "прибор отвечает; нажмите F4 ещё раз через несколько секунд.");
+}
 QString EmissionProcedure::zeroCorrectionStatus()
 {
     return QStringLiteral("Коррекция нуля...");
@@ -369,6 +375,11 @@ EmissionProcedure::Report EmissionProcedure::storeReport(const QString &govNumbe
         return { Report::Kind::Refused, notFinishedText(), 0 };
     if (!m_database)
         return { Report::Kind::Unavailable, QString(), 0 };
+    // A protocol names the instrument it was measured with: a result whose
+    // instrument is unknown would be stored, chained and printed as number
+    // -1. The means stay in the program until the number is read.
+    if (m_state.InstrumentNumber < 0)
+        return { Report::Kind::Failed, noInstrumentNumberText(), 0 };
 
     // The means are formed afresh from the stores each time, so a store that
     // failed leaves the test as it was and pressing F4 again sends the same

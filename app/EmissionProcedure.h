@@ -34,6 +34,7 @@ public:
     static QString zeroFirstText();
     static QString minSpeedFirstText();
     static QString notFinishedText();
+    static QString noInstrumentNumberText();
     static QString zeroCorrectionStatus();
     static QString receivingStatus();
     // Shown when the instrument ends a zero correction with an error but

@@ -23,6 +23,13 @@ void LinkWatch::connectEnded(const QString &portName, int result, const ZmxSnaps
     // Only a port that could not be opened is tried again by the thread; an
     // instrument that did not answer on an open port is not.
     m_waiting = !m_linked && after.PortState != PortProblem::None;
+    m_constantsMissing = false;
+}
+
+void LinkWatch::constantsReadAtConnect(int result)
+{
+    // The thread asks again while readings come; a look tells when it has them.
+    m_constantsMissing = m_linked && result != TOpros_ZMX::ConstantsRead;
 }
 
 LinkWatch::Change LinkWatch::look(const ZmxSnapshot &snapshot)
@@ -42,6 +49,12 @@ LinkWatch::Change LinkWatch::look(const ZmxSnapshot &snapshot)
         change.connected = true;
         if (snapshot.ConstantsResult == TOpros_ZMX::ConstantsRead)
             change.instrument = Instrument { snapshot.SerialNumber, snapshot.FirmwareVersion };
+        else
+            m_constantsMissing = true;
+    }
+    if (m_constantsMissing && m_linked && snapshot.ConstantsResult == TOpros_ZMX::ConstantsRead) {
+        m_constantsMissing = false;
+        change.instrument = Instrument { snapshot.SerialNumber, snapshot.FirmwareVersion };
     }
     if (change.portError || change.connected) {
         const bool up = m_linked && m_shownError.isEmpty();

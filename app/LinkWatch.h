@@ -29,7 +29,8 @@ public:
         std::optional<QString> linkText;
         // The thread connected by itself to the port it kept trying.
         bool connected = false;
-        // ... and read the instrument's constants.
+        // The instrument's constants, read by that connect or, when they
+        // could not be read at connect, later while readings came.
         std::optional<Instrument> instrument;
 
         bool any() const { return portError || linkText || connected || instrument; }
@@ -42,6 +43,8 @@ public:
     // A connect attempt ended with `result` (TOpros_ZMX::Connected or not);
     // `after` is the snapshot taken right after it.
     void connectEnded(const QString &portName, int result, const ZmxSnapshot &after);
+    // The connect sequence's ReadConstants() after a connect gave `result`.
+    void constantsReadAtConnect(int result);
     Change look(const ZmxSnapshot &snapshot);
 
 private:
@@ -50,4 +53,6 @@ private:
     bool m_linked = false;
     // The last connect failed on the port and the thread keeps trying it.
     bool m_waiting = false;
+    // The connect read no constants; the thread asks again.
+    bool m_constantsMissing = false;
 };

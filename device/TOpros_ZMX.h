@@ -8,6 +8,7 @@
 #include "device/ZmxSnapshot.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 #include <QtGlobal>
 
@@ -161,6 +162,9 @@ private:
     void reopenDeadPort();
     void retryPort();
     void publishConstants(int result, const ConstantsRecord &constants);
+    // After a readings answer: constants that could not be read at connect
+    // are asked for again, paced by m_constantsRetry.
+    void rereadConstantsIfDue(int code);
     // PortError / PortState and the log after an open or a failed exchange.
     void notePortState(PortProblem problem, const QString &port);
     void noteLinkUp();
@@ -204,6 +208,7 @@ private:
     // working link that died (only reopened).
     PortRetry m_portRetry;
     bool m_retryConnects = false;
+    QDeadlineTimer m_constantsRetry; // expired: the next chance may read them
     uint32_t m_staleSeen = 0; // the library's stale-frame count at the last look
 
     std::thread m_thread;

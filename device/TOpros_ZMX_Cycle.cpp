@@ -53,6 +53,7 @@ uint32_t TOpros_ZMX::runCycle()
             }
         } else {
             sendCycleCommand(code);
+            rereadConstantsIfDue(code);
         }
     }
 

@@ -70,6 +70,29 @@ void TOpros_ZMX::publishConstants(int result, const ConstantsRecord &constants)
     });
 }
 
+void TOpros_ZMX::rereadConstantsIfDue(int code)
+{
+    // An answer lost or damaged on a busy line at connect must not leave the
+    // instrument's number unknown for the rest of the run: every result would
+    // be stored and printed as number -1. While readings come, the constants
+    // are asked for again every few seconds until they are read.
+    constexpr int RetryMs = 3000;
+    int result;
+    int linkState;
+    {
+        std::lock_guard lock(m_mutex);
+        result = m_pub.ConstantsResult;
+        linkState = m_pub.LinkState;
+    }
+    const bool answered = linkState == 5;
+    if (code != ZMX_get_result || !answered || result == ConstantsRead
+        || result == ZmxSnapshot::ConstantsNotRead || !m_constantsRetry.hasExpired())
+        return;
+    m_constantsRetry.setRemainingTime(RetryMs);
+    const LinkConnector::ConstantsResult read = m_connector->readConstants();
+    publishConstants(read.result, read.constants);
+}
+
 void TOpros_ZMX::notePortState(PortProblem problem, const QString &port)
 {
     publish([problem](ZmxSnapshot &p) {

@@ -321,7 +321,6 @@ TEST_F(EmissionProcedureTest, ReportIsRefusedUntilBothSpeedsThenStoredOnceAndSho
     db.open(programFolder());
     state.ReadingsPerStep = 2;
     state.WarmedUp = true;
-    state.InstrumentNumber = 4321;
     chooseVehicle(db.CurrentModel().Index);
     state.ZeroDone = true;
 
@@ -334,6 +333,12 @@ TEST_F(EmissionProcedureTest, ReportIsRefusedUntilBothSpeedsThenStoredOnceAndSho
     EXPECT_EQ(procedure.storeReport(QStringLiteral("А123")).kind, Kind::Unavailable);
     EXPECT_FALSE(state.ReportDone);
     procedure.setDatabase(&db);
+    // Until the instrument's number is read, nothing is stored as number -1.
+    const auto noNumber = procedure.storeReport(QStringLiteral("А123"));
+    EXPECT_EQ(noNumber.kind, Kind::Failed);
+    EXPECT_EQ(noNumber.text, EmissionProcedure::noInstrumentNumberText());
+    EXPECT_FALSE(state.ReportDone);
+    state.InstrumentNumber = 4321;
 
     const auto stored = procedure.storeReport(QStringLiteral("А123"));
     ASSERT_EQ(stored.kind, Kind::Stored);

@@ -41,6 +41,7 @@ TEST(LinkWatch, FollowsTheReasonAndATakenPortUntilItConnects)
         std::optional<QString> linkText;
         bool connectedLater;
         bool instrument;
+        int constantsAtConnect = TOpros_ZMX::ConstantsRead; // after a connect that worked
     } cases[] = {
         { "taken, still taken", TOpros_ZMX::NotConnected, PortProblem::InUse, PortProblem::InUse,
             ZmxSnapshot::ConstantsNotRead, std::nullopt, std::nullopt, false, false },
@@ -60,11 +61,19 @@ TEST(LinkWatch, FollowsTheReasonAndATakenPortUntilItConnects)
             false },
         { "connected, stays fine", TOpros_ZMX::Connected, PortProblem::None, PortProblem::None,
             TOpros_ZMX::ConstantsRead, std::nullopt, std::nullopt, false, false },
+        { "connected, constants lost, read while polling", TOpros_ZMX::Connected, PortProblem::None,
+            PortProblem::None, TOpros_ZMX::ConstantsRead, std::nullopt, std::nullopt, false, true,
+            TOpros_ZMX::NoAnswer },
+        { "connected, constants lost, still missing", TOpros_ZMX::Connected, PortProblem::None,
+            PortProblem::None, TOpros_ZMX::NoAnswer, std::nullopt, std::nullopt, false, false,
+            TOpros_ZMX::NoAnswer },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         LinkWatch watch;
         watch.connectEnded(Port, c.result, portSnapshot(c.atConnect));
+        if (c.result == TOpros_ZMX::Connected)
+            watch.constantsReadAtConnect(c.constantsAtConnect);
         EXPECT_FALSE(watch.look(portSnapshot(c.atConnect)).any()) << "nothing new yet";
         const LinkWatch::Change change = watch.look(portSnapshot(c.later, c.constantsLater));
         EXPECT_EQ(change.portError, c.portError);

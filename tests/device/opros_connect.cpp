@@ -89,7 +89,7 @@ TEST(OprosConnect, ConnectingAgainClosesThePortFirst)
     EXPECT_EQ(opros.ConnectPort(sim.linkPath()), TOpros_ZMX::Connected);
 }
 
-TEST(OprosConnect, ConstantsThatDoNotComeReportNoAnswer)
+TEST(OprosConnect, ConstantsThatDoNotComeReportNoAnswerAndAreAskedAgainWhileReadingsCome)
 {
     OPROS_START_SIM(sim);
     TOpros_ZMX opros;
@@ -100,6 +100,15 @@ TEST(OprosConnect, ConstantsThatDoNotComeReportNoAnswer)
     const ZmxSnapshot s = opros.snapshot();
     EXPECT_EQ(s.StatusText, "Не удалось установить связь с прибором");
     EXPECT_EQ(s.ConstantsResult, TOpros_ZMX::NoAnswer);
+    EXPECT_EQ(s.SerialNumber, 0);
+
+    // Once the line carries answers again, the polling reads them by itself.
+    ASSERT_TRUE(sim.send("fault off"));
+    opros.RequestOperation(ZMX_get_result, 1, 0);
+    EXPECT_TRUE(waitFor(
+        opros, [](const ZmxSnapshot &s) { return s.ConstantsResult == TOpros_ZMX::ConstantsRead; },
+        15000));
+    EXPECT_EQ(opros.snapshot().SerialNumber, 1234);
 }
 
 TEST(OprosConnect, ConnectWaitsForTheRunningCycleAndStopsIt)
