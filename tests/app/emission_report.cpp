@@ -62,6 +62,7 @@ protected:
         test->setDialogs(selectCar, reports);
         test->setGasGraph(&graph);
         state.WarmedUp = true;
+        state.InstrumentNumber = 4321;
     }
     void TearDown() override { setProgramFolder(QString()); }
 
@@ -215,7 +216,7 @@ TEST_F(EmissionReport, StoresTheRoundedMeansOfTheTestedModelAndOpensTheBrowserOn
     EXPECT_EQ(row.value(QStringLiteral("Model")).toInt(), tested);
     EXPECT_EQ(row.value(QStringLiteral("GovNumber")).toString(), QStringLiteral("АВ123X77"));
     EXPECT_EQ(row.value(QStringLiteral("Date")).toDate(), QDate::currentDate());
-    EXPECT_EQ(row.value(QStringLiteral("ZMNum")).toInt(), -1);
+    EXPECT_EQ(row.value(QStringLiteral("ZMNum")).toInt(), 4321);
     expectStoredMeans(row);
     EXPECT_EQ(test->storedReportIndex(), row.value(QStringLiteral("Index")).toInt());
     EXPECT_EQ(FormatSettings::current().dateSeparator, QLatin1Char('-'));
