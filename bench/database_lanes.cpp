@@ -136,7 +136,7 @@ struct Station
         run(c, QStringLiteral("ANALYZE"));
         const qint64 loaded = t.restart();
         DatabaseEngine::beginWrite(c);
-        ReportChain::chainAllRows(c);
+        ReportChain::chainAllRows(c, ReportChain::Context());
         DatabaseEngine::commit(c);
         std::fprintf(stderr, "%s: %d rows loaded in %lld ms, chained in %lld ms\n",
             server ? "server" : "sqlite", rows, loaded, t.elapsed());
@@ -259,7 +259,7 @@ void BM_ReadReportsOnly(benchmark::State &state)
         QSqlQuery q(s.db.connection());
         q.setForwardOnly(true);
         q.exec(QStringLiteral("SELECT %1 FROM \"reports.db\" ORDER BY \"Index\"")
-                   .arg(ReportChain::selectColumns()));
+                   .arg(ReportChain::selectColumns(s.db.connection())));
         rows = 0;
         while (q.next()) {
             benchmark::DoNotOptimize(ReportChain::rowFrom(q));
@@ -286,10 +286,13 @@ void BM_ChainHashPerRow(benchmark::State &state)
     r.govNumber = QStringLiteral("А123ВС77");
     for (size_t i = 0; i < r.values.size(); ++i)
         r.values[i] = 0.25 * double(i) + 0.01;
-    QByteArray prev(64, 'a');
+    r.scheme = ReportChain::Plain;
+    r.seq = 1;
+    r.prevHash = QByteArray(64, 'a');
+    ChainHasher hasher;
     for (auto _ : state) {
-        prev = ReportChain::chainHash(prev, ReportChain::canonical(r));
-        benchmark::DoNotOptimize(prev);
+        r.prevHash = ReportChain::hashOf(hasher, r);
+        benchmark::DoNotOptimize(r.prevHash);
     }
 }
 BENCHMARK(BM_ChainHashPerRow);

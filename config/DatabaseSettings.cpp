@@ -13,6 +13,7 @@ const char *const KeyHost = "Host";
 const char *const KeyPort = "Port";
 const char *const KeyName = "Name";
 const char *const KeyUser = "User";
+const char *const KeyChainKeyFile = "ChainKeyFile";
 const char *const KeySslMode = "SslMode";
 const char *const KeySslRootCert = "SslRootCert";
 const char *const KeyService = "Service";
@@ -84,6 +85,7 @@ DatabaseSettings DatabaseSettings::read(const IniFile &ini)
     if (s.name.isEmpty())
         s.name = DatabaseSettings().name;
     s.user = ini.readString(section, QLatin1String(KeyUser), s.user).trimmed();
+    s.chainKeyFile = ini.readString(section, QLatin1String(KeyChainKeyFile), QString()).trimmed();
     s.sslMode = sslModeFromText(ini.readString(section, QLatin1String(KeySslMode), QString()));
     s.sslRootCert = ini.readString(section, QLatin1String(KeySslRootCert), QString()).trimmed();
     s.service = ini.readString(section, QLatin1String(KeyService), QString()).trimmed();

@@ -27,6 +27,9 @@ struct DatabaseSettings
     int port = DefaultPort;
     QString name = QStringLiteral("zelmor"); // the database on the server
     QString user; // empty: the client's default (the account's name)
+    // The station key of the result chain: a file only the workstation
+    // accounts may read (relative to the program folder); empty: no key.
+    QString chainKeyFile;
     SslMode sslMode = SslMode::Default;
     // The certificate authority that signed the server's certificate; empty:
     // the client's default (~/.postgresql/root.crt). A relative path is

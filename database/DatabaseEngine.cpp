@@ -178,29 +178,33 @@ QSqlDatabase openServer(const QString &connectionName, const DatabaseSettings &s
     return db;
 }
 
-void prepareSchema(const QSqlDatabase &db)
+ReportChain::State prepareSchema(const QSqlDatabase &db, const ReportChain::Context &chain)
 {
+    int chained = 0;
+    ReportChain::State st;
     if (!isServer(db)) {
-        // SQLite: only a database that lacks columns or the chain is written
-        // to, so a current database on a read-only medium still opens; one
-        // without its tables is left for the opening to refuse, untouched.
-        if (!tableExists(db, QStringLiteral("reports.db"))
-            || (missingStoredWithColumns(db).isEmpty() && !ReportChain::needsUpgrade(db)))
-            return;
+        // SQLite: only a database that lacks columns or whose chain needs it
+        // is written to, so a current database on a read-only medium still
+        // opens; one without its tables is left for the opening to refuse,
+        // untouched.
+        if (!tableExists(db, QStringLiteral("reports.db")))
+            return st;
+        st = ReportChain::state(db, chain);
+        if (missingStoredWithColumns(db).isEmpty() && !ReportChain::needsPreparing(st))
+            return st;
         beginWrite(db);
         try {
             const QStringList added = addStoredWithColumns(db);
-            if (ReportChain::needsUpgrade(db)) {
-                if (const int rows = ReportChain::upgrade(db); rows > 0)
-                    WriteLog(QStringLiteral("reports chained: %1").arg(rows));
-            }
+            st = ReportChain::prepare(db, chain, &chained);
             commit(db);
             logAddedColumns(added);
         } catch (...) {
             rollback(db);
             throw;
         }
-        return;
+        if (chained > 0)
+            WriteLog(QStringLiteral("reports chained: %1").arg(chained));
+        return st;
     }
     beginWrite(db);
     try {
@@ -213,9 +217,7 @@ void prepareSchema(const QSqlDatabase &db)
         if (!tableExists(db, QStringLiteral("reports.db")))
             createReportsTable(db);
         const QStringList added = addStoredWithColumns(db);
-        int chained = 0;
-        if (ReportChain::needsUpgrade(db))
-            chained = ReportChain::upgrade(db);
+        st = ReportChain::prepare(db, chain, &chained);
         const QString counts = keepReportCounts(db);
         commit(db);
         if (!counts.isEmpty())
@@ -230,6 +232,7 @@ void prepareSchema(const QSqlDatabase &db)
         rollback(db);
         throw;
     }
+    return st;
 }
 
 bool ensureConnected(QSqlDatabase db)

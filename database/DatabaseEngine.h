@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/DatabaseSettings.h"
+#include "database/ReportChain.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -31,10 +32,13 @@ QSqlDatabase openServer(const QString &connectionName, const DatabaseSettings &s
 // empty database creates both tables and the shipped models, once, even when
 // several start together, and a server database gains the report browser's
 // counts (ReportCounts) when it lacks them. On both engines a results table of
-// an older version gains the columns of what a result is stored with, and a
-// database without the result chain gains it, its existing results chained in
-// Index order. A database that needs nothing is only read.
-void prepareSchema(const QSqlDatabase &db);
+// an older version gains the columns of what a result is stored with; a
+// database that was never chained gains the result chain, its existing
+// results chained in Index order, and an earlier version's chain is brought
+// up to date; a chain found damaged is left as it is and returned as such. A
+// database that needs nothing is only read.
+ReportChain::State prepareSchema(
+    const QSqlDatabase &db, const ReportChain::Context &chain = ReportChain::Context());
 
 // For a server connection: true when it answers, reopening it once when it
 // was lost (the server restarted or the network came back). For SQLite:

@@ -105,6 +105,7 @@ QString ZelmorDatabase::databasePath(const QString &programFolder)
 void ZelmorDatabase::open(const QString &programFolder)
 {
     const DatabaseSettings settings = DatabaseSettings::readFromProgramFolder(programFolder);
+    m_chain = ReportChain::contextFor(programFolder);
     if (settings.isServer()) {
         m_serverSettings = settings;
         openServer(settings);
@@ -196,10 +197,19 @@ void ZelmorDatabase::open(const QString &programFolder)
     if (!readOnly)
         exec(QStringLiteral("PRAGMA synchronous=FULL"));
 
+    ReportChain::State chain;
     try {
         // A database that may only be read is browsed as it is.
-        if (!readOnly)
-            DatabaseEngine::prepareSchema(m_db);
+        if (!readOnly) {
+            chain = DatabaseEngine::prepareSchema(m_db, m_chain);
+            // Write-ahead logging lets the chain check read one snapshot
+            // while results are stored; a file of an earlier version is
+            // switched once. A file without the tables is left as it is.
+            if (DatabaseEngine::tableExists(m_db, QLatin1String(ReportsTable))) {
+                QSqlQuery wal(m_db);
+                wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            }
+        }
         m_models->open(m_db, QLatin1String(ModelsTable));
         m_reports->open(m_db, QLatin1String(ReportsTable));
     } catch (const ZelmorError &e) {
@@ -207,13 +217,46 @@ void ZelmorDatabase::open(const QString &programFolder)
         throw ZelmorError(
             QStringLiteral("База данных %1 не годится: %2").arg(native(path), e.message()));
     }
-    m_models->setReadOnlyReason(m_readOnlyReason);
-    m_reports->setReadOnlyReason(m_readOnlyReason);
-    if (readOnly) {
+    if (readOnly)
         WriteLog(
             QStringLiteral("database error: %1 opened for reading only: no write permission on %2")
                 .arg(path, allowed(folder, W_OK | X_OK) ? path : folder));
+    else
+        checkChain(chain);
+    m_models->setReadOnlyReason(m_readOnlyReason);
+    m_reports->setReadOnlyReason(m_readOnlyReason);
+    if (!m_readOnlyReason.isEmpty())
         throw DatabaseReadOnlyError(m_readOnlyReason);
+}
+
+void ZelmorDatabase::checkChain(const ReportChain::State &chain)
+{
+    // Nothing is stored into a chain that cannot take it: the results stay
+    // browsable and printable, and the operator hears why.
+    if (chain.kind == ReportChain::State::Damaged) {
+        m_readOnlyReason
+            = QStringLiteral("Цепочка результатов повреждена: %1. Новые результаты не "
+                             "сохраняются, пока администратор не восстановит базу из резервной "
+                             "копии или не перевыпустит цепочку (zelmor --rekey-reports "
+                             "--accept-faults).")
+                  .arg(chain.reason);
+        WriteLog(QStringLiteral("database error: result chain damaged: %1").arg(chain.reason));
+        return;
+    }
+    if (!m_chain.keyError.isEmpty()) {
+        m_readOnlyReason = m_chain.keyError + QStringLiteral(" Результаты не сохраняются.");
+        WriteLog(QStringLiteral("database error: chain key refused: %1").arg(m_chain.keyError));
+        return;
+    }
+    const QStringList findings = ReportChain::headFindings(m_db, m_chain);
+    if (!findings.isEmpty()) {
+        const QString text = QStringLiteral("Цепочка результатов не сходится с файлом головы "
+                                            "этого рабочего места:\n")
+            + findings.join(QLatin1Char('\n'));
+        m_startupNotice
+            = m_startupNotice.isEmpty() ? text : m_startupNotice + QLatin1Char('\n') + text;
+        WriteLog(QStringLiteral("database error: chain head file disagrees: %1")
+                     .arg(findings.join(QStringLiteral("; "))));
     }
 }
 
@@ -363,7 +406,10 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
         // What the result is judged by from now on, whatever becomes of the model.
         row.stored = StoredWith::values(modelByIndex(result.modelIndex),
             m_inspectionSource ? m_inspectionSource() : Inspection(), result);
-        index = ReportChain::append(m_db, row);
+        const ReportChain::Appended done = ReportChain::append(m_db, row, m_chain);
+        index = done.index;
+        if (!done.headWarning.isEmpty())
+            WriteLog(QStringLiteral("chain head not written: ") + done.headWarning);
     } catch (const ZelmorError &e) {
         throwWriteError(e.message(), QStringLiteral("result not stored: ") + e.message());
     }
@@ -384,7 +430,9 @@ QString ZelmorDatabase::deleteReport(int index)
 {
     refuseIfReadOnly(QStringLiteral("report %1 not deleted").arg(index));
     try {
-        ReportChain::remove(m_db, index);
+        const ReportChain::Appended done = ReportChain::remove(m_db, index, m_chain);
+        if (!done.headWarning.isEmpty())
+            WriteLog(QStringLiteral("chain head not written: ") + done.headWarning);
     } catch (const ZelmorError &e) {
         throwWriteError(
             e.message(), QStringLiteral("report %1 not deleted: %2").arg(index).arg(e.message()));
@@ -420,8 +468,9 @@ void ZelmorDatabase::openServer(const DatabaseSettings &settings)
             QStringLiteral("cannot reach the server (%1): %2")
                 .arg(settings.describe(), e.message()));
     }
+    ReportChain::State chain;
     try {
-        DatabaseEngine::prepareSchema(m_db);
+        chain = DatabaseEngine::prepareSchema(m_db, m_chain);
         m_models->open(m_db, QLatin1String(ModelsTable));
         m_reports->open(m_db, QLatin1String(ReportsTable));
     } catch (const ZelmorError &e) {
@@ -431,6 +480,10 @@ void ZelmorDatabase::openServer(const DatabaseSettings &settings)
             QStringLiteral("server database unusable (%1): %2")
                 .arg(settings.describe(), e.message()));
     }
-    m_models->setReadOnlyReason(QString());
-    m_reports->setReadOnlyReason(QString());
+    m_startupNotice.clear();
+    checkChain(chain);
+    m_models->setReadOnlyReason(m_readOnlyReason);
+    m_reports->setReadOnlyReason(m_readOnlyReason);
+    if (!m_readOnlyReason.isEmpty())
+        throw DatabaseReadOnlyError(m_readOnlyReason);
 }

@@ -2,6 +2,7 @@
 
 #include "config/DatabaseSettings.h"
 #include "database/ModelRecord.h"
+#include "database/ReportChain.h"
 #include "database/StoredWith.h"
 #include "database/TestResult.h"
 
@@ -71,6 +72,8 @@ public:
     // destroyed. Throws ZelmorError when the table refuses it.
     void postPendingEdits();
     QSqlDatabase connection() const { return m_db; }
+    // The station key and the head file the result chain is kept with.
+    const ReportChain::Context &chainContext() const { return m_chain; }
 
     // Always present; open after open(). Their model() is created by open(),
     // so bind views to it once the database is open.
@@ -106,9 +109,13 @@ private:
     void openServer(const DatabaseSettings &settings);
     void exec(const QString &statement);
     void refuseIfReadOnly(const QString &what) const;
+    // A damaged chain, a refused key or a head file the database disagrees
+    // with: why nothing is stored, or what start-up says.
+    void checkChain(const ReportChain::State &chain);
 
     QString m_connectionName;
     std::optional<DatabaseSettings> m_serverSettings; // set by open() for a server
+    ReportChain::Context m_chain;
     QSqlDatabase m_db;
     QString m_readOnlyReason;
     QString m_startupNotice;

@@ -3,6 +3,7 @@
 #include "common/FormatSettings.h"
 #include "common/NumberText.h"
 #include "device/obd/VehicleDiagnosis.h"
+#include "tables/ControlCode.h"
 #include "tables/FieldNames.h"
 
 #include <QDate>
@@ -25,6 +26,7 @@ const QString OperatorName = QStringLiteral("Operator");
 const QString VerificationName = QStringLiteral("Verification");
 const QString VerificationExpiredName = QStringLiteral("VerificationExpired");
 const QString LimitsSourceName = QStringLiteral("LimitsSource");
+const QString ControlCodeName = QStringLiteral("ControlCode");
 const QString DiagnosisName = QStringLiteral("VehicleDiagnosis");
 const QString SpeedSourceName = QStringLiteral("SpeedSource");
 // Where the operator signs when no operator was stored with the result.
@@ -49,7 +51,7 @@ QStringList buildNames()
             names << prefix + QLatin1String(f);
     names << VerdictPrefix + Overall << VerdictPrefix + ConclusionName << MarkPrefix + Overall;
     for (const QString &name : { OperatorName, VerificationName, VerificationExpiredName,
-             LimitsSourceName, DiagnosisName, SpeedSourceName })
+             LimitsSourceName, DiagnosisName, SpeedSourceName, ControlCodeName })
         names << ReportPrefix + name;
     return names;
 }
@@ -144,6 +146,11 @@ QString reportText(const QString &name, const ReportData &data)
         return ReportNames::verificationExpired(data.qrResult)
             ? QStringLiteral("Срок поверки прибора истёк")
             : QString();
+    if (name == ControlCodeName) {
+        const QString code
+            = controlCode(data.qrResult.value(QStringLiteral("Hash")).toString().toLatin1());
+        return code.isEmpty() ? QStringLiteral("не присвоен") : code;
+    }
     if (name == DiagnosisName)
         return ReportNames::vehicleDiagnosis(data.qrResult);
     if (name == SpeedSourceName)

@@ -29,6 +29,9 @@
 //                       was stored after the validity date, else empty
 //   [report.LimitsSource]        empty, or for a row stored without its
 //                       limits "нормативы по текущей таблице моделей"
+//   [report.ControlCode]         "Контрольный код": the first 16 hex digits
+//                       of the stored row's hash in groups of four ("не
+//                       присвоен" for a row without one)
 //   [report.VehicleDiagnosis]    the vehicle's own diagnosis stored with the
 //                       result: "индикатор неисправности выключен;
 //                       готовность: …", or "не проводилась"

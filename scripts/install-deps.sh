@@ -17,6 +17,9 @@ PACKAGES=(
   locales sqlite3
   # several lanes: the database server, its driver and the certificates for its TLS
   postgresql-15 libqt6sql6-psql openssl
+  # the check of the result chains reads through the engines' own client
+  # libraries and hashes with libcrypto
+  libsqlite3-dev libpq-dev libssl-dev
 )
 
 as_root() {

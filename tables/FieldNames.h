@@ -75,6 +75,12 @@ inline constexpr int GovNumberWidth = 8;
 // After the results: the links of the chain of stored results.
 inline constexpr std::array<const char *, 2> ChainLinks = { "PrevHash", "Hash" };
 
+// Beside the links: which scheme hashed the row (null: the first one, which
+// left out the row's number), its place in its instrument's chain, and the
+// control codes it carried before the administrator re-keyed the chain.
+inline constexpr std::array<const char *, 3> ChainColumns
+    = { "ChainScheme", "ChainSeq", "FormerCodes" };
+
 // After the chain's links: what a result was judged by and how it was
 // measured, taken when it is stored, so that an old protocol printed again
 // shows the limits, the place, the operator and the instrument's verification

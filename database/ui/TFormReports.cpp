@@ -279,6 +279,9 @@ void TFormReports::showJudgement()
                                                 : palette().color(QPalette::WindowText).name()));
     labLimitsSource->setVisible(data.hasReport() && !data.modelStored);
     labVerificationExpired->setVisible(ReportNames::verificationExpired(data.qrResult));
+    labControlCode->setText(data.hasReport() ? QStringLiteral("Контрольный код: ")
+                + ReportNames::text(QStringLiteral("report.ControlCode"), data, judgement)
+                                             : QString());
     QString diagnosis;
     if (data.hasReport()) {
         diagnosis = QStringLiteral("Бортовая диагностика: ")

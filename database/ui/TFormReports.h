@@ -89,6 +89,7 @@ public:
     QLabel *labConclusion = nullptr; // the conclusion, as the protocol gives it
     QLabel *labLimitsSource = nullptr; // shown when the limits are the table's current ones
     QLabel *labVerificationExpired = nullptr; // "Срок поверки прибора истёк"
+    QLabel *labControlCode = nullptr; // "Контрольный код: …" of the shown report
     QLabel *labObdDiagnosis = nullptr; // "Бортовая диагностика: …" and the speeds' source
     QPushButton *btnDelete = nullptr;
     QPushButton *Button1 = nullptr;

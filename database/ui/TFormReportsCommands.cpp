@@ -10,7 +10,14 @@
 #include "widgets/MessageBoxes.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
+#include <QProgressDialog>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
 
 // The browser's commands that take something out of it: the shown report
 // printed or saved as PDF, the listed reports exported, every stored result
@@ -113,25 +120,80 @@ void TFormReports::btnExportClick()
     }
 }
 
+namespace {
+
+// Runs the check on a thread of its own, on its own connection, while a
+// progress window that can cancel it keeps the browser answering.
+ReportChain::VerifyResult verifyWithProgress(
+    QWidget *parent, const ReportChain::Source &source, const ReportChain::Context &ctx)
+{
+    ReportChain::Progress progress;
+    ReportChain::VerifyResult result;
+    std::atomic<bool> finished { false };
+    std::thread worker([&] {
+        result = ReportChain::verify(source, ctx, &progress);
+        finished = true;
+    });
+    QProgressDialog dialog(QStringLiteral("Проверка сохранённых результатов..."),
+        QStringLiteral("Отмена"), 0, 1000, parent);
+    dialog.setObjectName(QStringLiteral("VerifyProgress"));
+    dialog.setWindowTitle(QStringLiteral("Проверка"));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(400);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (finished) {
+            loop.quit();
+            return;
+        }
+        const qint64 total = progress.total;
+        dialog.setValue(total > 0 ? int(std::min<qint64>(999, progress.done * 1000 / total)) : 0);
+    });
+    QObject::connect(&dialog, &QProgressDialog::canceled, &loop, [&] {
+        progress.cancel = true;
+        dialog.setLabelText(QStringLiteral("Проверка прерывается..."));
+    });
+    poll.start();
+    loop.exec();
+    worker.join();
+    return result;
+}
+
+} // namespace
+
 void TFormReports::btnVerifyClick()
 {
     try {
         const QSqlDatabase db = m_db->connection();
         DatabaseEngine::requireConnected(db);
-        const ReportChain::VerifyResult result = ReportChain::verify(db);
-        if (result.intact()) {
+        const ReportChain::VerifyResult result
+            = verifyWithProgress(this, ReportChain::Source::of(db), m_db->chainContext());
+        if (result.cancelled) {
+            WriteLog(QStringLiteral("report chains check cancelled"));
+            MessageBoxes::information(this, QStringLiteral("Проверка прервана."));
+        } else if (result.faults.isEmpty() && !result.cannotCheck.isEmpty()) {
+            // A chain found damaged, or one signed with a key this station lacks.
+            WriteLog(QStringLiteral("report chains not checked: %1").arg(result.cannotCheck));
+            MessageBoxes::warning(
+                this, QStringLiteral("Проверка невозможна: ") + result.cannotCheck);
+        } else if (result.intact()) {
             WriteLog(QStringLiteral("report chains intact: %1 rows, %2 chains")
                          .arg(result.rows)
                          .arg(result.chains));
-            MessageBoxes::information(this,
-                QStringLiteral("Записи не изменялись: %1 записей, %2 приборов.")
-                    .arg(result.rows)
-                    .arg(result.chains));
+            QString text = QStringLiteral("Записи не изменялись: %1 записей, %2 приборов.")
+                               .arg(result.rows)
+                               .arg(result.chains);
+            for (const QString &note : result.notes)
+                text += QLatin1Char('\n') + note;
+            MessageBoxes::information(this, text);
         } else {
             QString text = result.faults.first().text() + QLatin1Char('.');
             if (result.faults.size() > 1)
-                text += QStringLiteral("\nНарушенных цепочек приборов: %1.")
-                            .arg(result.faults.size());
+                text += QStringLiteral("\nНарушений: %1.").arg(result.faults.size());
             WriteLog(QStringLiteral("report chains broken: %1").arg(result.faults.first().text()));
             MessageBoxes::warning(this, text);
         }

@@ -142,8 +142,13 @@ void TFormReports::buildLayout()
         value->setObjectName(QLatin1String(h.name));
         value->setTextFormat(Qt::PlainText); // typed data, never markup
         value->setFont(largeFont(font()));
-        // The date leaves room for the verification's notice beside it.
-        value->setGeometry(424, h.top, h.value == &labDate ? 236 : 540, 22);
+        // The number leaves room for the control code beside it, the date
+        // for the verification's notice.
+        value->setGeometry(424, h.top,
+            h.value == &labModel        ? 540
+                : h.value == &labGosNum ? 176
+                                        : 236,
+            22);
         caption->setObjectName(QLatin1String(h.name) + QStringLiteral("Caption"));
         caption->setBuddy(value);
         *h.value = value;
@@ -290,4 +295,9 @@ void TFormReports::buildJudgementLabels(QWidget *group)
     labVerificationExpired->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     labVerificationExpired->setText(QStringLiteral("Срок поверки прибора истёк"));
     labVerificationExpired->hide();
+    // Beside the number: the control code printed on the protocol.
+    labControlCode = note(this, "labControlCode", QRect(604, 48, 360, 22), QString());
+    labControlCode->setFont(largeFont(font()));
+    labControlCode->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labControlCode->setTextInteractionFlags(Qt::TextSelectableByMouse);
 }

@@ -1,5 +1,6 @@
 zelmor_add_test(NAME test_database
   SOURCES database_open.cpp database_permissions.cpp database_store_result.cpp
+          database_chain_parts.cpp
           database_report_filter.cpp
   LIBS zelmor_database
   TIMEOUT 60)

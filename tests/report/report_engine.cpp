@@ -47,6 +47,8 @@ ReportData storedReport()
         { "MaxO2", 0.5 },
         { "MaxNOx", 0.0 },
         { "MaxLambda", 0.99 },
+        { "Hash",
+            QStringLiteral("3fa29c0177b0e45d5f0e1d2c3b4a59687766554433221100ffeeddccbbaa9988") },
     };
     d.qrModel = {
         { "Index", 3 },
@@ -253,6 +255,7 @@ TEST_F(ReportEngineTest, EveryListedNameResolvesAndTheStoredValuesPrintAsTheProg
             QStringLiteral("Свидетельство о поверке № С-12/345 действительно до 31.12.2009") },
         { "report.VerificationExpired", QString() },
         { "report.LimitsSource", QString() },
+        { "report.ControlCode", QStringLiteral("3FA2 9C01 77B0 E45D") },
         { "report.VehicleDiagnosis", QStringLiteral("не проводилась") },
         { "report.SpeedSource", QString() },
     };
@@ -348,6 +351,8 @@ TEST_F(ReportEngineTest, StoredWithNamesFollowTheStoredRow)
             "verdict.Overall", QStringLiteral("не определено") },
         { "nor marks it as failed", { { "MaxTax", 2950.0 } }, "mark.Overall",
             QStringLiteral("invalid") },
+        { "a row without a hash has no control code", { { "Hash", none } }, "report.ControlCode",
+            QStringLiteral("не присвоен") },
     };
     const auto fill = [](const ReportData &d, const char *name) {
         return ReportTemplate::fromText(QStringLiteral("[%1]").arg(QLatin1String(name)), "t")
@@ -394,11 +399,11 @@ TEST_F(ReportEngineTest, UnknownNameIsRefusedAtLoadWithItsNameAndLine)
 TEST_F(ReportEngineTest, ShippedTemplateLoadsAndNamesEveryValueOfTheProtocol)
 {
     const ReportTemplate t = ReportTemplate::load(shippedTemplate());
-    for (const char *name :
-        { "edReportPlace", "qrResult.Date", "qrResult.Time", "qrResult.ZMNum", "qrModel.Name",
-            "qrModel.Category", "qrModel.SaveSystem", "qrResult.GovNumber", "limit.MinCO",
-            "qrResult.MaxLambda", "verdict.MaxLambda", "verdict.Conclusion", "report.Operator",
-            "report.Verification", "report.VerificationExpired", "report.LimitsSource" })
+    for (const char *name : { "edReportPlace", "qrResult.Date", "qrResult.Time", "qrResult.ZMNum",
+             "qrModel.Name", "qrModel.Category", "qrModel.SaveSystem", "qrResult.GovNumber",
+             "limit.MinCO", "qrResult.MaxLambda", "verdict.MaxLambda", "verdict.Conclusion",
+             "report.Operator", "report.Verification", "report.VerificationExpired",
+             "report.LimitsSource", "report.ControlCode" })
         EXPECT_TRUE(t.text().contains(QStringLiteral("[%1]").arg(QLatin1String(name)))) << name;
 }
 

@@ -6,6 +6,7 @@
 #include "app/TestState.h"
 #include "common/FormatSettings.h"
 #include "common/ZelmorError.h"
+#include "database/ReportChain.h"
 #include "database/ReportCsv.h"
 #include "database/ReportFilter.h"
 #include "database/ui/TFormReports.h"
@@ -338,6 +339,13 @@ TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExpo
         for (const char *expected : c.printed)
             EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
                                                                     << text.toStdString();
+        // The control code of the stored row, on paper and in the browser alike.
+        const QString code = QStringLiteral("Контрольный код: ")
+            + ReportChain::controlCode(
+                ReportChain::storedHash(db->connection(), c.index).toString().toLatin1());
+        ASSERT_EQ(code.size(), 17 + 19);
+        EXPECT_EQ(form->labControlCode->text(), code);
+        EXPECT_TRUE(text.contains(code)) << text.toStdString();
         EXPECT_EQ(text.contains(QStringLiteral("таблице моделей")), c.limitsFromTable);
         EXPECT_EQ(text.contains(QStringLiteral("от бортового компьютера")), c.index == obd);
         EXPECT_EQ(text.contains(QStringLiteral("не соответствует")),
