@@ -74,6 +74,7 @@ TFormReports::TFormReports(ZelmorDatabase *database, QWidget *parent)
     connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
     connect(btnExport, &QPushButton::clicked, this, &TFormReports::btnExportClick);
     connect(btnVerify, &QPushButton::clicked, this, &TFormReports::btnVerifyClick);
+    connect(btnCheckCode, &QPushButton::clicked, this, &TFormReports::btnCheckCodeClick);
     connect(m_db->tbModels(), &TableCursor::dataReloaded, this, [this] {
         if (!m_chosenModelName.isEmpty())
             FilterModel->setCurrentIndex(FilterModel->findText(m_chosenModelName));

@@ -55,6 +55,9 @@ public:
     // Asks where to write the exported list (a file dialog by default; tests
     // replace it). Returns the chosen path, empty when the operator cancels.
     void setExportFileDialog(std::function<QString(QWidget *, const QString &)> dialog);
+    // Asks for the control code printed on the paper protocol with this
+    // number (an input box by default; tests replace it). Empty: cancelled.
+    void setCodeAsker(std::function<QString(QWidget *, int)> asker);
 
     void Button1Click();
     void btnPdfClick();
@@ -62,6 +65,9 @@ public:
     void btnExportClick();
     // Walks every instrument's chain of results and says whether any was changed.
     void btnVerifyClick();
+    // Says whether the shown report still matches the control code typed
+    // from its paper protocol.
+    void btnCheckCodeClick();
     // Why the list is empty when the search failed (the database cannot be
     // reached); empty otherwise.
     QString emptyReason() const;
@@ -97,6 +103,7 @@ public:
     QPushButton *btnClose = nullptr;
     QPushButton *btnExport = nullptr;
     QPushButton *btnVerify = nullptr;
+    QPushButton *btnCheckCode = nullptr;
     QLabel *labEmptyReason = nullptr;
 
 signals:
@@ -130,4 +137,5 @@ private:
     std::function<void()> m_reportPrinted;
     std::function<QString(QWidget *, const QString &)> m_saveFileDialog;
     std::function<QString(QWidget *, const QString &)> m_exportFileDialog;
+    std::function<QString(QWidget *, int)> m_codeAsker;
 };

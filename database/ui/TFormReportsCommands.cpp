@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QProgressDialog>
 #include <QTimer>
 
@@ -87,6 +88,43 @@ void TFormReports::btnPdfClick()
 void TFormReports::setExportFileDialog(std::function<QString(QWidget *, const QString &)> dialog)
 {
     m_exportFileDialog = std::move(dialog);
+}
+
+void TFormReports::setCodeAsker(std::function<QString(QWidget *, int)> asker)
+{
+    m_codeAsker = std::move(asker);
+}
+
+void TFormReports::btnCheckCodeClick()
+{
+    const int index = selectedReportIndex();
+    if (index <= 0) {
+        MessageBoxes::information(
+            this, QStringLiteral("Выберите отчёт, код которого нужно сверить."));
+        return;
+    }
+    const QString code = m_codeAsker
+        ? m_codeAsker(this, index)
+        : QInputDialog::getText(this, QStringLiteral("Контрольный код"),
+            QStringLiteral("Контрольный код с протокола № %1:").arg(index));
+    if (code.trimmed().isEmpty())
+        return;
+    try {
+        const QSqlDatabase db = m_db->connection();
+        DatabaseEngine::requireConnected(db);
+        const ReportChain::CodeCheck c
+            = ReportChain::checkCode(db, index, code, m_db->chainContext());
+        WriteLog(QStringLiteral("control code of report %1 checked: %2")
+                     .arg(index)
+                     .arg(c.outcome == ReportChain::CodeCheck::Match ? QStringLiteral("match")
+                                                                     : QStringLiteral("no match")));
+        if (c.outcome == ReportChain::CodeCheck::Match)
+            MessageBoxes::information(this, c.text);
+        else
+            MessageBoxes::warning(this, c.text);
+    } catch (const ZelmorError &e) {
+        MessageBoxes::warning(this, QStringLiteral("Проверка невозможна: ") + e.message());
+    }
 }
 
 QString TFormReports::exportFileName(const QDate &day)

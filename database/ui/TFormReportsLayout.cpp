@@ -176,14 +176,20 @@ void TFormReports::buildLayout()
     // The whole list's commands stand apart from those of the shown report.
     btnExport = new QPushButton(QStringLiteral("Экспорт..."), this);
     btnExport->setObjectName(QStringLiteral("btnExport"));
-    btnExport->setGeometry(272, ButtonsTop, 97, 25);
+    btnExport->setGeometry(272, ButtonsTop, 86, 25);
     btnExport->setToolTip(QStringLiteral("Записать найденные отчёты в файл CSV"));
     btnVerify = new QPushButton(QStringLiteral("Проверить"), this);
     btnVerify->setObjectName(QStringLiteral("btnVerify"));
-    btnVerify->setGeometry(384, ButtonsTop, 97, 25);
+    btnVerify->setGeometry(364, ButtonsTop, 88, 25);
     btnVerify->setToolTip(QStringLiteral("Проверить, что сохранённые результаты не изменялись"));
+    btnCheckCode = new QPushButton(QStringLiteral("Код..."), this);
+    btnCheckCode->setObjectName(QStringLiteral("btnCheckCode"));
+    btnCheckCode->setGeometry(458, ButtonsTop, 70, 25);
+    btnCheckCode->setToolTip(
+        QStringLiteral("Сверить контрольный код с бумажного протокола с сохранённой записью"));
     // Enter belongs to the number filter; it must never press "Удалить".
-    for (QPushButton *b : { btnPdf, btnDelete, Button1, btnClose, btnExport, btnVerify })
+    for (QPushButton *b :
+        { btnPdf, btnDelete, Button1, btnClose, btnExport, btnVerify, btnCheckCode })
         b->setAutoDefault(false);
 
     // Over the empty list: why it is empty when the search failed.

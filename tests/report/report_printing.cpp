@@ -346,6 +346,23 @@ TEST_F(ReportPrintingTest, StoredLimitsSurviveAModelEditInBrowserProtocolAndExpo
         ASSERT_EQ(code.size(), 17 + 19);
         EXPECT_EQ(form->labControlCode->text(), code);
         EXPECT_TRUE(text.contains(code)) << text.toStdString();
+        // The code typed from the paper checks against the stored row; one
+        // digit off does not, nor does the row made old by emptying its
+        // stored columns behind the program's back.
+        for (const bool typo : { false, true }) {
+            QString typed = code.mid(17);
+            if (typo)
+                typed[0] = typed[0] == QLatin1Char('0') ? QLatin1Char('1') : QLatin1Char('0');
+            form->setCodeAsker([&](QWidget *, int asked) {
+                EXPECT_EQ(asked, c.index);
+                return typed;
+            });
+            MessageBoxAnswer answer(QMessageBox::Ok);
+            form->btnCheckCodeClick();
+            const bool matches = !typo && c.index != older;
+            EXPECT_EQ(answer.icon, matches ? QMessageBox::Information : QMessageBox::Warning)
+                << answer.text.toStdString();
+        }
         EXPECT_EQ(text.contains(QStringLiteral("таблице моделей")), c.limitsFromTable);
         EXPECT_EQ(text.contains(QStringLiteral("от бортового компьютера")), c.index == obd);
         EXPECT_EQ(text.contains(QStringLiteral("не соответствует")),
