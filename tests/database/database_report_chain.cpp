@@ -44,6 +44,21 @@ protected:
         ASSERT_TRUE(q.exec(statement)) << q.lastError().text().toStdString();
     }
 
+    // A key file (by default one only this account may read), named by the
+    // lane's settings.
+    void giveStationKey(QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner)
+    {
+        QFile key(folder + QStringLiteral("station.key"));
+        ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+        key.write(QByteArray("a station's own secret, kept from the database"));
+        key.close();
+        ASSERT_TRUE(key.setPermissions(permissions));
+        QDir().mkpath(folder + QStringLiteral("conf"));
+        IniFile(folder + QStringLiteral("conf/zelmor.ini"))
+            .writeString(QStringLiteral("Database"), QStringLiteral("ChainKeyFile"),
+                QStringLiteral("station.key"));
+    }
+
     QString folder;
     std::unique_ptr<ZelmorDatabase> db;
     int a1 = 0, a2 = 0, a3 = 0, b1 = 0, b2 = 0;
@@ -377,15 +392,7 @@ TEST_P(ChainTamper, StationKeySignsTheChainAndRekeyingMovesAnOldOne)
     ASSERT_EQ(printedCode.size(), 19);
     db.reset();
 
-    QFile key(folder + QStringLiteral("station.key"));
-    ASSERT_TRUE(key.open(QIODevice::WriteOnly));
-    key.write(QByteArray("a station's own secret, kept from the database"));
-    key.close();
-    ASSERT_TRUE(key.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
-    QDir().mkpath(folder + QStringLiteral("conf"));
-    IniFile(folder + QStringLiteral("conf/zelmor.ini"))
-        .writeString(QStringLiteral("Database"), QStringLiteral("ChainKeyFile"),
-            QStringLiteral("station.key"));
+    ASSERT_NO_FATAL_FAILURE(giveStationKey());
 
     QString text;
     QTextStream out(&text);
@@ -480,15 +487,8 @@ TEST_P(ChainTamper, StartUpSaysWhatTheChainCannotTakeOrDisagreesWith)
     reopened.reset();
 
     // A key file anyone may read: browsable, nothing stored, the reason said.
-    QFile key(folder + QStringLiteral("station.key"));
-    ASSERT_TRUE(key.open(QIODevice::WriteOnly));
-    key.write(QByteArray(32, 'k'));
-    key.close();
-    ASSERT_TRUE(key.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
-    QDir().mkpath(folder + QStringLiteral("conf"));
-    IniFile(folder + QStringLiteral("conf/zelmor.ini"))
-        .writeString(QStringLiteral("Database"), QStringLiteral("ChainKeyFile"),
-            QStringLiteral("station.key"));
+    ASSERT_NO_FATAL_FAILURE(
+        giveStationKey(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     auto keyed = std::make_unique<ZelmorDatabase>();
     EXPECT_THROW(keyed->open(folder), DatabaseReadOnlyError);
     EXPECT_TRUE(keyed->readOnlyReason().contains(QStringLiteral("доступен всем")))
@@ -503,15 +503,7 @@ TEST_P(ChainTamper, RekeyingAcceptsFaultsOnlyWhenToldAndRecordsThem)
 {
     run(QStringLiteral("UPDATE \"reports.db\" SET \"MinCO\" = 9.99 WHERE \"Index\" = %1").arg(a2));
     db.reset();
-    QFile key(folder + QStringLiteral("station.key"));
-    ASSERT_TRUE(key.open(QIODevice::WriteOnly));
-    key.write(QByteArray("a station's own secret, kept from the database"));
-    key.close();
-    ASSERT_TRUE(key.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
-    QDir().mkpath(folder + QStringLiteral("conf"));
-    IniFile(folder + QStringLiteral("conf/zelmor.ini"))
-        .writeString(QStringLiteral("Database"), QStringLiteral("ChainKeyFile"),
-            QStringLiteral("station.key"));
+    ASSERT_NO_FATAL_FAILURE(giveStationKey());
 
     QString text;
     QTextStream out(&text);
