@@ -11,6 +11,8 @@
 #include <QSqlError>
 #include <QTextStream>
 
+#include <functional>
+
 namespace {
 
 const QDateTime StoredAt(QDate(2021, 5, 4), QTime(9, 30, 0));
@@ -548,18 +550,30 @@ const char *const PreviousSchema[] = {
     "INSERT INTO \"models.DB\" (\"Name\", \"MinCO\") VALUES ('Карбюратор', 3.5)",
 };
 
-TEST_F(Upgrade, ResultsOfThePreviousVersionAreKeptAndChained)
+// Makes the folder's database as the previous version left it, then lets
+// `fill` add to it through its own connection, closed afterwards.
+void makePreviousVersion(const QString &folder, const std::function<void(QSqlQuery &)> &fill)
 {
-    const QString folder = laneFolder(Sqlite);
     QDir().mkpath(folder + QStringLiteral("db"));
+    const QString name = QStringLiteral("previous");
     {
-        QSqlDatabase old
-            = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         old.setDatabaseName(ZelmorDatabase::databasePath(folder));
         ASSERT_TRUE(old.open());
         QSqlQuery q(old);
         for (const char *statement : PreviousSchema)
             ASSERT_TRUE(q.exec(QLatin1String(statement))) << statement;
+        fill(q);
+        q = QSqlQuery();
+        old.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+TEST_F(Upgrade, ResultsOfThePreviousVersionAreKeptAndChained)
+{
+    const QString folder = laneFolder(Sqlite);
+    makePreviousVersion(folder, [&](QSqlQuery &q) {
         for (int i = 0; i < 30; ++i)
             ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO \"reports.db\" (\"Date\", \"Time\", "
                                               "\"ZMNum\", \"Model\", \"GovNumber\", \"MinCO\", "
@@ -567,10 +581,8 @@ TEST_F(Upgrade, ResultsOfThePreviousVersionAreKeptAndChained)
                                               "%2, 1, 'Р%1', 0.%1, 1.01)")
                                    .arg(10 + i % 18)
                                    .arg(i % 3 ? 100 : 200)));
-        q = QSqlQuery();
-        old.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    });
+    ASSERT_FALSE(HasFatalFailure());
 
     auto db = openLane(folder);
     const QSqlDatabase c = db->connection();
@@ -618,15 +630,7 @@ namespace {
 TEST_F(Upgrade, ChainOfThePreviousVersionKeepsItsHashesAndGoesOn)
 {
     const QString folder = laneFolder(Sqlite);
-    QDir().mkpath(folder + QStringLiteral("db"));
-    {
-        QSqlDatabase old
-            = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("chained"));
-        old.setDatabaseName(ZelmorDatabase::databasePath(folder));
-        ASSERT_TRUE(old.open());
-        QSqlQuery q(old);
-        for (const char *statement : PreviousSchema)
-            ASSERT_TRUE(q.exec(QLatin1String(statement))) << statement;
+    makePreviousVersion(folder, [&](QSqlQuery &q) {
         for (const char *statement :
             { "ALTER TABLE \"reports.db\" ADD COLUMN \"PrevHash\" VARCHAR(64)",
                 "ALTER TABLE \"reports.db\" ADD COLUMN \"Hash\" VARCHAR(64)",
@@ -671,10 +675,8 @@ TEST_F(Upgrade, ChainOfThePreviousVersionKeepsItsHashesAndGoesOn)
         }
         ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO report_chains VALUES ('5', 4, '%1')")
                                .arg(QString::fromLatin1(prev))));
-        q = QSqlQuery();
-        old.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("chained"));
+    });
+    ASSERT_FALSE(HasFatalFailure());
 
     auto db = openLane(folder);
     const QSqlDatabase c = db->connection();
