@@ -122,6 +122,17 @@ QString keepReportCounts(const QSqlDatabase &db)
     }
 }
 
+// The server's code for a statement the role has no right to.
+constexpr const char *InsufficientPrivilege = "42501";
+
+[[noreturn]] void throwFailure(const QString &what, const QSqlError &error)
+{
+    const QString text = what + error.text().trimmed();
+    if (error.nativeErrorCode() == QLatin1String(InsufficientPrivilege))
+        throw DatabaseEngine::RefusedError(text);
+    throw ZelmorError(text);
+}
+
 } // namespace
 
 namespace DatabaseEngine {
@@ -228,6 +239,13 @@ ReportChain::State prepareSchema(const QSqlDatabase &db, const ReportChain::Cont
             logAddedColumns(added);
         if (chained > 0)
             WriteLog(QStringLiteral("reports chained: %1").arg(chained));
+    } catch (const RefusedError &e) {
+        // A lane's role may read and store, never create or change tables.
+        rollback(db);
+        throw ZelmorError(QStringLiteral("база данных станции не подготовлена для этой версии "
+                                         "программы, а у роли нет права её подготовить (%1); "
+                                         "администратору нужно выполнить «zelmor %2»")
+                              .arg(e.message(), QLatin1String(StationInitOption)));
     } catch (...) {
         rollback(db);
         throw;
@@ -281,7 +299,7 @@ void exec(const QSqlDatabase &db, const QString &statement, const QString &what)
 {
     QSqlQuery q(db);
     if (!q.exec(statement))
-        throw ZelmorError(what + q.lastError().text().trimmed());
+        throwFailure(what, q.lastError());
 }
 
 QSqlQuery prepare(const QSqlDatabase &db, const QString &statement, const QString &what)
@@ -295,7 +313,7 @@ QSqlQuery prepare(const QSqlDatabase &db, const QString &statement, const QStrin
 void execPrepared(QSqlQuery &q, const QString &what)
 {
     if (!q.exec())
-        throw ZelmorError(what + q.lastError().text().trimmed());
+        throwFailure(what, q.lastError());
 }
 
 bool tableExists(const QSqlDatabase &db, const QString &table)

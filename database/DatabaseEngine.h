@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ZelmorError.h"
 #include "config/DatabaseSettings.h"
 #include "database/ReportChain.h"
 
@@ -14,6 +15,8 @@
 namespace DatabaseEngine {
 
 inline constexpr const char *ServerDriver = "QPSQL";
+// The administrator's command that prepares a station's server database.
+inline constexpr const char *StationInitOption = "--init-station-db";
 // Connecting to a server gives up after this many seconds.
 inline constexpr int ConnectTimeoutS = 3;
 
@@ -54,7 +57,16 @@ void beginWrite(const QSqlDatabase &db);
 void commit(const QSqlDatabase &db);
 void rollback(const QSqlDatabase &db) noexcept;
 
-// Runs a statement, throwing ZelmorError(what + the engine's message).
+// A statement the server refused because the role lacks the right to it
+// (its message as exec() gives it).
+class RefusedError : public ZelmorError
+{
+public:
+    using ZelmorError::ZelmorError;
+};
+
+// Runs a statement, throwing ZelmorError(what + the engine's message), or
+// RefusedError.
 void exec(const QSqlDatabase &db, const QString &statement, const QString &what);
 // A statement prepared for binding, throwing as exec() when it does not parse.
 QSqlQuery prepare(const QSqlDatabase &db, const QString &statement, const QString &what);

@@ -16,10 +16,11 @@
 // On a server a lane appends and deletes only through these functions: each
 // takes the chain's head row FOR UPDATE, checks that the entry it is given
 // continues the chain, and writes it. The workstation computes the hash, so
-// the station key never reaches the server. They run with the caller's
-// rights (a lane works as the tables' owner); their search_path is fixed and
-// their input checked, so that they may later run as their owner for lanes
-// granted nothing but the right to call them.
+// the station key never reaches the server. They run with the rights of the
+// tables' owner, who creates them, so that a lane may store without any
+// right on the tables but to read them; their search_path is fixed and their
+// input checked. Nobody but the owner may call them until the station's
+// rights (conf/station.sql) grant it.
 
 namespace ReportChain::Parts::Server {
 
@@ -27,7 +28,7 @@ namespace {
 
 // Raised with every change of the text below, so that each database gets
 // the functions of the newest program that opened it.
-constexpr int FunctionsVersion = 1;
+constexpr int FunctionsVersion = 2;
 
 // "@SCHEMA@" stands for the schema that holds the tables.
 const char *const Functions = R"SQL(
@@ -40,7 +41,7 @@ CREATE OR REPLACE FUNCTION zelmor_chain_begin(p_chain varchar, p_scheme integer,
     p_key_id varchar)
 RETURNS TABLE (last_index integer, last_seq bigint, last_hash varchar, chain_scheme integer,
     key_id varchar, next_index integer)
-LANGUAGE plpgsql
+LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = @SCHEMA@, pg_temp
 AS $$
 DECLARE
@@ -73,7 +74,7 @@ $$;
 CREATE OR REPLACE FUNCTION zelmor_chain_check(h report_chains, p_seq bigint, p_scheme integer,
     p_prev varchar, p_hash varchar)
 RETURNS void
-LANGUAGE plpgsql
+LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = @SCHEMA@, pg_temp
 AS $$
 BEGIN
@@ -98,7 +99,7 @@ $$;
 CREATE OR REPLACE FUNCTION zelmor_append_report(p_chain varchar, p_seq bigint,
     p_scheme integer, p_prev varchar, p_hash varchar, p_row jsonb)
 RETURNS integer
-LANGUAGE plpgsql
+LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = @SCHEMA@, pg_temp
 AS $$
 DECLARE
@@ -129,7 +130,7 @@ CREATE OR REPLACE FUNCTION zelmor_delete_report(p_chain varchar, p_seq bigint,
     p_scheme integer, p_prev varchar, p_hash varchar, p_at varchar, p_index integer,
     p_subject_hash varchar)
 RETURNS void
-LANGUAGE plpgsql
+LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = @SCHEMA@, pg_temp
 AS $$
 DECLARE
@@ -155,6 +156,14 @@ BEGIN
     WHERE "Chain" = p_chain;
 END
 $$;
+
+-- A new function may be called by everybody: these only by whom the
+-- station's rights name.
+REVOKE ALL ON FUNCTION zelmor_chain_begin(varchar, integer, varchar),
+    zelmor_chain_check(report_chains, bigint, integer, varchar, varchar),
+    zelmor_append_report(varchar, bigint, integer, varchar, varchar, jsonb),
+    zelmor_delete_report(varchar, bigint, integer, varchar, varchar, varchar, integer, varchar)
+    FROM PUBLIC;
 )SQL";
 
 const QString ServerError = QStringLiteral("Ошибка сервера базы данных: ");

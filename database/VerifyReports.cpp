@@ -5,6 +5,7 @@
 #include "config/DatabaseSettings.h"
 #include "database/DatabaseEngine.h"
 #include "database/ReportChain.h"
+#include "database/StationRoles.h"
 #include "database/ZelmorDatabase.h"
 
 #include <QCoreApplication>
@@ -145,15 +146,44 @@ int rekey(const QString &programFolder, bool acceptFaults, QTextStream &out)
     });
 }
 
+int initStation(const QString &programFolder, const QString &role, QTextStream &out)
+{
+    DatabaseSettings settings = DatabaseSettings::readFromProgramFolder(programFolder);
+    if (!settings.isServer()) {
+        out << QStringLiteral("База станции не подготовлена: в разделе [Database] файла настроек "
+                              "не указан сервер базы данных")
+            << Qt::endl;
+        return CannotCheck;
+    }
+    if (!role.isEmpty())
+        settings.user = role;
+    try {
+        StationRoles::initStation(settings, ReportChain::contextFor(programFolder));
+    } catch (const ZelmorError &e) {
+        out << e.message() << Qt::endl;
+        return CannotCheck;
+    }
+    out << QStringLiteral("База станции готова (%1): таблицы, цепочка результатов и её функции, "
+                          "права ролей по conf/station.sql.")
+               .arg(settings.describe())
+        << Qt::endl;
+    return Intact;
+}
+
 int fromCommandLine(int argc, char **argv)
 {
-    enum { None, Verify, Code, Rekey } asked = None;
+    enum { None, Verify, Code, Rekey, Init } asked = None;
+    QString role;
     bool accept = false;
     QString number;
     QString code;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], Option) == 0) {
             asked = Verify;
+        } else if (std::strcmp(argv[i], DatabaseEngine::StationInitOption) == 0) {
+            asked = Init;
+            if (i + 1 < argc && argv[i + 1][0] != '-')
+                role = QString::fromLocal8Bit(argv[i + 1]);
         } else if (std::strcmp(argv[i], RekeyOption) == 0) {
             asked = Rekey;
         } else if (std::strcmp(argv[i], AcceptFaultsOption) == 0) {
@@ -183,6 +213,8 @@ int fromCommandLine(int argc, char **argv)
         return verifyCode(programFolder(), number, code, out);
     case Rekey:
         return rekey(programFolder(), accept, out);
+    case Init:
+        return initStation(programFolder(), role, out);
     default:
         return run(programFolder(), out);
     }

@@ -13,7 +13,10 @@ class QTextStream;
 // "zelmor --verify-code NUMBER CODE" says whether a printed protocol's
 // control code still matches its stored row; "zelmor --rekey-reports"
 // moves every chain to the station key ("--accept-faults" to re-key a chain
-// whose check found faults, recording them in the chain).
+// whose check found faults, recording them in the chain); "zelmor
+// --init-station-db [ROLE]" prepares the station's server database as the
+// owner of its tables (ROLE in place of the settings' User): the tables, the
+// chain's functions and the roles' rights.
 namespace VerifyReports {
 
 inline constexpr const char *Option = "--verify-reports";
@@ -40,6 +43,10 @@ int verifyCode(
 // when the check found faults and they were not accepted, CannotCheck when
 // the database or the key cannot be used.
 int rekey(const QString &programFolder, bool acceptFaults, QTextStream &out);
+
+// "--init-station-db": Intact when the database is ready, CannotCheck (with
+// the reason written to out) when not.
+int initStation(const QString &programFolder, const QString &role, QTextStream &out);
 
 // When argv holds one of the options: runs it on the program's own folder
 // and returns its exit code; otherwise returns -1 and does nothing. Needs no

@@ -9,6 +9,7 @@
 #include "database/ReportChain.h"
 #include "database/ServerConnect.h"
 #include "database/ShippedModels.h"
+#include "database/StationRoles.h"
 #include "database/TableCursor.h"
 #include "tables/FieldNames.h"
 
@@ -115,6 +116,7 @@ void ZelmorDatabase::open(const QString &programFolder)
     const QString path = databasePath(programFolder);
     const QString folder = QFileInfo(path).absolutePath();
     m_readOnlyReason.clear();
+    m_deleteRefusal.clear();
     m_startupNotice.clear();
 
     struct stat st;
@@ -223,7 +225,18 @@ void ZelmorDatabase::open(const QString &programFolder)
                 .arg(path, allowed(folder, W_OK | X_OK) ? path : folder));
     else
         checkChain(chain);
-    m_models->setReadOnlyReason(m_readOnlyReason);
+    applyRights(StationRoles::Rights());
+}
+
+void ZelmorDatabase::applyRights(const StationRoles::Rights &rights)
+{
+    if (!rights.storeResults && m_readOnlyReason.isEmpty())
+        m_readOnlyReason = StationRoles::noStoreRight();
+    const auto unless = [&](bool right, const QString &refusal) {
+        return !m_readOnlyReason.isEmpty() ? m_readOnlyReason : right ? QString() : refusal;
+    };
+    m_deleteRefusal = unless(rights.deleteResults, StationRoles::noDeleteRight());
+    m_models->setReadOnlyReason(unless(rights.editModels, StationRoles::noModelsRight()));
     m_reports->setReadOnlyReason(m_readOnlyReason);
     if (!m_readOnlyReason.isEmpty())
         throw DatabaseReadOnlyError(m_readOnlyReason);
@@ -410,6 +423,9 @@ int ZelmorDatabase::StoreTestResult(const TestResult &result, const QDateTime &n
         index = done.index;
         if (!done.headWarning.isEmpty())
             WriteLog(QStringLiteral("chain head not written: ") + done.headWarning);
+    } catch (const DatabaseEngine::RefusedError &e) {
+        throwWriteError(StationRoles::noStoreRight(),
+            QStringLiteral("result not stored: refused by the server: ") + e.message());
     } catch (const ZelmorError &e) {
         throwWriteError(e.message(), QStringLiteral("result not stored: ") + e.message());
     }
@@ -428,11 +444,18 @@ void ZelmorDatabase::setInspectionSource(std::function<Inspection()> source)
 
 QString ZelmorDatabase::deleteReport(int index)
 {
-    refuseIfReadOnly(QStringLiteral("report %1 not deleted").arg(index));
+    if (!m_deleteRefusal.isEmpty())
+        throwWriteError(m_deleteRefusal,
+            QStringLiteral("report %1 not deleted: the database role may not delete").arg(index));
     try {
         const ReportChain::Appended done = ReportChain::remove(m_db, index, m_chain);
         if (!done.headWarning.isEmpty())
             WriteLog(QStringLiteral("chain head not written: ") + done.headWarning);
+    } catch (const DatabaseEngine::RefusedError &e) {
+        throwWriteError(StationRoles::noDeleteRight(),
+            QStringLiteral("report %1 not deleted: refused by the server: %2")
+                .arg(index)
+                .arg(e.message()));
     } catch (const ZelmorError &e) {
         throwWriteError(
             e.message(), QStringLiteral("report %1 not deleted: %2").arg(index).arg(e.message()));
@@ -454,6 +477,7 @@ void ZelmorDatabase::openServer(const DatabaseSettings &settings)
         QSqlDatabase::removeDatabase(m_connectionName);
     }
     m_readOnlyReason.clear();
+    m_deleteRefusal.clear();
     try {
         m_db = DatabaseEngine::openServer(m_connectionName, settings);
     } catch (const ServerConnect::Error &e) {
@@ -482,8 +506,17 @@ void ZelmorDatabase::openServer(const DatabaseSettings &settings)
     }
     m_startupNotice.clear();
     checkChain(chain);
-    m_models->setReadOnlyReason(m_readOnlyReason);
-    m_reports->setReadOnlyReason(m_readOnlyReason);
-    if (!m_readOnlyReason.isEmpty())
-        throw DatabaseReadOnlyError(m_readOnlyReason);
+    StationRoles::Rights rights;
+    try {
+        rights = StationRoles::of(m_db);
+    } catch (const ZelmorError &e) {
+        // Not knowing, the server itself refuses what the role may not do.
+        WriteLog(QStringLiteral("database error: rights not read: ") + e.message());
+    }
+    if (!rights.storeResults || !rights.deleteResults || !rights.editModels)
+        WriteLog(QStringLiteral("database role may store results: %1, delete results: %2, edit "
+                                "models: %3")
+                     .arg(rights.storeResults ? "yes" : "no", rights.deleteResults ? "yes" : "no",
+                         rights.editModels ? "yes" : "no"));
+    applyRights(rights);
 }

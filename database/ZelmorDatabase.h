@@ -3,6 +3,7 @@
 #include "config/DatabaseSettings.h"
 #include "database/ModelRecord.h"
 #include "database/ReportChain.h"
+#include "database/StationRoles.h"
 #include "database/StoredWith.h"
 #include "database/TestResult.h"
 
@@ -65,6 +66,10 @@ public:
     // Empty when results can be stored; otherwise why they cannot.
     QString readOnlyReason() const { return m_readOnlyReason; }
     bool isWritable() const { return isOpen() && m_readOnlyReason.isEmpty(); }
+    // Empty when the operator may delete a stored result; otherwise why not
+    // (on the station's server: the role is not granted zelmor_admin). The
+    // models table's own readOnlyReason() says the same of editing models.
+    QString deleteRefusal() const { return m_deleteRefusal; }
 
     // Stores what an editor left pending in the models table (an edited
     // model; a new model with input), so what the operator saw is what is
@@ -112,12 +117,17 @@ private:
     // A damaged chain, a refused key or a head file the database disagrees
     // with: why nothing is stored, or what start-up says.
     void checkChain(const ReportChain::State &chain);
+    // What the role may do, after checkChain(): sets what each table and
+    // the deletion refuse, and throws DatabaseReadOnlyError when nothing can
+    // be stored.
+    void applyRights(const StationRoles::Rights &rights);
 
     QString m_connectionName;
     std::optional<DatabaseSettings> m_serverSettings; // set by open() for a server
     ReportChain::Context m_chain;
     QSqlDatabase m_db;
     QString m_readOnlyReason;
+    QString m_deleteRefusal;
     QString m_startupNotice;
     std::function<Inspection()> m_inspectionSource;
     TableCursor *m_models = nullptr;

@@ -8,10 +8,12 @@
 # - TLS on 127.0.0.1 (a free port, kept between runs): a certificate
 #   authority and a server certificate for 127.0.0.1 and localhost made for
 #   the run, and nothing but TLS with a password (scram-sha-256) accepted;
-# - the roles: zelmor_owner owns the tables, zelmor_lane1, zelmor_lane2, ...
-#   log in, one per lane, each with its own password file; zelmor_admin
-#   (deleting results) and zelmor_models (editing the models) are groups
-#   granted to nobody yet;
+# - the roles: zelmor_owner owns the tables and prepares them once
+#   (zelmor --init-station-db, which runs conf/station.sql); zelmor_lane1,
+#   zelmor_lane2, ... log in, one per lane, each with its own password file
+#   and in the group zelmor_lanes (read, and store through the chain's
+#   server function); lane 1 is the chief's, also in zelmor_admin (deleting
+#   results) and zelmor_models (editing the models);
 # - one program folder per lane (stage-lane1, stage-lane2, ...) whose
 #   settings name the server with verify-full and the run's authority, one
 #   instrument simulator and one workstation per lane, all storing into the
@@ -150,9 +152,16 @@ login() { # login NAME: a new password and its password file
   (umask 077; printf '127.0.0.1:%s:%s:%s:%s\n' "$port" "$database" "$1" "$password" >"$db_root/$1.pgpass")
 }
 login "$owner"
+role zelmor_lanes NOLOGIN
 role zelmor_admin NOLOGIN
 role zelmor_models NOLOGIN
-for lane in $(seq "$lanes"); do login "zelmor_lane$lane"; done
+for lane in $(seq "$lanes"); do
+  login "zelmor_lane$lane"
+  # An earlier run's lanes worked as the owner: no more.
+  sql -d postgres -q -c "ALTER ROLE zelmor_lane$lane RESET role" -c "REVOKE $owner FROM zelmor_lane$lane" \
+    -c "GRANT zelmor_lanes TO zelmor_lane$lane" 2>/dev/null
+done
+sql -d postgres -q -c "GRANT zelmor_admin, zelmor_models TO zelmor_lane1"
 
 if [ "$(sql -d postgres -c "SELECT count(*) FROM pg_database WHERE datname = '$database'")" = 0 ]; then
   sql -d postgres -c "CREATE DATABASE $database OWNER $owner" >/dev/null
@@ -167,11 +176,15 @@ sql -d "$database" -q -c "ALTER DATABASE $database OWNER TO $owner" -c "DO \$\$D
            WHERE n.nspname = 'public' AND p.proowner <> '$owner'::regrole
   LOOP EXECUTE format('ALTER ROUTINE %s OWNER TO $owner', r.name); END LOOP;
 END\$\$"
-# Until the station's store and delete functions exist, the lanes work as
-# the owner of the tables: the program creates and upgrades them at start.
-for lane in $(seq "$lanes"); do
-  sql -d postgres -q -c "GRANT $owner TO zelmor_lane$lane" -c "ALTER ROLE zelmor_lane$lane SET role = '$owner'"
-done
+# The owner prepares the tables, the chain's functions and the roles'
+# rights, as a station's administrator does once: the program's own command
+# from a folder of its own whose settings name the owner.
+owner_folder="$db_root/owner"
+rm -rf "$owner_folder"
+cmake --install build-run --prefix "$owner_folder" >/dev/null
+printf '[Database]\r\nDriver=PSQL\r\nHost=127.0.0.1\r\nPort=%s\r\nName=%s\r\nUser=%s\r\nSslMode=verify-full\r\nSslRootCert=%s\r\n' \
+  "$port" "$database" "$owner" "$tls/ca.crt" >"$owner_folder/conf/zelmor.ini"
+PGPASSFILE="$db_root/$owner.pgpass" QT_QPA_PLATFORM=offscreen "$owner_folder/zelmor" --init-station-db
 echo "Database server: 127.0.0.1:$port with TLS (authority $tls/ca.crt), database $database, log $server_log"
 
 link_dir="${XDG_RUNTIME_DIR:-/tmp}/zelmor-$(id -u)"
@@ -208,7 +221,9 @@ for lane in $(seq "$lanes"); do
     "$port" "$database" "zelmor_lane$lane" "$tls/ca.crt" >>"$ini.new"
   mv "$ini.new" "$ini"
 
-  echo "Lane $lane: folder $stage, simulator on $link (serial $((1000 + lane))), role zelmor_lane$lane"
+  chief=""
+  [ "$lane" -eq 1 ] && chief=" (the chief's: deletes results, edits models)"
+  echo "Lane $lane: folder $stage, simulator on $link (serial $((1000 + lane))), role zelmor_lane$lane$chief"
   if [ ${#vnc_lane_ports[@]} -gt 0 ]; then
     vnc_port="${vnc_lane_ports[lane - 1]}"
     start_vnc_display "$vnc_port" "$link_dir/vnc-lane$lane.log"

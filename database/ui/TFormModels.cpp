@@ -199,9 +199,15 @@ void TFormModels::showEvent(QShowEvent *event)
 
 void TFormModels::applyWritability()
 {
-    // A database that may only be read is shown, not edited: a change that
-    // could never be stored would keep the editor from closing.
-    const bool readOnly = !m_db->readOnlyReason().isEmpty();
+    // A table that may only be read (a read-only database, or a role not
+    // granted the models on the station's server) is shown, not edited: a
+    // change that could never be stored would keep the editor from closing.
+    const QString refusal = m_db->tbModels()->readOnlyReason();
+    const bool readOnly = !refusal.isEmpty();
+    for (QPushButton *button : { btnAdd, btnEdit, btnDelete }) {
+        button->setEnabled(!readOnly && !m_adding);
+        button->setToolTip(refusal);
+    }
     for (QLineEdit *edit : DBEdit)
         if (edit)
             edit->setReadOnly(readOnly);
@@ -295,9 +301,7 @@ void TFormModels::setAdding(bool adding)
     m_adding = adding;
     btnOK->setVisible(adding);
     btnCancel->setVisible(adding);
-    btnEdit->setEnabled(!adding);
-    btnAdd->setEnabled(!adding);
-    btnDelete->setEnabled(!adding);
+    applyWritability();
 }
 
 void TFormModels::btnAddClick()

@@ -102,6 +102,10 @@ void TFormReports::showEvent(QShowEvent *event)
 void TFormReports::prepareShow(int reportIndex)
 {
     bindModels();
+    // A role that may not delete sees why on the greyed-out button.
+    const QString refusal = m_db->deleteRefusal();
+    btnDelete->setEnabled(refusal.isEmpty());
+    btnDelete->setToolTip(refusal);
     RunFilter();
     int row = reportIndex > 0 ? m_list->rowOfIndex(reportIndex) : -1;
     if (row < 0)

@@ -1,6 +1,7 @@
 // A whole emission test in the program's own main window against the
 // instrument simulator, the results kept on a database server that the test
-// starts itself: the server goes away while F4 stores, the operator is told
+// starts itself, reached as a lane reaches the station's server (its own
+// role, TLS with the station's authority): the server goes away while F4 stores, the operator is told
 // that the result is not stored, the server comes back and F4 stores the same
 // test once, with the date and time of the first press.
 
@@ -11,6 +12,7 @@
 #include "config/DatabaseSettings.h"
 #include "config/IniFile.h"
 #include "database/DatabaseEngine.h"
+#include "database/StationRoles.h"
 #include "database/ZelmorDatabase.h"
 #include "database/ui/TFormReports.h"
 #include "database/ui/TFormSelectCar.h"
@@ -22,6 +24,7 @@
 #include "tests/support/SimProcess.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -43,8 +46,22 @@ protected:
             GTEST_SKIP() << "zelmor-sim not built";
         const QString started = server.start();
         ASSERT_TRUE(started.isEmpty()) << qPrintable(started);
-        const QString created = server.createDatabase(Database);
+        // The station's arrangement: the owner has prepared the database,
+        // the lane logs in with its own role over TLS.
+        const QString roles = server.createStationRoles(1);
+        ASSERT_TRUE(roles.isEmpty()) << qPrintable(roles);
+        qputenv("PGPASSFILE", QFile::encodeName(server.passwordFile()));
+        const QString created = server.createDatabase(Database, QLatin1String(PgServer::OwnerRole));
         ASSERT_TRUE(created.isEmpty()) << qPrintable(created);
+        DatabaseSettings settings;
+        settings.driver = DatabaseSettings::Driver::Psql;
+        settings.host = QLatin1String(PgServer::TcpHost);
+        settings.port = server.port();
+        settings.name = Database;
+        settings.sslRootCert = server.rootCertificate();
+        settings.user = QLatin1String(PgServer::OwnerRole);
+        ASSERT_NO_THROW(StationRoles::initStation(settings, ReportChain::Context()));
+        settings.user = PgServer::laneRole(1);
 
         ASSERT_NO_FATAL_FAILURE(startSimulator(SerialNumber));
         steer({ "rpm 805", "gas CO 0.41", "gas CH 210", "gas CO2 14.1", "gas O2 0.7", "gas NOx 95",
@@ -54,12 +71,6 @@ protected:
         // options page writes them.
         ASSERT_NO_FATAL_FAILURE(makeProgramFolder());
         IniFile ini(programFolder->path() + QStringLiteral("conf/zelmor.ini"));
-        DatabaseSettings settings;
-        settings.driver = DatabaseSettings::Driver::Psql;
-        settings.host = server.socketFolder();
-        settings.port = server.port();
-        settings.name = Database;
-        settings.user = QLatin1String(PgServer::SuperUser);
         settings.write(ini);
 
         if (!serverUpAtStart()) {

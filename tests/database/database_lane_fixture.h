@@ -1,9 +1,11 @@
 #pragma once
 
 #include "common/ProgramFolder.h"
+#include "common/ZelmorError.h"
 #include "config/DatabaseSettings.h"
 #include "config/IniFile.h"
 #include "database/ReportChain.h"
+#include "database/StationRoles.h"
 #include "database/ZelmorDatabase.h"
 #include "tests/support/PgServer.h"
 
@@ -67,7 +69,8 @@ protected:
         return name;
     }
 
-    // A fresh, empty database on the server owned by the station's owner role.
+    // A fresh database on the server owned by the station's owner role, who
+    // has prepared it as the administrator does (tables, chain, rights).
     QString freshStationDatabase()
     {
         static QAtomicInt counter;
@@ -75,6 +78,11 @@ protected:
         const QString name = QStringLiteral("station_%1").arg(counter.fetchAndAddRelaxed(1));
         const QString error = server->createDatabase(name, QLatin1String(PgServer::OwnerRole));
         EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        try {
+            StationRoles::initStation(ownerSettings(name), ReportChain::Context());
+        } catch (const ZelmorError &e) {
+            ADD_FAILURE() << "station database not prepared: " << qPrintable(e.message());
+        }
         return name;
     }
 
@@ -104,6 +112,14 @@ protected:
         return s;
     }
 
+    // The owner's way in: over TLS as a lane, with the owner role.
+    DatabaseSettings ownerSettings(const QString &database) const
+    {
+        DatabaseSettings s = laneSettings(database);
+        s.user = QLatin1String(PgServer::OwnerRole);
+        return s;
+    }
+
     // A program folder whose settings file points at the database, or that
     // keeps its own SQLite file.
     QString laneFolder(Engine engine, const QString &database = QString())
@@ -117,6 +133,16 @@ protected:
             IniFile ini(folder + QStringLiteral("conf/zelmor.ini"));
             serverSettings(database).write(ini);
         }
+        return folder;
+    }
+
+    // A lane's program folder on the station's server: its own role over TLS.
+    QString stationLaneFolder(const QString &database, int lane)
+    {
+        const QString folder = laneFolder(Sqlite);
+        QDir().mkpath(folder + QStringLiteral("conf"));
+        IniFile ini(folder + QStringLiteral("conf/zelmor.ini"));
+        laneSettings(database, lane).write(ini);
         return folder;
     }
 

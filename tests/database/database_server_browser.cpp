@@ -1,12 +1,14 @@
 // The report browser of a lane whose results are kept on the shared server:
 // the shown report, the filter, the export of what the list shows, the check
-// of the result chains, and what it says when the server is gone.
+// of the result chains, what the lane's role may not do greyed out, and what
+// it says when the server is gone.
 
 #include "database_lane_fixture.h"
 #include "database_message_box_answer.h"
 
 #include "common/FormatSettings.h"
 #include "database/ui/ReportListModel.h"
+#include "database/ui/TFormModels.h"
 #include "database/ui/TFormReports.h"
 
 #include <QCheckBox>
@@ -32,8 +34,9 @@ protected:
             ASSERT_TRUE(server->start().isEmpty());
         }
         FormatSettings::setDecimalSeparator(QLatin1Char(','));
-        database = freshServerDatabase();
-        lane = openLane(laneFolder(Server, database));
+        database = freshStationDatabase();
+        // The chief's lane: it may delete results.
+        lane = openLane(stationLaneFolder(database, PgServer::ChiefLane));
         ASSERT_TRUE(lane->isOpen());
         // Two instruments; the number "А123ВС77" tested twice.
         rows << lane->StoreTestResult(
@@ -89,6 +92,36 @@ TEST_F(ServerBrowserTest, ShowsTheStoredReportWithItsModelsLimits)
     EXPECT_FALSE(form->measuredEdits[1][0]->text().isEmpty());
     EXPECT_EQ(form->qrResult().value(QStringLiteral("ZMNum")).toInt(), 12);
     EXPECT_TRUE(form->emptyReason().isEmpty());
+}
+
+// What a lane's role may not do is greyed out, saying why; the chief's lane
+// has it.
+TEST_F(ServerBrowserTest, WhatTheRoleMayNotDoIsGreyedOut)
+{
+    std::unique_ptr<ZelmorDatabase> plain = openLane(stationLaneFolder(database, 1));
+    struct Case
+    {
+        ZelmorDatabase *db;
+        bool mayDelete;
+        bool mayEditModels;
+    } cases[] = { { plain.get(), false, false }, { lane.get(), true, true } };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mayDelete ? "chief" : "lane");
+        TFormReports browser(c.db);
+        browser.show();
+        browser.prepareShow(rows[0]);
+        EXPECT_EQ(browser.btnDelete->isEnabled(), c.mayDelete);
+        EXPECT_EQ(browser.btnDelete->toolTip(),
+            c.mayDelete ? QString() : StationRoles::noDeleteRight());
+        TFormModels models(c.db);
+        models.show();
+        for (QPushButton *button : { models.btnAdd, models.btnEdit, models.btnDelete }) {
+            EXPECT_EQ(button->isEnabled(), c.mayEditModels);
+            EXPECT_EQ(button->toolTip(),
+                c.mayEditModels ? QString() : StationRoles::noModelsRight());
+        }
+        EXPECT_EQ(models.DBEdit[5]->isReadOnly(), !c.mayEditModels);
+    }
 }
 
 TEST_F(ServerBrowserTest, ExportWritesWhatTheFilterLists)

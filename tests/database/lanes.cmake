@@ -7,7 +7,8 @@ target_include_directories(zelmor_test_pg PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(zelmor_test_pg PUBLIC Qt6::Core)
 
 zelmor_add_test(NAME test_database_lanes
-  SOURCES database_server.cpp database_server_tls.cpp database_report_chain.cpp
+  SOURCES database_server.cpp database_server_tls.cpp database_server_roles.cpp
+          database_report_chain.cpp
           database_report_csv.cpp
   LIBS zelmor_database zelmor_test_pg
   TIMEOUT 300)

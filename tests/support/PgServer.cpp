@@ -399,8 +399,8 @@ QString PgServer::createStationRoles(int lanes)
         QString name;
         bool login;
     };
-    QList<Role> roles = { { QLatin1String(OwnerRole), true }, { QLatin1String(AdminRole), false },
-        { QLatin1String(ModelsRole), false } };
+    QList<Role> roles = { { QLatin1String(OwnerRole), true }, { QLatin1String(LanesRole), false },
+        { QLatin1String(AdminRole), false }, { QLatin1String(ModelsRole), false } };
     for (int lane = 1; lane <= lanes; ++lane)
         roles.append({ laneRole(lane), true });
     QString statements;
@@ -417,11 +417,12 @@ QString PgServer::createStationRoles(int lanes)
         statements += QStringLiteral("ALTER ROLE %1 LOGIN PASSWORD '%2';\n").arg(r.name, password);
         passwords += QStringLiteral("*:%1:*:%2:%3\n").arg(m_port).arg(r.name, password).toUtf8();
     }
-    // Until the station's store and delete functions exist, a lane works
-    // as the owner of the tables, as the program expects today.
-    for (int lane = 1; lane <= lanes; ++lane)
-        statements += QStringLiteral("GRANT %2 TO %1;\nALTER ROLE %1 SET role = '%2';\n")
-                          .arg(laneRole(lane), QLatin1String(OwnerRole));
+    for (int lane = 1; lane <= lanes; ++lane) {
+        statements += QStringLiteral("GRANT %1 TO %2;\n").arg(QLatin1String(LanesRole), laneRole(lane));
+        if (lane == ChiefLane)
+            statements += QStringLiteral("GRANT %1, %2 TO %3;\n")
+                              .arg(QLatin1String(AdminRole), QLatin1String(ModelsRole), laneRole(lane));
+    }
     QString error;
     psql(QStringLiteral("postgres"), statements, &error);
     if (!error.isEmpty())

@@ -23,9 +23,12 @@ public:
     static constexpr const char *BinFolder = "/usr/lib/postgresql/15/bin";
     static constexpr const char *SuperUser = "zelmor";
     static constexpr const char *TcpHost = "127.0.0.1";
-    // The station's roles: the owner of the tables, the groups allowed to
-    // delete results and to edit the models, and one login per lane.
+    // The station's roles: the owner of the tables, the group of every lane,
+    // the groups allowed to delete results and to edit the models, and one
+    // login per lane; the chief's lane is also in the last two.
     static constexpr const char *OwnerRole = "zelmor_owner";
+    static constexpr const char *LanesRole = "zelmor_lanes";
+    static constexpr int ChiefLane = 2;
     static constexpr const char *AdminRole = "zelmor_admin";
     static constexpr const char *ModelsRole = "zelmor_models";
     static QString laneRole(int lane) { return QStringLiteral("zelmor_lane%1").arg(lane); }
@@ -57,7 +60,8 @@ public:
     // returns its unaligned output (error text in *error).
     QString psql(const QString &database, const QString &statement, QString *error = nullptr);
 
-    // Creates the owner, the admin and models groups and lanes login roles
+    // Creates the owner, the lanes, admin and models groups and lanes login
+    // roles (each in the lanes' group, the chief's lane also in the others)
     // (again on a second call: roles that exist are kept, their passwords
     // renewed) and writes their passwords into passwordFile(). An empty text
     // on success.
