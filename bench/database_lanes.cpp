@@ -1,5 +1,6 @@
 // A station with several lanes: storing a result on the shared server
-// (through its socket, and as a lane over TLS on 127.0.0.1), the report
+// (through its socket as the superuser, and as a lane's own role over TLS on
+// 127.0.0.1, which may store only through the chain's server function), the report
 // browser's first page with and without its count, the browser opened on
 // the newest report, and the chain check over 1 000 000 results on both
 // engines. The million rows are loaded in bulk by the database itself
@@ -11,6 +12,7 @@
 #include "database/DatabaseEngine.h"
 #include "database/ReportChain.h"
 #include "database/ReportFilter.h"
+#include "database/StationRoles.h"
 #include "database/ZelmorDatabase.h"
 #include "tests/support/PgServer.h"
 
@@ -94,6 +96,13 @@ struct Station
             s.user = tls ? PgServer::laneRole(1) : QLatin1String(PgServer::SuperUser);
             s.sslRootCert = tls ? sharedServer().rootCertificate() : QString();
             s.write(ini);
+            if (tls) {
+                // The owner prepares what the lane stores into: the lane
+                // stores through the chain's server function.
+                DatabaseSettings owner = s;
+                owner.user = QLatin1String(PgServer::OwnerRole);
+                StationRoles::initStation(owner, ReportChain::Context());
+            }
         }
         db.open(folder);
         if (rows > 0)

@@ -112,6 +112,11 @@ BEGIN
     IF r."Index" IS NULL OR r."Index" <= h."LastIndex" THEN
         RAISE EXCEPTION 'zelmor: Index % does not follow %', r."Index", h."LastIndex";
     END IF;
+    -- Only the Index zelmor_chain_begin handed out in this session: a row
+    -- given the largest Index would leave no number for anybody's next one.
+    IF r."Index" IS DISTINCT FROM currval(pg_get_serial_sequence('"reports.db"', 'Index')) THEN
+        RAISE EXCEPTION 'zelmor: Index % was not handed out', r."Index";
+    END IF;
     r."ChainSeq" := p_seq;
     r."ChainScheme" := p_scheme;
     r."PrevHash" := p_prev;

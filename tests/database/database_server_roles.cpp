@@ -90,6 +90,27 @@ TEST_F(ServerRoles, LaneStoresButCannotDeleteRewriteOrDropWhatIsStored)
     }
     EXPECT_EQ(reportsSummary(db), before);
 
+    // The lane's own store function, called by hand with a row that takes
+    // the largest Index: nobody's next result would get a number.
+    {
+        QSqlDatabase session = db;
+        ASSERT_TRUE(session.transaction());
+        QSqlQuery q(session);
+        ASSERT_TRUE(q.exec(QStringLiteral(
+            "SELECT last_seq, last_hash FROM zelmor_chain_begin('1001', 2, '')")));
+        ASSERT_TRUE(q.next());
+        const QString append = QStringLiteral(
+            "SELECT zelmor_append_report('1001', %1, 2, '%2', '%3', "
+            "'{\"Index\": 2147483647, \"ZMNum\": 1001}')")
+                                   .arg(q.value(0).toLongLong() + 1)
+                                   .arg(q.value(1).toString(), QString(64, QLatin1Char('a')));
+        EXPECT_FALSE(q.exec(append));
+        EXPECT_TRUE(q.lastError().text().contains(QStringLiteral("was not handed out")))
+            << qPrintable(q.lastError().text());
+        session.rollback();
+    }
+    EXPECT_EQ(reportsSummary(db), before);
+
     // A right taken away while the lane runs: the server refuses, the
     // operator reads why.
     QString error;
