@@ -51,7 +51,10 @@ public:
     // opened for reading only, leaving nothing behind in the folder: the
     // tables are open and can be browsed, and open() then throws
     // DatabaseReadOnlyError saying that results cannot be stored and why.
-    // Every failure is also logged as "database error: ...".
+    // Every failure is also logged as "database error: ...". On the
+    // station's server the role's rights count too: what it may not do is
+    // refused in words (deleteRefusal(), the models table's
+    // readOnlyReason()), and a role that may not store opens read-only.
     void open(const QString &programFolder);
     bool isOpen() const;
     // When the tables are kept on a server that could not be reached by
