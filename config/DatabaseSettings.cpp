@@ -92,10 +92,13 @@ DatabaseSettings DatabaseSettings::read(const IniFile &ini)
     return s;
 }
 
-DatabaseSettings DatabaseSettings::readFromProgramFolder(const QString &programFolder)
+DatabaseSettings DatabaseSettings::readFromProgramFolder(
+    const QString &programFolder, QString *refusal)
 {
-    DatabaseSettings s
-        = read(IniFile(QDir(programFolder).filePath(QStringLiteral("conf/zelmor.ini"))));
+    const IniFile ini(QDir(programFolder).filePath(QStringLiteral("conf/zelmor.ini")));
+    DatabaseSettings s = read(ini);
+    if (refusal)
+        *refusal = ini.refusal();
     if (!s.sslRootCert.isEmpty() && QDir::isRelativePath(s.sslRootCert))
         s.sslRootCert = QDir::cleanPath(QDir(programFolder).absoluteFilePath(s.sslRootCert));
     return s;

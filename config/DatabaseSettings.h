@@ -59,8 +59,10 @@ struct DatabaseSettings
 
     static DatabaseSettings read(const IniFile &ini);
     // From "conf/zelmor.ini" of the program folder, a relative root
-    // certificate made absolute against that folder.
-    static DatabaseSettings readFromProgramFolder(const QString &programFolder);
+    // certificate made absolute against that folder. A file refused (see
+    // IniFile) gives the defaults, and *refusal, when given, says why.
+    static DatabaseSettings readFromProgramFolder(
+        const QString &programFolder, QString *refusal = nullptr);
     // Writes all keys (throws IoError when the file cannot be written).
     void write(IniFile &ini) const;
 

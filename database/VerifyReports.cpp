@@ -28,7 +28,15 @@ const char *const ConnectionName = "zelmor-verify";
 int withDatabase(const QString &programFolder, bool forWriting, QTextStream &out,
     const std::function<int(const QSqlDatabase &)> &work)
 {
-    const DatabaseSettings settings = DatabaseSettings::readFromProgramFolder(programFolder);
+    // Defaults in place of a refused settings file would check another
+    // database than the workstation's.
+    QString refused;
+    const DatabaseSettings settings
+        = DatabaseSettings::readFromProgramFolder(programFolder, &refused);
+    if (!refused.isEmpty()) {
+        out << QStringLiteral("Проверка невозможна: ") << refused << Qt::endl;
+        return CannotCheck;
+    }
     int code = CannotCheck;
     {
         std::optional<QSqlDatabase> db;
@@ -148,7 +156,12 @@ int rekey(const QString &programFolder, bool acceptFaults, QTextStream &out)
 
 int initStation(const QString &programFolder, const QString &role, QTextStream &out)
 {
-    DatabaseSettings settings = DatabaseSettings::readFromProgramFolder(programFolder);
+    QString refused;
+    DatabaseSettings settings = DatabaseSettings::readFromProgramFolder(programFolder, &refused);
+    if (!refused.isEmpty()) {
+        out << QStringLiteral("База станции не подготовлена: ") << refused << Qt::endl;
+        return CannotCheck;
+    }
     if (!settings.isServer()) {
         out << QStringLiteral("База станции не подготовлена: в разделе [Database] файла настроек "
                               "не указан сервер базы данных")

@@ -311,6 +311,22 @@ TEST_P(ChainTamper, CommandLineCheckReportsIntactBrokenAndUncheckable)
     EXPECT_EQ(VerifyReports::run(laneFolder(Sqlite), out), VerifyReports::CannotCheck);
     EXPECT_TRUE(text.contains(QStringLiteral("Проверка невозможна"))) << text.toStdString();
 
+    // A settings file the program refuses (a folder in its place) names no
+    // database: the check says so instead of checking the default one.
+    const QString ini = folder + QStringLiteral("conf/zelmor.ini");
+    const bool hadIni = QFile::exists(ini);
+    if (hadIni) {
+        ASSERT_TRUE(QFile::rename(ini, ini + QStringLiteral(".kept")));
+    }
+    ASSERT_TRUE(QDir().mkpath(ini));
+    text.clear();
+    EXPECT_EQ(VerifyReports::run(folder, out), VerifyReports::CannotCheck);
+    EXPECT_TRUE(text.contains(QStringLiteral("не прочитан"))) << text.toStdString();
+    ASSERT_TRUE(QDir(ini).removeRecursively());
+    if (hadIni) {
+        ASSERT_TRUE(QFile::rename(ini + QStringLiteral(".kept"), ini));
+    }
+
     // The code as printed on the protocol, typed with its blanks.
     setProgramFolder(folder);
     db = openLane(folder);

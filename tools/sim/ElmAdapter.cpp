@@ -256,7 +256,7 @@ std::vector<std::string> ElmAdapter::format(const std::vector<ObdCar::Message> &
         }
         // A long CAN message: its byte count, then numbered frames, the last
         // one padded to its full length.
-        char count[8];
+        char count[24];
         std::snprintf(count, sizeof count, "%03zX", m.size());
         lines.push_back(count);
         ObdCar::Message padded = m;

@@ -33,15 +33,19 @@ ObdMonitorSet monitorsOf(bool compression)
     ObdMonitorSet set;
     for (ObdMonitor m : { ObdMonitor::Misfire, ObdMonitor::FuelSystem, ObdMonitor::Components })
         set.insert(m);
-    const auto perTrip = compression
-        ? std::initializer_list<ObdMonitor> { ObdMonitor::NmhcCatalyst,
-              ObdMonitor::NoxAftertreatment, ObdMonitor::BoostPressure,
-              ObdMonitor::ExhaustGasSensor, ObdMonitor::ParticulateFilter, ObdMonitor::EgrVvt }
-        : std::initializer_list<ObdMonitor> { ObdMonitor::Catalyst, ObdMonitor::Evaporative,
-              ObdMonitor::SecondaryAir, ObdMonitor::OxygenSensor, ObdMonitor::OxygenSensorHeater,
-              ObdMonitor::Egr };
-    for (ObdMonitor m : perTrip)
-        set.insert(m);
+    // Named arrays: a braced list chosen by ?: would die with its expression.
+    static constexpr ObdMonitor CompressionPerTrip[] = { ObdMonitor::NmhcCatalyst,
+        ObdMonitor::NoxAftertreatment, ObdMonitor::BoostPressure, ObdMonitor::ExhaustGasSensor,
+        ObdMonitor::ParticulateFilter, ObdMonitor::EgrVvt };
+    static constexpr ObdMonitor SparkPerTrip[] = { ObdMonitor::Catalyst, ObdMonitor::Evaporative,
+        ObdMonitor::SecondaryAir, ObdMonitor::OxygenSensor, ObdMonitor::OxygenSensorHeater,
+        ObdMonitor::Egr };
+    for (ObdMonitor m : CompressionPerTrip)
+        if (compression)
+            set.insert(m);
+    for (ObdMonitor m : SparkPerTrip)
+        if (!compression)
+            set.insert(m);
     return set;
 }
 
