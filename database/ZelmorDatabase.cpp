@@ -444,6 +444,7 @@ void ZelmorDatabase::setInspectionSource(std::function<Inspection()> source)
 
 QString ZelmorDatabase::deleteReport(int index)
 {
+    refuseIfReadOnly(QStringLiteral("report %1 not deleted").arg(index));
     if (!m_deleteRefusal.isEmpty())
         throwWriteError(m_deleteRefusal,
             QStringLiteral("report %1 not deleted: the database role may not delete").arg(index));
