@@ -154,10 +154,11 @@ TEST_F(ServerRoles, ChiefDeletesIntoTheChainAndEditsModels)
                   .toInt(),
         1);
     EXPECT_EQ(scalar(db, QStringLiteral("SELECT count(*) FROM \"reports.db\"")).toInt(), 2);
-    QSqlQuery edit(db);
-    EXPECT_TRUE(edit.exec(QStringLiteral("UPDATE \"models.DB\" SET \"MaxCO\" = 4.5 WHERE "
-                                         "\"Index\" = 1")))
-        << qPrintable(edit.lastError().text());
+    for (const char *edit : { "UPDATE \"models.DB\" SET \"MaxCO\" = 4.5 WHERE \"Index\" = 1",
+             "INSERT INTO \"models.DB\" (\"Name\") VALUES ('Новая')" }) {
+        QSqlQuery q(db);
+        EXPECT_TRUE(q.exec(QString::fromUtf8(edit))) << edit << qPrintable(q.lastError().text());
+    }
     // Even the chief changes no stored result but through the chain.
     QSqlQuery rewrite(db);
     EXPECT_FALSE(rewrite.exec(
