@@ -168,6 +168,14 @@ int initStation(const QString &programFolder, const QString &role, QTextStream &
             << Qt::endl;
         return CannotCheck;
     }
+    if (!role.isEmpty() && settings.usesService()) {
+        // The service names the user itself: ROLE would be dropped unsaid.
+        out << QStringLiteral("База станции не подготовлена: роль «%1» не применить, пока в "
+                              "настройках указана служба «%2» (её пользователя задаёт служба)")
+                   .arg(role, settings.service)
+            << Qt::endl;
+        return CannotCheck;
+    }
     if (!role.isEmpty())
         settings.user = role;
     try {

@@ -197,6 +197,21 @@ TEST_F(ServerRoles, UnpreparedDatabaseNamesTheCommandThatPreparesIt)
             << qPrintable(said);
         EXPECT_TRUE(said.contains(QStringLiteral("conf/station.sql"))) << qPrintable(said);
     }
+    // With a service the service names the user: a role given on the
+    // command line is refused, not dropped unsaid.
+    {
+        const QString viaService = laneFolder(Sqlite);
+        QDir().mkpath(viaService + QStringLiteral("conf"));
+        IniFile ini(viaService + QStringLiteral("conf/zelmor.ini"));
+        DatabaseSettings s = laneSettings(database);
+        s.service = QStringLiteral("zelmor-lane1");
+        s.write(ini);
+        QString said;
+        QTextStream out(&said);
+        EXPECT_EQ(VerifyReports::initStation(viaService, QLatin1String(PgServer::OwnerRole), out),
+            VerifyReports::CannotCheck);
+        EXPECT_TRUE(said.contains(QStringLiteral("служба «zelmor-lane1»"))) << qPrintable(said);
+    }
     // A lane cannot do the owner's part.
     QString said;
     QTextStream out(&said);
