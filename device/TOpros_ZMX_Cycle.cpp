@@ -250,9 +250,11 @@ void TOpros_ZMX::readTermRatio()
     m_pub.DataKind = dataKindOf(AnswerKind::TermRatio);
     m_pub.StatusText = QStringLiteral("Приём Term_Ratio...");
     m_pub.StatusSeverity = StatusInfo;
-    // The record is stored whole, whatever the count, and no files are
-    // written for it.
-    if (count != 0) {
+    // No files are written for it. An answer of another length is no
+    // record: its bytes are partly what the buffer held before.
+    if (count != 0 && count != TermRatioRecord::Size) {
+        ++m_pub.DamagedAnswerCount;
+    } else if (count != 0) {
         const int index = nextRecordIndexLocked();
         m_series->storeTermRatio(index, TermRatioRecord::decode(m_link->buffer()));
         m_pub.RecordCount = index + 1;

@@ -277,6 +277,20 @@ TEST(OprosScriptedCycle, OnlyAnswersOfARecordsLengthAreStoredAndWritten)
     EXPECT_EQ(folders.lines("result/15_gaseCO.txt").size(), 1);
     EXPECT_EQ(folders.lines("warm_up/00_fp_nado.txt"), QStringList { "1\t257" });
     EXPECT_EQ(folders.lines("drift/41_DI_gaseCO.txt").size(), 1);
+
+    // Nor is a thermal-ratio answer of another length a record.
+    ScriptedOpros ratio;
+    ratio.lib->sendDefault = LinkStatus::Ok;
+    for (size_t size : { TermRatioRecord::Size, 5, 0 })
+        ratio.lib->answers.push_back({ LinkStatus::Ok, std::vector<uint8_t>(size, 1) });
+    ratio.opros->RequestOperation(ZMX_get_Term_Ratio, 1, 0);
+    ASSERT_TRUE(waitFor(
+        *ratio.opros, [](const ZmxSnapshot &s) { return s.RecvOkCount >= 3; }, Long));
+    ratio.opros->StopCycle();
+    ASSERT_TRUE(waitFor(
+        *ratio.opros, [](const ZmxSnapshot &s) { return s.Suspended; }, Long, &s));
+    EXPECT_EQ(s.RecordCount, 1);
+    EXPECT_EQ(s.DamagedAnswerCount, 1);
 }
 
 TEST(OprosScriptedCycle, ReconnectClearsALostProcedure)
