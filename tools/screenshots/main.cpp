@@ -19,6 +19,7 @@
 #include "app/TestState.h"
 #include "app/VehicleObd.h"
 #include "app/ZelmorApplication.h"
+#include "common/FormatSettings.h"
 #include "common/ProgramFolder.h"
 #include "config/ui/TFormOptions.h"
 #include "database/SelectedVehicle.h"
@@ -39,6 +40,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QProcess>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -163,6 +165,9 @@ int fail(const char *why)
 int main(int argc, char **argv)
 {
     ZelmorApplication app(argc, argv);
+    // The pictures show numbers and dates as a Russian station shows them,
+    // whatever the locale of the machine that makes them.
+    FormatSettings::initFromLocale(QLocale(QLocale::Russian, QLocale::Russia));
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 2)
         return fail("usage: zelmor-screenshots OUTPUT-FOLDER");
