@@ -105,6 +105,7 @@ AS $$
 DECLARE
     h report_chains;
     r "reports.db";
+    v_last_instrument double precision;
 BEGIN
     SELECT * INTO h FROM report_chains WHERE "Chain" = p_chain FOR UPDATE;
     PERFORM zelmor_chain_check(h, p_seq, p_scheme, p_prev, p_hash);
@@ -116,6 +117,13 @@ BEGIN
     -- given the largest Index would leave no number for anybody's next one.
     IF r."Index" IS DISTINCT FROM currval(pg_get_serial_sequence('"reports.db"', 'Index')) THEN
         RAISE EXCEPTION 'zelmor: Index % was not handed out', r."Index";
+    END IF;
+    -- A chain holds one instrument's results: another's row would break
+    -- the chain it was put into.
+    SELECT l."ZMNum" INTO v_last_instrument FROM "reports.db" l WHERE l."Index" = h."LastIndex";
+    IF FOUND AND v_last_instrument IS DISTINCT FROM r."ZMNum" THEN
+        RAISE EXCEPTION 'zelmor: a result of instrument % does not belong to chain %',
+            r."ZMNum", p_chain;
     END IF;
     r."ChainSeq" := p_seq;
     r."ChainScheme" := p_scheme;

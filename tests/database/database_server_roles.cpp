@@ -90,22 +90,34 @@ TEST_F(ServerRoles, LaneStoresButCannotDeleteRewriteOrDropWhatIsStored)
     }
     EXPECT_EQ(reportsSummary(db), before);
 
-    // The lane's own store function, called by hand with a row that takes
-    // the largest Index: nobody's next result would get a number.
+    // The lane's own store function, called by hand: a row that takes the
+    // largest Index (nobody's next result would get a number), and another
+    // instrument's row put into this instrument's chain (breaking it).
+    const struct
     {
+        const char *index; // "next": the one handed out
+        int instrument;
+        const char *refusal;
+    } forged[] = { { "2147483647", 1001, "was not handed out" },
+        { "next", 1002, "does not belong to chain" } };
+    for (const auto &f : forged) {
+        SCOPED_TRACE(f.refusal);
         QSqlDatabase session = db;
         ASSERT_TRUE(session.transaction());
         QSqlQuery q(session);
         ASSERT_TRUE(q.exec(QStringLiteral(
-            "SELECT last_seq, last_hash FROM zelmor_chain_begin('1001', 2, '')")));
+            "SELECT last_seq, last_hash, next_index FROM zelmor_chain_begin('1001', 2, '')")));
         ASSERT_TRUE(q.next());
+        const QString index = qstrcmp(f.index, "next") == 0 ? q.value(2).toString()
+                                                             : QString::fromLatin1(f.index);
         const QString append = QStringLiteral(
             "SELECT zelmor_append_report('1001', %1, 2, '%2', '%3', "
-            "'{\"Index\": 2147483647, \"ZMNum\": 1001}')")
+            "'{\"Index\": %4, \"ZMNum\": %5}')")
                                    .arg(q.value(0).toLongLong() + 1)
-                                   .arg(q.value(1).toString(), QString(64, QLatin1Char('a')));
+                                   .arg(q.value(1).toString(), QString(64, QLatin1Char('a')), index)
+                                   .arg(f.instrument);
         EXPECT_FALSE(q.exec(append));
-        EXPECT_TRUE(q.lastError().text().contains(QStringLiteral("was not handed out")))
+        EXPECT_TRUE(q.lastError().text().contains(QLatin1String(f.refusal)))
             << qPrintable(q.lastError().text());
         session.rollback();
     }
