@@ -122,14 +122,20 @@ QString keepReportCounts(const QSqlDatabase &db)
     }
 }
 
-// The server's code for a statement the role has no right to.
+// The server's codes for a statement the role has no right to, and for a
+// lock another session held too long.
 constexpr const char *InsufficientPrivilege = "42501";
+constexpr const char *LockNotAvailable = "55P03";
 
 [[noreturn]] void throwFailure(const QString &what, const QSqlError &error)
 {
     const QString text = what + error.text().trimmed();
     if (error.nativeErrorCode() == QLatin1String(InsufficientPrivilege))
         throw DatabaseEngine::RefusedError(text);
+    if (error.nativeErrorCode() == QLatin1String(LockNotAvailable))
+        throw ZelmorError(what
+            + QStringLiteral("данные прибора заняты другим сеансом работы с базой; повторите "
+                             "позже"));
     throw ZelmorError(text);
 }
 

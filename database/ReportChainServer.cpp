@@ -29,6 +29,10 @@ namespace {
 // Raised with every change of the text below, so that each database gets
 // the functions of the newest program that opened it.
 constexpr int FunctionsVersion = 2;
+// How long a store or deletion waits for an instrument's chain that another
+// session holds (the program holds it for milliseconds): then it gives up,
+// and the operator's window is not held by someone else's open transaction.
+constexpr int LockTimeoutS = 3;
 
 // "@SCHEMA@" stands for the schema that holds the tables.
 const char *const Functions = R"SQL(
@@ -43,6 +47,7 @@ RETURNS TABLE (last_index integer, last_seq bigint, last_hash varchar, chain_sch
     key_id varchar, next_index integer)
 LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = @SCHEMA@, pg_temp
+SET lock_timeout = '@LOCK_TIMEOUT@'
 AS $$
 DECLARE
     v_next integer;
@@ -76,6 +81,7 @@ CREATE OR REPLACE FUNCTION zelmor_chain_check(h report_chains, p_seq bigint, p_s
 RETURNS void
 LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = @SCHEMA@, pg_temp
+SET lock_timeout = '@LOCK_TIMEOUT@'
 AS $$
 BEGIN
     IF h."Chain" IS NULL THEN
@@ -101,6 +107,7 @@ CREATE OR REPLACE FUNCTION zelmor_append_report(p_chain varchar, p_seq bigint,
 RETURNS integer
 LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = @SCHEMA@, pg_temp
+SET lock_timeout = '@LOCK_TIMEOUT@'
 AS $$
 DECLARE
     h report_chains;
@@ -145,6 +152,7 @@ CREATE OR REPLACE FUNCTION zelmor_delete_report(p_chain varchar, p_seq bigint,
 RETURNS void
 LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = @SCHEMA@, pg_temp
+SET lock_timeout = '@LOCK_TIMEOUT@'
 AS $$
 DECLARE
     h report_chains;
@@ -226,7 +234,8 @@ void install(const QSqlDatabase &db)
     DatabaseEngine::exec(db,
         QString::fromUtf8(Functions)
             .replace(QStringLiteral("@SCHEMA@"), DatabaseEngine::quoted(schema))
-            .replace(QStringLiteral("@VERSION@"), QString::number(FunctionsVersion)),
+            .replace(QStringLiteral("@VERSION@"), QString::number(FunctionsVersion))
+            .replace(QStringLiteral("@LOCK_TIMEOUT@"), QStringLiteral("%1s").arg(LockTimeoutS)),
         QStringLiteral("Не удалось создать функции цепочки на сервере: "));
 }
 

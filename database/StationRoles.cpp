@@ -83,13 +83,14 @@ Rights of(const QSqlDatabase &db)
     if (!DatabaseEngine::isServer(db))
         return r;
     // A function or table that is missing grants nothing.
-    const QString models = DatabaseEngine::tableReference(db, QLatin1String(ZelmorDatabase::ModelsTable));
+    const QString models
+        = DatabaseEngine::tableReference(db, QLatin1String(ZelmorDatabase::ModelsTable));
     QSqlQuery q = DatabaseEngine::prepare(db,
         QStringLiteral(
             "SELECT coalesce(has_function_privilege(to_regprocedure('zelmor_append_report(varchar, "
             "bigint, integer, varchar, varchar, jsonb)'), 'EXECUTE'), false), "
-            "coalesce(has_function_privilege(to_regprocedure('zelmor_delete_report(varchar, bigint, "
-            "integer, varchar, varchar, varchar, integer, varchar)'), 'EXECUTE'), false), "
+            "coalesce(has_function_privilege(to_regprocedure('zelmor_delete_report(varchar, "
+            "bigint, integer, varchar, varchar, varchar, integer, varchar)'), 'EXECUTE'), false), "
             "coalesce(has_table_privilege(to_regclass(?), 'INSERT, UPDATE, DELETE'), false)"),
         QStringLiteral("Ошибка базы данных: "));
     q.addBindValue(models);

@@ -34,8 +34,8 @@ QString stationSql();
 
 // Prepares the station's database as its owner: the tables, the result
 // chain and its functions when missing (as a first start does), then, in a
-// transaction of their own, the rights of conf/station.sql. Throws ZelmorError saying what failed (a missing group
-// role named with how to create it).
+// transaction of their own, the rights of conf/station.sql. Throws ZelmorError saying what failed
+// (a missing group role named with how to create it).
 void initStation(const QSqlDatabase &db, const ReportChain::Context &chain);
 // The same on a connection of its own made with settings.
 void initStation(const DatabaseSettings &settings, const ReportChain::Context &chain);

@@ -1,9 +1,9 @@
 // A whole emission test in the program's own main window against the
 // instrument simulator, the results kept on a database server that the test
 // starts itself, reached as a lane reaches the station's server (its own
-// role, TLS with the station's authority): the server goes away while F4 stores, the operator is told
-// that the result is not stored, the server comes back and F4 stores the same
-// test once, with the date and time of the first press.
+// role, TLS with the station's authority): the server goes away while F4 stores, the operator is
+// told that the result is not stored, the server comes back and F4 stores the same test once, with
+// the date and time of the first press.
 
 #include "app/MainMenu.h"
 #include "app/OperationTicker.h"

@@ -1,6 +1,6 @@
 #include "database_fixture.h"
-#include "database_permissions_fixture.h"
 #include "database_message_box_answer.h"
+#include "database_permissions_fixture.h"
 
 #include "common/FormatSettings.h"
 #include "database/TableCursor.h"

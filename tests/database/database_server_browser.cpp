@@ -111,14 +111,14 @@ TEST_F(ServerBrowserTest, WhatTheRoleMayNotDoIsGreyedOut)
         browser.show();
         browser.prepareShow(rows[0]);
         EXPECT_EQ(browser.btnDelete->isEnabled(), c.mayDelete);
-        EXPECT_EQ(browser.btnDelete->toolTip(),
-            c.mayDelete ? QString() : StationRoles::noDeleteRight());
+        EXPECT_EQ(
+            browser.btnDelete->toolTip(), c.mayDelete ? QString() : StationRoles::noDeleteRight());
         TFormModels models(c.db);
         models.show();
         for (QPushButton *button : { models.btnAdd, models.btnEdit, models.btnDelete }) {
             EXPECT_EQ(button->isEnabled(), c.mayEditModels);
-            EXPECT_EQ(button->toolTip(),
-                c.mayEditModels ? QString() : StationRoles::noModelsRight());
+            EXPECT_EQ(
+                button->toolTip(), c.mayEditModels ? QString() : StationRoles::noModelsRight());
         }
         EXPECT_EQ(models.DBEdit[5]->isReadOnly(), !c.mayEditModels);
     }

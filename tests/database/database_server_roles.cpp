@@ -108,19 +108,41 @@ TEST_F(ServerRoles, LaneStoresButCannotDeleteRewriteOrDropWhatIsStored)
         ASSERT_TRUE(q.exec(QStringLiteral(
             "SELECT last_seq, last_hash, next_index FROM zelmor_chain_begin('1001', 2, '')")));
         ASSERT_TRUE(q.next());
-        const QString index = qstrcmp(f.index, "next") == 0 ? q.value(2).toString()
-                                                             : QString::fromLatin1(f.index);
-        const QString append = QStringLiteral(
-            "SELECT zelmor_append_report('1001', %1, 2, '%2', '%3', "
-            "'{\"Index\": %4, \"ZMNum\": %5}')")
-                                   .arg(q.value(0).toLongLong() + 1)
-                                   .arg(q.value(1).toString(), QString(64, QLatin1Char('a')), index)
-                                   .arg(f.instrument);
+        const QString index
+            = qstrcmp(f.index, "next") == 0 ? q.value(2).toString() : QString::fromLatin1(f.index);
+        const QString append
+            = QStringLiteral("SELECT zelmor_append_report('1001', %1, 2, '%2', '%3', "
+                             "'{\"Index\": %4, \"ZMNum\": %5}')")
+                  .arg(q.value(0).toLongLong() + 1)
+                  .arg(q.value(1).toString(), QString(64, QLatin1Char('a')), index)
+                  .arg(f.instrument);
         EXPECT_FALSE(q.exec(append));
         EXPECT_TRUE(q.lastError().text().contains(QLatin1String(f.refusal)))
             << qPrintable(q.lastError().text());
         session.rollback();
     }
+    EXPECT_EQ(reportsSummary(db), before);
+
+    // Another session that holds the instrument's chain in an open
+    // transaction keeps a store waiting a few seconds, not for ever.
+    {
+        QSqlDatabase holder
+            = DatabaseEngine::openServer(QStringLiteral("holder"), laneSettings(database));
+        ASSERT_TRUE(holder.transaction());
+        QSqlQuery hold(holder);
+        ASSERT_TRUE(hold.exec(QStringLiteral("SELECT * FROM zelmor_chain_begin('1001', 2, '')")));
+        try {
+            lane->StoreTestResult(result(1001, QStringLiteral("Е444ЕЕ77")));
+            ADD_FAILURE() << "stored into a chain another session held";
+        } catch (const DatabaseWriteError &e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("заняты другим сеансом")))
+                << qPrintable(e.message());
+        }
+        holder.rollback();
+        hold = QSqlQuery();
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
     EXPECT_EQ(reportsSummary(db), before);
 
     // A right taken away while the lane runs: the server refuses, the
@@ -204,8 +226,8 @@ TEST_F(ServerRoles, UnpreparedDatabaseNamesTheCommandThatPreparesIt)
     for (const char *role : { PgServer::OwnerRole, PgServer::OwnerRole }) {
         QString said;
         QTextStream out(&said);
-        EXPECT_EQ(VerifyReports::initStation(folder, QLatin1String(role), out),
-            VerifyReports::Intact)
+        EXPECT_EQ(
+            VerifyReports::initStation(folder, QLatin1String(role), out), VerifyReports::Intact)
             << qPrintable(said);
         EXPECT_TRUE(said.contains(QStringLiteral("conf/station.sql"))) << qPrintable(said);
     }

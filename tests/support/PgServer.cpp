@@ -418,10 +418,12 @@ QString PgServer::createStationRoles(int lanes)
         passwords += QStringLiteral("*:%1:*:%2:%3\n").arg(m_port).arg(r.name, password).toUtf8();
     }
     for (int lane = 1; lane <= lanes; ++lane) {
-        statements += QStringLiteral("GRANT %1 TO %2;\n").arg(QLatin1String(LanesRole), laneRole(lane));
+        statements
+            += QStringLiteral("GRANT %1 TO %2;\n").arg(QLatin1String(LanesRole), laneRole(lane));
         if (lane == ChiefLane)
-            statements += QStringLiteral("GRANT %1, %2 TO %3;\n")
-                              .arg(QLatin1String(AdminRole), QLatin1String(ModelsRole), laneRole(lane));
+            statements
+                += QStringLiteral("GRANT %1, %2 TO %3;\n")
+                       .arg(QLatin1String(AdminRole), QLatin1String(ModelsRole), laneRole(lane));
     }
     QString error;
     psql(QStringLiteral("postgres"), statements, &error);

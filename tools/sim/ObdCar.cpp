@@ -34,12 +34,12 @@ ObdMonitorSet monitorsOf(bool compression)
     for (ObdMonitor m : { ObdMonitor::Misfire, ObdMonitor::FuelSystem, ObdMonitor::Components })
         set.insert(m);
     // Named arrays: a braced list chosen by ?: would die with its expression.
-    static constexpr ObdMonitor CompressionPerTrip[] = { ObdMonitor::NmhcCatalyst,
-        ObdMonitor::NoxAftertreatment, ObdMonitor::BoostPressure, ObdMonitor::ExhaustGasSensor,
-        ObdMonitor::ParticulateFilter, ObdMonitor::EgrVvt };
-    static constexpr ObdMonitor SparkPerTrip[] = { ObdMonitor::Catalyst, ObdMonitor::Evaporative,
-        ObdMonitor::SecondaryAir, ObdMonitor::OxygenSensor, ObdMonitor::OxygenSensorHeater,
-        ObdMonitor::Egr };
+    static constexpr ObdMonitor CompressionPerTrip[]
+        = { ObdMonitor::NmhcCatalyst, ObdMonitor::NoxAftertreatment, ObdMonitor::BoostPressure,
+              ObdMonitor::ExhaustGasSensor, ObdMonitor::ParticulateFilter, ObdMonitor::EgrVvt };
+    static constexpr ObdMonitor SparkPerTrip[]
+        = { ObdMonitor::Catalyst, ObdMonitor::Evaporative, ObdMonitor::SecondaryAir,
+              ObdMonitor::OxygenSensor, ObdMonitor::OxygenSensorHeater, ObdMonitor::Egr };
     for (ObdMonitor m : CompressionPerTrip)
         if (compression)
             set.insert(m);
