@@ -248,9 +248,10 @@ ReportChain::State prepareSchema(const QSqlDatabase &db, const ReportChain::Cont
     } catch (const RefusedError &e) {
         // A lane's role may read and store, never create or change tables.
         rollback(db);
-        throw ZelmorError(QStringLiteral("база данных станции не подготовлена для этой версии "
-                                         "программы, а у роли нет права её подготовить (%1); "
-                                         "администратору нужно выполнить «zelmor %2»")
+        throw ZelmorError(QStringLiteral("роль не может работать с базой станции (%1): база не "
+                                         "подготовлена для этой версии программы, или роль не "
+                                         "входит в группу zelmor_lanes; администратору нужно "
+                                         "выполнить «zelmor %2» или дать роли эту группу")
                               .arg(e.message(), QLatin1String(StationInitOption)));
     } catch (...) {
         rollback(db);
